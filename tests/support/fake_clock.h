@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <vector>
+
+#include "port/clock.h"
+
+namespace quorvel::testing {
+
+// A clock that never sleeps: each wait is recorded and moves time forward.
+class FakeClock final : public Clock {
+ public:
+  std::chrono::nanoseconds Now() const override { return now_; }
+  void Wait(std::chrono::milliseconds duration) override {
+    waits.push_back(duration);
+    now_ += duration;
+  }
+  void Advance(std::chrono::nanoseconds d) { now_ += d; }
+
+  std::chrono::milliseconds TotalWaited() const {
+    std::chrono::milliseconds total{0};
+    for (auto w : waits) total += w;
+    return total;
+  }
+
+  std::vector<std::chrono::milliseconds> waits;
+
+ private:
+  std::chrono::nanoseconds now_{0};
+};
+
+}  // namespace quorvel::testing

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace quorvel {
+
+// The log stream. Its mode is fixed when it is opened: binary stores bytes
+// unchanged; text stores every line feed as a carriage return and a line feed,
+// on every platform, so logs match what the program has always written.
+class LogFile {
+ public:
+  LogFile() = default;
+  ~LogFile();
+  LogFile(const LogFile&) = delete;
+  LogFile& operator=(const LogFile&) = delete;
+
+  // Creates the file anew, cut to zero length; false when it cannot be.
+  bool Open(const std::string& path, bool binary);
+  void Close();
+  bool IsOpen() const { return stream_ != nullptr; }
+
+  // Write errors are ignored: the log never stops the card dialogue.
+  void WriteRaw(const std::uint8_t* bytes, std::size_t count);
+  // The row and a line end.
+  void WriteLine(const std::string& row);
+  // Hands everything buffered to the system, so a killed process loses nothing.
+  void Flush();
+
+ private:
+  std::FILE* stream_ = nullptr;
+  bool binary_ = true;
+};
+
+}  // namespace quorvel

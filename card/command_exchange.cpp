@@ -1,0 +1,59 @@
+#include "card/command_exchange.h"
+
+#include <chrono>
+
+namespace quorvel {
+namespace {
+
+constexpr std::chrono::milliseconds kHeaderWait{50};
+constexpr std::chrono::milliseconds kLateProcedureByteWait{150};
+constexpr int kTransferRetries = 6;
+
+constexpr unsigned kHeaderBytes = 5;
+constexpr unsigned kProcedureBytePosition = 5;
+constexpr unsigned kDataPosition = 6;
+
+}  // namespace
+
+int ExchangeCommand(CCardPort& port, Clock& waitClock, const CardCommand& command,
+                    ExchangeState& state) {
+  std::uint8_t* const rx = state.rxBuffer;
+  state.statusArrived = 0;
+
+  port.Write(command.header, kHeaderBytes);
+  waitClock.Wait(kHeaderWait);
+  state.lastCount = port.Read(rx, kHeaderBytes + 1, 0);
+  if (state.lastCount < kHeaderBytes) return 0;
+  if (state.lastCount == kHeaderBytes) {
+    // Only the echo so far: give a slow card a little longer for its procedure byte.
+    waitClock.Wait(kLateProcedureByteWait);
+    state.lastCount += port.Read(rx + kProcedureBytePosition, 1, 0);
+    if (state.lastCount == kHeaderBytes) return 0;
+  }
+
+  if (rx[kProcedureBytePosition] != command.ins()) {
+    // Whatever came in place of the procedure byte (often SW1) is followed by one more
+    // byte (then SW2), so the refusing status word stands whole in the received bytes.
+    state.lastCount += port.Read(rx + kDataPosition, 1, 0);
+    return 0;
+  }
+
+  const unsigned p3 = command.p3();
+  if (command.direction == kToCard) {
+    port.Write(command.data, p3);
+    const unsigned echoed = port.Read(rx + kDataPosition, p3, kTransferRetries);
+    state.lastCount += echoed;
+    if (echoed < p3) return 0;
+  } else {
+    // A short answer is no failure: the status bytes may still follow.
+    state.lastCount += port.Read(rx + kDataPosition, p3, kTransferRetries);
+  }
+
+  // Bytes that do not arrive keep their earlier value; statusArrived tells which came.
+  std::uint8_t status[2];
+  state.statusArrived = static_cast<int>(port.Read(status, 2, kTransferRetries));
+  for (int i = 0; i < state.statusArrived; ++i) state.statusWord[i] = status[i];
+  return 1;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+#include "commands/card_command.h"
+#include "port/card_port.h"
+#include "port/clock.h"
+
+namespace quorvel {
+
+// The main dialog's fields that an exchange fills.
+struct ExchangeState {
+  // Every byte received but the status bytes: header echo, procedure byte, data phase.
+  std::uint8_t rxBuffer[261];
+  std::uint32_t lastCount = 0;          // bytes of the last exchange in rxBuffer
+  std::uint8_t statusWord[2] = {0, 0};  // SW1 SW2
+  int statusArrived = 0;                // status bytes that arrived in the last status phase
+};
+
+// Runs one command over the echoing line as the terminal side of T=0: header, echo and
+// procedure byte, data in one block, status bytes. Returns 1 when the exchange reached
+// the status phase, 0 when it stopped before. waitClock times the 50 ms and 150 ms waits.
+int ExchangeCommand(CCardPort& port, Clock& waitClock, const CardCommand& command,
+                    ExchangeState& state);
+
+}  // namespace quorvel

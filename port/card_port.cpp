@@ -1,0 +1,122 @@
+#include "port/card_port.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "port/settings_string.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::size_t kQueueBytes = 1024;
+constexpr std::chrono::milliseconds kRetryWait{200};
+constexpr std::chrono::milliseconds kRtsRaised{50};
+constexpr std::chrono::milliseconds kAnswerWait{250};
+
+}  // namespace
+
+CCardPort::CCardPort(DeviceFactory& devices, Clock& clock, MessageSink& messages)
+    : m_devices(devices), m_clock(clock), m_messages(messages) {}
+
+CCardPort::~CCardPort() {
+  Close();
+}
+
+void CCardPort::Open(const char* settings) {
+  // Reopening must not leak the old device, nor let it keep the lock on the line.
+  Close();
+  const std::string portName(settings, strnlen(settings, 4));
+  DeviceOpenResult opened = m_devices.Open(portName);
+  if (!opened.device) {
+    std::string message = "Could not create handle";
+    if (!opened.reason.empty()) message += "\n" + opened.reason;
+    m_messages.ShowMessage(message);
+    return;
+  }
+  m_hPort = std::move(opened.device);
+  if (!m_hPort->SetQueueSizes(kQueueBytes, kQueueBytes)) return FailAndClose("SetupComm failed");
+  ReadTimeouts timeouts;
+  if (!m_hPort->GetReadTimeouts(timeouts)) return FailAndClose("GetCommTimeouts failed");
+  // Reads return at once with what has arrived; every wait is ours, in fixed steps.
+  timeouts.minimumBytes = 0;
+  timeouts.intervalTenths = 0;
+  if (!m_hPort->SetReadTimeouts(timeouts)) return FailAndClose("SetCommTimeouts failed");
+}
+
+void CCardPort::ApplySettings(const char* settings) {
+  if (!m_hPort) return;
+  LineSettings line;
+  if (!m_hPort->GetLineSettings(line)) return FailAndClose("GetCommState failed");
+  if (!ParseSettingsString(settings, line)) return FailAndClose("BuildCommDCB failed");
+  // The card's reset line rests with RTS off whatever the string says.
+  line.rtsControl = RtsControl::Disable;
+  if (!m_hPort->SetLineSettings(line)) return FailAndClose("SetCommState failed");
+}
+
+void CCardPort::PulseReset(const char* settings) {
+  ApplySettings(settings);
+  // A line that cannot be changed (a pseudo-terminal has no RTS) is no reason to stop.
+  if (m_hPort) m_hPort->SetRts(true);
+  m_clock.Wait(kRtsRaised);
+  if (m_hPort) m_hPort->SetRts(false);
+  m_clock.Wait(kAnswerWait);
+}
+
+void CCardPort::Close() {
+  m_hPort.reset();
+}
+
+unsigned CCardPort::Read(std::uint8_t* buffer, unsigned count, int retries) {
+  auto attempt = [&](unsigned from) -> unsigned {
+    return m_hPort ? static_cast<unsigned>(m_hPort->Read(buffer + from, count - from)) : 0;
+  };
+  unsigned received = attempt(0);
+  for (int retry = 0; retry < retries && received < count; ++retry) {
+    m_clock.Wait(kRetryWait);
+    received += attempt(received);
+  }
+  if (m_inverse != 0) {
+    std::transform(buffer, buffer + received, buffer, ConvertInverse);
+  }
+  return received;
+}
+
+unsigned CCardPort::Write(const std::uint8_t* bytes, unsigned count) {
+  if (!m_hPort) return 0;
+  if (m_inverse == 0) return static_cast<unsigned>(m_hPort->Write(bytes, count));
+  // Converted in pieces the size of the buffer, so any count is sent whole.
+  unsigned sent = 0;
+  while (sent < count) {
+    const unsigned piece = std::min<unsigned>(count - sent, sizeof m_txBuffer);
+    std::transform(bytes + sent, bytes + sent + piece, m_txBuffer, ConvertInverse);
+    const auto accepted = static_cast<unsigned>(m_hPort->Write(m_txBuffer, piece));
+    sent += accepted;
+    if (accepted < piece) break;
+  }
+  return sent;
+}
+
+void CCardPort::SetInverse(std::int32_t flag) {
+  m_inverse = flag;
+}
+
+std::uint8_t CCardPort::ConvertInverse(std::uint8_t byte) {
+  std::uint8_t reversed = 0;
+  for (int bit = 0; bit < 8; ++bit) {
+    if (byte & (1u << bit)) reversed |= static_cast<std::uint8_t>(0x80u >> bit);
+  }
+  return static_cast<std::uint8_t>(~reversed);
+}
+
+bool CCardPort::IsOpen() const {
+  return m_hPort != nullptr;
+}
+
+void CCardPort::FailAndClose(const char* message) {
+  m_messages.ShowMessage(message);
+  Close();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "port/line_settings.h"
+
+namespace quorvel {
+
+// How long a read waits in the device: at least minimumBytes, and up to
+// intervalTenths tenths of a second between bytes. Both zero: a read returns at once
+// with what has already arrived.
+struct ReadTimeouts {
+  std::uint8_t minimumBytes = 1;
+  std::uint8_t intervalTenths = 0;
+};
+
+// One open serial line (a real device, the demo card or a test fake). Every
+// operation returns at once; all waiting is done by the callers in fixed steps.
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+
+  // Input and output queue sizes the caller needs; false when the device cannot hold them.
+  virtual bool SetQueueSizes(std::size_t inputBytes, std::size_t outputBytes) = 0;
+  virtual bool GetReadTimeouts(ReadTimeouts& timeouts) = 0;
+  virtual bool SetReadTimeouts(const ReadTimeouts& timeouts) = 0;
+  virtual bool GetLineSettings(LineSettings& settings) = 0;
+  virtual bool SetLineSettings(const LineSettings& settings) = 0;
+  // Raises or drops RTS (the card's reset line); false when the line cannot be changed.
+  virtual bool SetRts(bool raised) = 0;
+  // Takes up to count bytes of what has arrived; returns how many (0 on failure).
+  virtual std::size_t Read(std::uint8_t* buffer, std::size_t count) = 0;
+  // Sends count bytes; returns how many the device accepted (0 on failure).
+  virtual std::size_t Write(const std::uint8_t* bytes, std::size_t count) = 0;
+};
+
+struct DeviceOpenResult {
+  std::unique_ptr<SerialDevice> device;  // null when the device could not be opened
+  std::string reason;                    // why not: device path and system reason
+};
+
+// Opens the device behind a four-character port name such as "COM2".
+class DeviceFactory {
+ public:
+  virtual ~DeviceFactory() = default;
+  virtual DeviceOpenResult Open(const std::string& portName) = 0;
+};
+
+}  // namespace quorvel

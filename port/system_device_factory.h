@@ -1,0 +1,25 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "port/clock.h"
+#include "port/serial_device.h"
+
+namespace quorvel {
+
+// Opens the devices of this machine: serial devices through termios and the built-in
+// demo card, by port name (see port_names.h).
+class SystemDeviceFactory final : public DeviceFactory {
+ public:
+  // overrides: port name -> device path or "DEMO" (from the profile's [ports] section);
+  // an override wins over the default names. The demo card keeps its time by clock.
+  SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock);
+  DeviceOpenResult Open(const std::string& portName) override;
+
+ private:
+  std::map<std::string, std::string> overrides_;
+  Clock& clock_;
+};
+
+}  // namespace quorvel

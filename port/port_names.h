@@ -1,0 +1,23 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace quorvel {
+
+// What a four-character port name stands for on this machine.
+struct PortTarget {
+  enum class Kind { Device, Demo, Unknown };
+  Kind kind = Kind::Unknown;
+  std::string devicePath;  // for Kind::Device
+};
+
+inline constexpr const char* kDemoPortName = "DEMO";
+
+// COM1..COM9 -> /dev/ttyS0..8, USB0..9 -> /dev/ttyUSB0..9, ACM0..9 -> /dev/ttyACM0..9,
+// DEMO -> the built-in demo card. An override (name -> device path or "DEMO") wins over
+// these. Names and override keys are compared without regard to case.
+PortTarget ResolvePortName(const std::string& portName,
+                           const std::map<std::string, std::string>& overrides);
+
+}  // namespace quorvel

@@ -106,7 +106,7 @@ bool CLinkStatic::eventFilter(QObject* watched, QEvent* event) {
       const QPoint position = mouse->position().toPoint();
       // Holding the mouse, the link also sees presses beside it: those only
       // tell that the pointer has left.
-      if (!m_label->rect().contains(position)) {
+      if (m_mouseOver && !m_label->rect().contains(position)) {
         OnMouseMove(position);
         break;
       }

@@ -1,0 +1,55 @@
+#include "card/log_file.h"
+
+#include <cstring>
+
+namespace quorvel {
+
+LogFile::~LogFile() {
+  Close();
+}
+
+bool LogFile::Open(const std::string& path, bool binary) {
+  Close();
+  // The stream is always binary underneath: text mode's line ends are written
+  // here, the same on every platform.
+  stream_ = std::fopen(path.c_str(), "w+be");
+  binary_ = binary;
+  return stream_ != nullptr;
+}
+
+void LogFile::Close() {
+  if (stream_ == nullptr) return;
+  std::fclose(stream_);
+  stream_ = nullptr;
+}
+
+void LogFile::WriteRaw(const std::uint8_t* bytes, std::size_t count) {
+  if (stream_ == nullptr || count == 0) return;
+  if (binary_) {
+    std::fwrite(bytes, 1, count, stream_);
+    return;
+  }
+  const std::uint8_t* end = bytes + count;
+  while (bytes < end) {
+    const auto* lineFeed = static_cast<const std::uint8_t*>(
+        std::memchr(bytes, '\n', static_cast<std::size_t>(end - bytes)));
+    const std::uint8_t* stop = lineFeed != nullptr ? lineFeed : end;
+    std::fwrite(bytes, 1, static_cast<std::size_t>(stop - bytes), stream_);
+    if (lineFeed == nullptr) break;
+    std::fwrite("\r\n", 1, 2, stream_);
+    bytes = lineFeed + 1;
+  }
+}
+
+void LogFile::WriteLine(const std::string& row) {
+  if (stream_ == nullptr) return;
+  std::string line = row;
+  line += '\n';
+  WriteRaw(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+}
+
+void LogFile::Flush() {
+  if (stream_ != nullptr) std::fflush(stream_);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,76 @@
+#include "card/log_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LogFileTest : public ::testing::Test {
+ protected:
+  LogFileTest() {
+    std::string pattern = ::testing::TempDir() + "log_file_XXXXXX";
+    folder = mkdtemp(pattern.data());
+    path = folder / "log.bin";
+  }
+  ~LogFileTest() override { fs::remove_all(folder); }
+
+  std::string Content() const {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  void Raw(const std::string& bytes) {
+    log.WriteRaw(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  }
+
+  fs::path folder;
+  fs::path path;
+  LogFile log;
+};
+
+TEST_F(LogFileTest, TextModeStoresEveryLineFeedAsCarriageReturnAndLineFeed) {
+  ASSERT_TRUE(log.Open(path, false));
+  Raw(std::string("\n\nA\rB\n\x00\n", 8));
+  log.WriteLine("90 00");
+  log.Close();
+  EXPECT_EQ(Content(), std::string("\r\n\r\nA\rB\r\n\x00\r\n90 00\r\n", 19));
+}
+
+TEST_F(LogFileTest, BinaryModeStoresBytesUnchanged) {
+  ASSERT_TRUE(log.Open(path, true));
+  Raw(std::string("\n\r\n\x00\xFF", 5));
+  log.WriteLine("3B ");
+  log.Close();
+  EXPECT_EQ(Content(), std::string("\n\r\n\x00\xFF"
+                                   "3B \n",
+                                   9));
+}
+
+TEST_F(LogFileTest, OpenCreatesAnewAndReportsFailure) {
+  {
+    std::ofstream old(path);
+    old << "old content";
+  }
+  ASSERT_TRUE(log.Open(path, true));
+  EXPECT_TRUE(log.IsOpen());
+  log.Flush();
+  EXPECT_EQ(Content(), "");
+
+  EXPECT_FALSE(log.Open(folder / "missing" / "log.txt", true));
+  EXPECT_FALSE(log.IsOpen());
+  Raw("ignored");
+  log.WriteLine("ignored");
+  log.Flush();
+  EXPECT_EQ(Content(), "");
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -11,6 +11,7 @@
 
 #include "port/open_failure.h"
 #include "port/termios2_baud.h"
+#include "port/termios_frame.h"
 
 namespace quorvel {
 namespace {
@@ -24,55 +25,6 @@ void MakeRaw(termios& tio) {
   tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   tio.c_cflag |= CLOCAL | CREAD;
-}
-
-tcflag_t CharacterSize(std::uint8_t dataBits) {
-  switch (dataBits) {
-    case 5:
-      return CS5;
-    case 6:
-      return CS6;
-    case 7:
-      return CS7;
-    default:
-      return CS8;
-  }
-}
-
-std::uint8_t DataBits(tcflag_t cflag) {
-  switch (cflag & CSIZE) {
-    case CS5:
-      return 5;
-    case CS6:
-      return 6;
-    case CS7:
-      return 7;
-    default:
-      return 8;
-  }
-}
-
-tcflag_t ParityFlags(Parity parity) {
-  switch (parity) {
-    case Parity::None:
-      return 0;
-    case Parity::Odd:
-      return PARENB | PARODD;
-    case Parity::Even:
-      return PARENB;
-    case Parity::Mark:
-      return PARENB | CMSPAR | PARODD;
-    case Parity::Space:
-      return PARENB | CMSPAR;
-  }
-  return 0;
-}
-
-Parity ParityOf(tcflag_t cflag) {
-  if (!(cflag & PARENB)) return Parity::None;
-  const bool odd = cflag & PARODD;
-  if (cflag & CMSPAR) return odd ? Parity::Mark : Parity::Space;
-  return odd ? Parity::Odd : Parity::Even;
 }
 
 DeviceOpenResult Failed(int fd, const std::string& path, int error) {
@@ -138,17 +90,9 @@ bool TermiosDevice::GetLineSettings(LineSettings& settings) {
   if (tcgetattr(fd_, &tio) != 0 || !GetBaudRate(fd_, baudRate)) return false;
   settings = applied_;
   settings.baudRate = baudRate;
-  settings.parity = ParityOf(tio.c_cflag);
-  settings.dataBits = DataBits(tio.c_cflag);
-  // CSTOPB means 1.5 stop bits with 5 data bits, 2 otherwise.
-  settings.stopBits = !(tio.c_cflag & CSTOPB)  ? StopBits::One
-                      : settings.dataBits == 5 ? StopBits::OnePointFive
-                                               : StopBits::Two;
+  ReadFrameFlags(tio.c_cflag, settings);
   settings.outXonXoff = tio.c_iflag & IXON;
   settings.inXonXoff = tio.c_iflag & IXOFF;
-  // The kernel's one RTS/CTS switch stands for octs=on unless rts=hs set it alone.
-  settings.outCtsFlow = (tio.c_cflag & CRTSCTS) &&
-                        (applied_.outCtsFlow || applied_.rtsControl != RtsControl::Handshake);
   return true;
 }
 
@@ -156,11 +100,7 @@ bool TermiosDevice::SetLineSettings(const LineSettings& settings) {
   if (!IsValidFrame(settings)) return false;
   termios tio{};
   if (tcgetattr(fd_, &tio) != 0) return false;
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-  tio.c_cflag |= CharacterSize(settings.dataBits) | ParityFlags(settings.parity);
-  if (settings.stopBits != StopBits::One) tio.c_cflag |= CSTOPB;
-  // RTS/CTS handshake is one switch in the kernel, for either clause.
-  if (settings.outCtsFlow || settings.rtsControl == RtsControl::Handshake) tio.c_cflag |= CRTSCTS;
+  tio.c_cflag = (tio.c_cflag & ~kFrameFlags) | FrameFlags(settings);
   tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF);
   if (settings.outXonXoff) tio.c_iflag |= IXON;
   if (settings.inXonXoff) tio.c_iflag |= IXOFF;

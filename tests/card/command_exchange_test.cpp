@@ -1,0 +1,241 @@
+#include "card/command_exchange.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "port/system_device_factory.h"
+#include "support/fake_clock.h"
+#include "support/fake_serial_device.h"
+#include "support/recording_message_sink.h"
+
+namespace quorvel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::FakeLine;
+
+CardCommand Command(const Bytes& header, std::uint8_t direction, const Bytes& data = {}) {
+  CardCommand command = NewCardCommand();
+  std::copy(header.begin(), header.end(), command.header);
+  command.direction = direction;
+  std::copy(data.begin(), data.end(), command.data);
+  return command;
+}
+
+// A scripted reader: the line echoes; the card answers the header with one block and
+// the data sent to it with another, each a millisecond later.
+class ExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    line.echo = true;
+    port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+    state.statusWord[0] = 0xAB;
+    state.statusWord[1] = 0xCD;
+  }
+
+  void CardAnswers(Bytes afterHeader, Bytes afterData = {}) {
+    line.card = [afterHeader, afterData, writes = 0](FakeLine& l, const Bytes&) mutable {
+      l.Arrive(++writes == 1 ? afterHeader : afterData, milliseconds(1));
+    };
+  }
+
+  Bytes Received() const { return Bytes(state.rxBuffer, state.rxBuffer + state.lastCount); }
+
+  testing::FakeClock clock;
+  FakeLine line{clock};
+  testing::FakeDeviceFactory devices{line};
+  testing::RecordingMessageSink messages;
+  CCardPort port{devices, clock, messages};
+  ExchangeState state;
+};
+
+TEST_F(ExchangeTest, ReadBinaryAnsweredInFull) {
+  CardAnswers({0xB0, 0x11, 0x22, 0x33, 0x44, 0x90, 0x00});
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state),
+            1);
+  EXPECT_EQ(state.lastCount, 10u);
+  EXPECT_THAT(Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x04, 0xB0, 0x11, 0x22, 0x33, 0x44));
+  EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
+  EXPECT_EQ(state.statusArrived, 2);
+  EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
+  EXPECT_THAT(line.writes, ElementsAre(ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x04)));
+}
+
+TEST_F(ExchangeTest, AStatusWordInPlaceOfTheProcedureByteStandsInTheReceivedBytes) {
+  CardAnswers({0x6D, 0x00});
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard), state),
+            0);
+  EXPECT_EQ(state.lastCount, 7u);
+  EXPECT_THAT(Received(), ElementsAre(0x00, 0xCA, 0x00, 0x00, 0x04, 0x6D, 0x00));
+  EXPECT_THAT(state.statusWord, ElementsAre(0xAB, 0xCD));
+  EXPECT_EQ(state.statusArrived, 0);
+  EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
+}
+
+TEST_F(ExchangeTest, OnlyTheEchoEndsAfterTheLateProcedureByteWait) {
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state),
+            0);
+  EXPECT_EQ(state.lastCount, 5u);
+  EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50), milliseconds(150)));
+  EXPECT_EQ(line.writes.size(), 1u);  // no data without a procedure byte
+}
+
+TEST_F(ExchangeTest, ALateProcedureByteIsTakenAfterTheLongerWait) {
+  line.card = [](FakeLine& l, const Bytes&) {
+    l.Arrive({0xB0}, milliseconds(120));
+    l.Arrive({0x01, 0x90, 0x00}, milliseconds(130));
+  };
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard), state),
+            1);
+  EXPECT_EQ(state.lastCount, 7u);
+  EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
+}
+
+TEST_F(ExchangeTest, NothingAtAllOnAClosedPort) {
+  port.Close();
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state),
+            0);
+  EXPECT_EQ(state.lastCount, 0u);
+  EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
+}
+
+TEST_F(ExchangeTest, AShortDataEchoStopsBeforeTheStatus) {
+  line.echo = false;
+  line.card = [writes = 0](FakeLine& l, const Bytes& written) mutable {
+    if (++writes == 1) {
+      l.Arrive(written);
+      l.Arrive({0xD6}, milliseconds(1));
+    } else {
+      l.Arrive(Bytes(written.begin(), written.begin() + 2));
+      l.Arrive({0x90, 0x00}, milliseconds(5000));
+    }
+  };
+  EXPECT_EQ(ExchangeCommand(port, clock,
+                            Command({0x00, 0xD6, 0x00, 0x00, 0x03}, kToCard, {1, 2, 3}), state),
+            0);
+  EXPECT_EQ(state.lastCount, 8u);
+  EXPECT_EQ(clock.TotalWaited(), milliseconds(50 + 6 * 200));
+  EXPECT_EQ(line.pending.size(), 2u);  // the status bytes were never read
+}
+
+TEST_F(ExchangeTest, AShortAnswerFromTheCardLeavesTheStatusUnknown) {
+  CardAnswers({0xB0, 0x01, 0x02, 0x90, 0x00});
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x08}, kFromCard), state),
+            1);
+  EXPECT_EQ(state.lastCount, 10u);
+  EXPECT_THAT(Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x08, 0xB0, 0x01, 0x02, 0x90, 0x00));
+  EXPECT_EQ(state.statusArrived, 0);
+  EXPECT_THAT(state.statusWord, ElementsAre(0xAB, 0xCD));
+  EXPECT_EQ(clock.TotalWaited(), milliseconds(50 + 12 * 200));
+}
+
+TEST_F(ExchangeTest, OnlyTheStatusBytesThatArriveOverwrite) {
+  CardAnswers({0x20, 0x6A});
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0x20, 0x00, 0x01, 0x00}, kToCard), state),
+            1);
+  EXPECT_EQ(state.statusArrived, 1);
+  EXPECT_THAT(state.statusWord, ElementsAre(0x6A, 0xCD));
+
+  CardAnswers({0x6E, 0x00});  // a failed exchange after it tells of no status bytes
+  ExchangeCommand(port, clock, Command({0x80, 0x20, 0x00, 0x01, 0x00}, kToCard), state);
+  EXPECT_EQ(state.statusArrived, 0);
+}
+
+TEST_F(ExchangeTest, AWholeBlockOf255BytesToTheCard) {
+  Bytes data(255);
+  std::iota(data.begin(), data.end(), 0);
+  CardAnswers({0xD6}, {0x90, 0x00});
+  EXPECT_EQ(
+      ExchangeCommand(port, clock, Command({0x00, 0xD6, 0x00, 0x00, 0xFF}, kToCard, data), state),
+      1);
+  EXPECT_EQ(state.lastCount, 261u);
+  EXPECT_THAT(Bytes(state.rxBuffer + 6, state.rxBuffer + 261), ElementsAreArray(data));
+  EXPECT_EQ(line.writes[1], data);
+  EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
+}
+
+TEST_F(ExchangeTest, NoDataBytesWhenP3IsZero) {
+  for (std::uint8_t direction : {kToCard, kFromCard}) {
+    CardAnswers({0x20, 0x63, 0xC3});
+    EXPECT_EQ(
+        ExchangeCommand(port, clock, Command({0x00, 0x20, 0x00, 0x01, 0x00}, direction), state), 1);
+    EXPECT_EQ(state.lastCount, 6u);
+    EXPECT_THAT(state.statusWord, ElementsAre(0x63, 0xC3));
+    EXPECT_EQ(clock.TotalWaited(), milliseconds(50));
+    clock.waits.clear();
+    line.writes.clear();
+  }
+}
+
+TEST_F(ExchangeTest, LateBytesAreReceivedByTheNextExchange) {
+  line.card = [](FakeLine& l, const Bytes&) { l.Arrive({0xA4}, milliseconds(400)); };
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state),
+            0);
+  line.card = nullptr;
+  clock.Advance(milliseconds(300));
+  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard), state),
+            0);
+  EXPECT_THAT(Received(), ElementsAre(0xA4, 0x00, 0xB0, 0x00, 0x00, 0x01));
+}
+
+// The same card in the inverse convention: the line carries converted bytes both ways.
+TEST_F(ExchangeTest, AnInverseConventionCardGivesTheSameResults) {
+  const CardCommand command = Command({0x00, 0xB0, 0x00, 0x00, 0x02}, kFromCard);
+  const Bytes answer = {0xB0, 0x3F, 0x03, 0x90, 0x00};
+  CardAnswers(answer);
+  ASSERT_EQ(ExchangeCommand(port, clock, command, state), 1);
+  const Bytes direct = Received();
+  const std::uint32_t directCount = state.lastCount;
+
+  ExchangeState inverseState;
+  port.SetInverse(1);
+  line.echo = false;
+  line.card = [answer](FakeLine& l, const Bytes& written) {
+    l.Arrive(written);
+    Bytes onLine(answer.size());
+    std::transform(answer.begin(), answer.end(), onLine.begin(), CCardPort::ConvertInverse);
+    l.Arrive(onLine, milliseconds(1));
+  };
+  ASSERT_EQ(ExchangeCommand(port, clock, command, inverseState), 1);
+  EXPECT_EQ(Received(), direct);
+  EXPECT_EQ(inverseState.lastCount, directCount);
+  EXPECT_EQ(Bytes(inverseState.rxBuffer, inverseState.rxBuffer + inverseState.lastCount), direct);
+  EXPECT_THAT(inverseState.statusWord, ElementsAre(0x90, 0x00));
+  EXPECT_THAT(line.writes.back(), ElementsAre(0xFF, 0xF2, 0xFF, 0xFF, 0xBF));
+}
+
+TEST(ExchangeWithTheDemoCardTest, ResetThenSelectAndReadBinary) {
+  testing::FakeClock clock;
+  testing::RecordingMessageSink messages;
+  SystemDeviceFactory devices({}, clock);
+  CCardPort port(devices, clock, messages);
+  const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
+  port.Open(settings);
+  port.PulseReset(settings);
+  std::uint8_t atr[64];
+  EXPECT_EQ(port.Read(atr, 64, 0), 16u);
+  port.ApplySettings("DEMO: baud=115200 parity=E data=8 stop=2");
+
+  ExchangeState state;
+  for (std::uint16_t id : {0x7F10, 0x6F01}) {
+    const Bytes fid = {static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id)};
+    ASSERT_EQ(
+        ExchangeCommand(port, clock, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, fid), state),
+        1);
+    EXPECT_EQ(state.statusWord[0], 0x61);
+  }
+  ASSERT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x05}, kFromCard), state),
+            1);
+  EXPECT_THAT(Bytes(state.rxBuffer + 5, state.rxBuffer + state.lastCount),
+              ElementsAre(0xB0, 'H', 'e', 'l', 'l', 'o'));
+  EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
+  EXPECT_TRUE(messages.messages.empty());
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,289 @@
+#include "port/card_port.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "support/fake_clock.h"
+#include "support/fake_serial_device.h"
+#include "support/recording_message_sink.h"
+
+namespace quorvel {
+namespace {
+
+using std::chrono::milliseconds;
+using ::testing::ElementsAre;
+using testing::FakeClock;
+using testing::FakeDeviceFactory;
+using testing::FakeLine;
+using ::testing::IsEmpty;
+using testing::RecordingMessageSink;
+
+constexpr const char* kSettings = "COM2: baud=9600 parity=E data=8 stop=2";
+
+TEST(ConvertInverseTest, GivesTheWorkedValues) {
+  const std::pair<std::uint8_t, std::uint8_t> worked[] = {{0x3F, 0x03}, {0x03, 0x3F}, {0x00, 0xFF},
+                                                          {0xFF, 0x00}, {0x01, 0x7F}, {0x80, 0xFE},
+                                                          {0x90, 0xF6}, {0x60, 0xF9}};
+  for (auto [byte, converted] : worked) {
+    EXPECT_EQ(CCardPort::ConvertInverse(byte), converted) << int(byte);
+  }
+}
+
+TEST(ConvertInverseTest, IsItsOwnInverseForEveryByte) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const auto b = static_cast<std::uint8_t>(byte);
+    EXPECT_EQ(CCardPort::ConvertInverse(CCardPort::ConvertInverse(b)), b) << byte;
+  }
+}
+
+class CardPortTest : public ::testing::Test {
+ protected:
+  std::vector<std::uint8_t> ReadBytes(unsigned count, int retries) {
+    std::vector<std::uint8_t> buffer(count);
+    buffer.resize(port.Read(buffer.data(), count, retries));
+    return buffer;
+  }
+
+  FakeClock clock;
+  FakeLine line{clock};
+  FakeDeviceFactory devices{line};
+  RecordingMessageSink messages;
+  CCardPort port{devices, clock, messages};
+};
+
+TEST_F(CardPortTest, OpensTheDeviceNamedByTheFirstFourCharacters) {
+  port.Open(kSettings);
+  port.Open("COM1:whatever follows");
+  port.Open("CO");
+  EXPECT_THAT(devices.openedNames, ElementsAre("COM2", "COM1", "CO"));
+}
+
+TEST_F(CardPortTest, OpenPreparesQueuesAndImmediateReadsButAppliesNoSettings) {
+  port.Open(kSettings);
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(line.queueInput, 1024u);
+  EXPECT_EQ(line.queueOutput, 1024u);
+  EXPECT_EQ(line.timeouts.minimumBytes, 0);
+  EXPECT_EQ(line.timeouts.intervalTenths, 0);
+  EXPECT_THAT(line.linesSet, IsEmpty());
+  EXPECT_THAT(messages.messages, IsEmpty());
+}
+
+TEST_F(CardPortTest, ReopeningClosesTheOldDeviceFirst) {
+  port.Open(kSettings);
+  port.Open(kSettings);
+  EXPECT_THAT(devices.devicesOpenAtOpen, ElementsAre(0, 0));
+  EXPECT_EQ(line.devicesOpen, 1);
+}
+
+TEST_F(CardPortTest, ADeviceThatCannotBeOpenedIsReportedWithItsReason) {
+  devices.failureReason = "/dev/ttyS1: Permission denied";
+  port.Open(kSettings);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_THAT(messages.messages,
+              ElementsAre("Could not create handle\n/dev/ttyS1: Permission denied"));
+}
+
+TEST_F(CardPortTest, EachFailingPreparationStepClosesThePort) {
+  const std::pair<bool FakeLine::*, const char*> steps[] = {
+      {&FakeLine::failQueueSizes, "SetupComm failed"},
+      {&FakeLine::failGetTimeouts, "GetCommTimeouts failed"},
+      {&FakeLine::failSetTimeouts, "SetCommTimeouts failed"}};
+  for (auto [failure, message] : steps) {
+    FakeLine failing(clock);
+    failing.*failure = true;
+    FakeDeviceFactory factory(failing);
+    RecordingMessageSink shown;
+    CCardPort failingPort(factory, clock, shown);
+    failingPort.Open(kSettings);
+    EXPECT_FALSE(failingPort.IsOpen()) << message;
+    EXPECT_EQ(failing.devicesOpen, 0) << message;
+    EXPECT_THAT(shown.messages, ElementsAre(message));
+  }
+}
+
+TEST_F(CardPortTest, ApplySettingsSetsTheLineWithRtsHeldOff) {
+  port.Open(kSettings);
+  line.line.dtrControl = DtrControl::Handshake;
+  port.ApplySettings("COM2: baud=10472 parity=E data=8 stop=2 rts=on");
+  ASSERT_EQ(line.linesSet.size(), 1u);
+  const LineSettings& set = line.linesSet[0];
+  EXPECT_EQ(set.baudRate, 10472u);
+  EXPECT_EQ(set.parity, Parity::Even);
+  EXPECT_EQ(set.dataBits, 8);
+  EXPECT_EQ(set.stopBits, StopBits::Two);
+  EXPECT_EQ(set.rtsControl, RtsControl::Disable);
+  EXPECT_EQ(set.dtrControl, DtrControl::Handshake);  // not named: left as it was
+  EXPECT_TRUE(port.IsOpen());
+}
+
+TEST_F(CardPortTest, ApplySettingsOnAClosedPortDoesNothing) {
+  port.ApplySettings(kSettings);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_THAT(messages.messages, IsEmpty());
+  EXPECT_THAT(devices.openedNames, IsEmpty());
+}
+
+TEST_F(CardPortTest, EachFailingApplyStepClosesThePortUntilTheNextOpen) {
+  const struct {
+    bool FakeLine::*failure;
+    const char* settings;
+    const char* message;
+  } steps[] = {{&FakeLine::failGetLine, kSettings, "GetCommState failed"},
+               {nullptr, "COM2: baud=fast", "BuildCommDCB failed"},
+               {&FakeLine::failSetLine, kSettings, "SetCommState failed"}};
+  for (const auto& step : steps) {
+    FakeLine failing(clock);
+    if (step.failure) failing.*step.failure = true;
+    FakeDeviceFactory factory(failing);
+    RecordingMessageSink shown;
+    CCardPort failingPort(factory, clock, shown);
+    failingPort.Open(kSettings);
+    failingPort.ApplySettings(step.settings);
+    EXPECT_FALSE(failingPort.IsOpen()) << step.message;
+    EXPECT_EQ(failing.devicesOpen, 0) << step.message;
+    EXPECT_THAT(shown.messages, ElementsAre(step.message));
+
+    const auto setBefore = failing.linesSet.size();
+    failingPort.ApplySettings(kSettings);
+    EXPECT_EQ(failing.linesSet.size(), setBefore) << step.message;
+    EXPECT_EQ(shown.messages.size(), 1u) << step.message;
+  }
+}
+
+TEST_F(CardPortTest, PulseResetRaisesRtsFor50MsThenWaits250Ms) {
+  port.Open(kSettings);
+  port.PulseReset("COM2: baud=9600 parity=E data=8 stop=2");
+  EXPECT_EQ(line.linesSet.size(), 1u);
+  ASSERT_EQ(line.rtsChanges.size(), 2u);
+  EXPECT_TRUE(line.rtsChanges[0].first);
+  EXPECT_FALSE(line.rtsChanges[1].first);
+  EXPECT_EQ(line.rtsChanges[1].second - line.rtsChanges[0].second, milliseconds(50));
+  EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50), milliseconds(250)));
+  EXPECT_TRUE(port.IsOpen());  // RTS that cannot be changed is ignored
+  EXPECT_THAT(messages.messages, IsEmpty());
+}
+
+TEST_F(CardPortTest, PulseResetWaits300MsEvenWithoutAPort) {
+  port.PulseReset(kSettings);
+  EXPECT_EQ(clock.TotalWaited(), milliseconds(300));
+
+  port.Open(kSettings);
+  port.PulseReset("COM2: parity=x");
+  EXPECT_THAT(messages.messages, ElementsAre("BuildCommDCB failed"));
+  EXPECT_THAT(line.rtsChanges, IsEmpty());
+  EXPECT_EQ(clock.TotalWaited(), milliseconds(600));
+}
+
+TEST_F(CardPortTest, ReadWithoutRetriesMakesOneAttemptAndNeverWaits) {
+  port.Open(kSettings);
+  line.Arrive({0x3B, 0x00}, milliseconds(1));
+  EXPECT_THAT(ReadBytes(64, 0), IsEmpty());
+  EXPECT_THAT(line.readRequests, ElementsAre(64u));
+  EXPECT_THAT(clock.waits, IsEmpty());
+}
+
+TEST_F(CardPortTest, ReadOfTwoBytesWithSixRetriesWhenNothingArrives) {
+  port.Open(kSettings);
+  EXPECT_THAT(ReadBytes(2, 6), IsEmpty());
+  EXPECT_EQ(line.readRequests.size(), 7u);
+  EXPECT_EQ(clock.waits, std::vector<milliseconds>(6, milliseconds(200)));
+}
+
+TEST_F(CardPortTest, ReadOfNothingReturnsAtOnce) {
+  port.Open(kSettings);
+  line.Arrive({0x90, 0x00});
+  EXPECT_THAT(ReadBytes(0, 6), IsEmpty());
+  EXPECT_THAT(clock.waits, IsEmpty());
+  EXPECT_EQ(line.pending.size(), 2u);
+}
+
+TEST_F(CardPortTest, ReadGathersPartialArrivalsAndLeavesTheRestQueued) {
+  port.Open(kSettings);
+  line.Arrive({0x01});
+  line.Arrive({0x02, 0x03}, milliseconds(300));
+  line.Arrive({0x04, 0x05}, milliseconds(500));
+  EXPECT_THAT(ReadBytes(4, 6), ElementsAre(0x01, 0x02, 0x03, 0x04));
+  EXPECT_THAT(line.readRequests, ElementsAre(4u, 3u, 3u, 1u));
+  EXPECT_EQ(clock.TotalWaited(), milliseconds(600));
+  EXPECT_THAT(ReadBytes(4, 0), ElementsAre(0x05));
+}
+
+TEST_F(CardPortTest, InverseConventionConvertsBothWaysAndKeepsTheCallersBytes) {
+  port.SetInverse(1);
+  port.Open(kSettings);
+  const std::uint8_t header[] = {0x00, 0xA4, 0x00, 0x00, 0x02};
+  EXPECT_EQ(port.Write(header, 5), 5u);
+  EXPECT_THAT(header, ElementsAre(0x00, 0xA4, 0x00, 0x00, 0x02));
+  EXPECT_THAT(line.writes[0], ElementsAre(0xFF, 0xDA, 0xFF, 0xFF, 0xBF));
+  line.Arrive({0x03, 0xF6});
+  EXPECT_THAT(ReadBytes(2, 0), ElementsAre(0x3F, 0x90));
+
+  port.SetInverse(0);
+  line.Arrive({0x03});
+  EXPECT_THAT(ReadBytes(1, 0), ElementsAre(0x03));
+}
+
+TEST_F(CardPortTest, InverseWriteOfMoreThan256BytesGoesOutWholeInPieces) {
+  port.SetInverse(1);
+  port.Open(kSettings);
+  std::vector<std::uint8_t> bytes(600);
+  std::iota(bytes.begin(), bytes.end(), 0);
+  EXPECT_EQ(port.Write(bytes.data(), 600), 600u);
+  std::vector<std::uint8_t> sent;
+  for (const auto& piece : line.writes) sent.insert(sent.end(), piece.begin(), piece.end());
+  ASSERT_EQ(sent.size(), 600u);
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    ASSERT_EQ(sent[i], CCardPort::ConvertInverse(static_cast<std::uint8_t>(i))) << i;
+  }
+}
+
+TEST_F(CardPortTest, WriteReturnsWhatTheDeviceAccepted) {
+  port.Open(kSettings);
+  line.writeLimit = 100;
+  std::vector<std::uint8_t> bytes(300);
+  EXPECT_EQ(port.Write(bytes.data(), 300), 100u);
+  port.SetInverse(1);
+  EXPECT_EQ(port.Write(bytes.data(), 300), 100u);
+  EXPECT_EQ(line.writes.size(), 2u);  // no further pieces after a short one
+}
+
+TEST_F(CardPortTest, AClosedPortTransfersNothingButStillWaitsBetweenRetries) {
+  const std::uint8_t bytes[] = {1, 2, 3};
+  EXPECT_EQ(port.Write(bytes, 3), 0u);
+  EXPECT_THAT(ReadBytes(3, 2), IsEmpty());
+  EXPECT_EQ(clock.TotalWaited(), milliseconds(400));
+
+  port.Open(kSettings);
+  port.Close();
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(line.devicesOpen, 0);
+}
+
+TEST_F(CardPortTest, TheInverseFlagOutlivesCloseAndOpen) {
+  port.SetInverse(1);
+  port.Open(kSettings);
+  port.Close();
+  port.Open(kSettings);
+  line.Arrive({0x03});
+  EXPECT_THAT(ReadBytes(1, 0), ElementsAre(0x3F));
+}
+
+TEST(CardPortLifetimeTest, DestroyingThePortClosesTheDevice) {
+  FakeClock clock;
+  FakeLine line(clock);
+  FakeDeviceFactory devices(line);
+  testing::RecordingMessageSink messages;
+  {
+    CCardPort port(devices, clock, messages);
+    port.Open(kSettings);
+    EXPECT_EQ(line.devicesOpen, 1);
+  }
+  EXPECT_EQ(line.devicesOpen, 0);
+}
+
+}  // namespace
+}  // namespace quorvel

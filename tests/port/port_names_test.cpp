@@ -1,0 +1,57 @@
+#include "port/port_names.h"
+
+#include <gtest/gtest.h>
+
+#include "port/system_device_factory.h"
+#include "support/fake_clock.h"
+
+namespace quorvel {
+namespace {
+
+using Kind = PortTarget::Kind;
+
+TEST(PortNamesTest, MapsTheDefaultNames) {
+  const std::pair<const char*, const char*> names[] = {
+      {"COM1", "/dev/ttyS0"},   {"COM2", "/dev/ttyS1"},   {"COM9", "/dev/ttyS8"},
+      {"com2", "/dev/ttyS1"},   {"USB0", "/dev/ttyUSB0"}, {"USB9", "/dev/ttyUSB9"},
+      {"ACM0", "/dev/ttyACM0"}, {"acm3", "/dev/ttyACM3"}};
+  for (auto [name, path] : names) {
+    const PortTarget target = ResolvePortName(name, {});
+    EXPECT_EQ(target.kind, Kind::Device) << name;
+    EXPECT_EQ(target.devicePath, path) << name;
+  }
+  EXPECT_EQ(ResolvePortName("DEMO", {}).kind, Kind::Demo);
+  EXPECT_EQ(ResolvePortName("demo", {}).kind, Kind::Demo);
+}
+
+TEST(PortNamesTest, KnowsNoOtherNames) {
+  for (const char* name : {"COM0", "COM", "CO", "", "COMA", "LPT1", "COM10", "TTY1"}) {
+    EXPECT_EQ(ResolvePortName(name, {}).kind, Kind::Unknown) << name;
+  }
+}
+
+TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
+  const std::map<std::string, std::string> overrides = {
+      {"com2", "/dev/serial/by-id/usb-reader-if00"}, {"COM3", "demo"}, {"PTY0", "/dev/pts/4"}};
+  EXPECT_EQ(ResolvePortName("COM2", overrides).devicePath, "/dev/serial/by-id/usb-reader-if00");
+  EXPECT_EQ(ResolvePortName("COM3", overrides).kind, Kind::Demo);
+  EXPECT_EQ(ResolvePortName("PTY0", overrides).devicePath, "/dev/pts/4");
+  EXPECT_EQ(ResolvePortName("COM1", overrides).devicePath, "/dev/ttyS0");
+}
+
+TEST(SystemDeviceFactoryTest, OpensTheDemoCardAndExplainsUnknownNames) {
+  testing::FakeClock clock;
+  SystemDeviceFactory factory({{"COM7", "DEMO"}}, clock);
+  EXPECT_NE(factory.Open("DEMO").device, nullptr);
+  EXPECT_NE(factory.Open("COM7").device, nullptr);
+  const DeviceOpenResult unknown = factory.Open("XYZ1");
+  EXPECT_EQ(unknown.device, nullptr);
+  EXPECT_NE(unknown.reason.find("XYZ1"), std::string::npos);
+  const DeviceOpenResult missing =
+      SystemDeviceFactory({{"COM2", "/nonexistent/tty"}}, clock).Open("COM2");
+  EXPECT_EQ(missing.device, nullptr);
+  EXPECT_EQ(missing.reason, "/nonexistent/tty: No such file or directory");
+}
+
+}  // namespace
+}  // namespace quorvel

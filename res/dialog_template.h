@@ -69,6 +69,5 @@ const DialogTemplate& AboutDialogTemplate();
 inline constexpr int kIconResource = 128;
 inline constexpr int kLogoBitmapResource = 132;
 inline constexpr const char* kAboutMenuText = "&About";  // string 1
-inline constexpr int kAboutCommandId = 0x10;
 
 }  // namespace quorvel::res

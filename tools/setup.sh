@@ -8,7 +8,7 @@ quorvel_packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  desktop-file-utils appstream
+  desktop-file-utils appstream python3
 )
 
 quorvel_missing_packages() {

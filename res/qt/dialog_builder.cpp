@@ -6,7 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -62,8 +62,10 @@ QWidget* MakeControl(QDialog& dialog, const res::ControlTemplate& c) {
       return label;
     }
     case ControlKind::ListBox: {
-      auto* list = new QListWidget(&dialog);
+      // The dialog gives the list its model; rows are plain text of one height.
+      auto* list = new QListView(&dialog);
       list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->setEditTriggers(QAbstractItemView::NoEditTriggers);
       list->setUniformItemSizes(true);
       list->setVerticalScrollBarPolicy(Has(c, res::kVScroll) ? Qt::ScrollBarAsNeeded
                                                              : Qt::ScrollBarAlwaysOff);

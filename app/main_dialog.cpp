@@ -1,0 +1,243 @@
+#include "app/main_dialog.h"
+
+#include <cstring>
+#include <vector>
+
+#include "app/fixed_text.h"
+#include "card/command_exchange.h"
+#include "commands/scc_file.h"
+
+namespace quorvel {
+namespace {
+
+constexpr unsigned kMaxAtrBytes = 64;
+constexpr std::size_t kMaxConfigPath = sizeof(MainDialogState::m_configPath) - 1;
+constexpr std::size_t kMaxLogFileName = sizeof(MainDialogState::m_logFileName) - 1;
+
+std::string PathTooLongMessage(const std::string& path, std::size_t limit) {
+  return "The path is too long: it has " + std::to_string(path.size()) +
+         " characters and at most " + std::to_string(limit) + " fit.\n\n" + path;
+}
+
+template <std::size_t N>
+void CopyField(char (&to)[N], const char (&from)[N]) {
+  std::memcpy(to, from, N);
+}
+
+}  // namespace
+
+MainDialog::MainDialog(const MainDialogControls& controls, const MainDialogServices& services)
+    : controls_(controls),
+      services_(services),
+      output_(controls.outputList, controls.countEdit, controls.binCheck),
+      commands_(controls.commandList) {}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::ShowTitle() {
+  services_.title.SetTitle("Quorvel [" + TextOf(state_.m_logFileName) + "]");
+}
+
+void MainDialog::OnInitDialog() {
+  controls_.commandList.InsertString(0, kNewCommandEntry);
+  controls_.commandList.SetCurSel(0);
+  controls_.countEdit.SetText("0");
+  state_.m_totalBytes = 0;
+  port_ = std::make_unique<CCardPort>(services_.devices, services_.clock, services_.messages);
+
+  std::string remembered = services_.profile.GetString("config", "list", "NULL");
+  // A value that does not fit is treated as missing rather than cut into another path.
+  if (remembered.size() > kMaxConfigPath) remembered = "NULL";
+  CopyText(state_.m_configPath, remembered);
+  if (remembered == "NULL" || LoadConfig(remembered) == 0) OnNew();
+
+  ShowTitle();
+  port_->Open(state_.m_executeSettings);
+  port_->ApplySettings(state_.m_executeSettings);
+}
+
+void MainDialog::OnDestroy() {
+  services_.profile.SetString("config", "list", TextOf(state_.m_configPath));
+  services_.profile.Save();
+  port_.reset();
+}
+
+void MainDialog::OnNew() {
+  commands_.ClearCommands();
+  CopyText(state_.m_logFileName, "test.txt");
+  CopyText(state_.m_altLogFileName, "test2.txt");
+  CopyText(state_.m_executeSettings, kDefaultSettings);
+  CopyText(state_.m_resetSettings, kDefaultSettings);
+  CopyText(state_.m_altExecuteSettings, kDefaultAltSettings);
+  CopyText(state_.m_altResetSettings, kDefaultAltSettings);
+  state_.m_inverse = 0;
+  port_->SetInverse(state_.m_inverse);
+  port_->ApplySettings(state_.m_executeSettings);
+  controls_.invCheck.SetCheck(state_.m_inverse);
+  controls_.executeEdit.SetText(TextOf(state_.m_executeSettings));
+  controls_.resetEdit.SetText(TextOf(state_.m_resetSettings));
+  ShowTitle();
+  CopyText(state_.m_configPath, "noname.scc");
+}
+
+void MainDialog::OnReset() {
+  ExchangeState& rx = state_.exchange;
+  output_.RemoveAllRows();
+  output_.OpenLogFile(TextOf(state_.m_logFileName));
+  port_->Close();
+  port_->Open(state_.m_executeSettings);
+  output_.AppendRow(kResetMarker);
+  port_->PulseReset(state_.m_resetSettings);
+  const unsigned received = port_->Read(rx.rxBuffer, kMaxAtrBytes, 0);
+  rx.lastCount = received;
+  state_.m_totalBytes = received;
+  output_.ShowByteCount(state_.m_totalBytes);
+  output_.AppendHexRows(rx.rxBuffer, rx.lastCount);
+  // The ATR is on disk before anything else can go wrong.
+  output_.FlushLog();
+  port_->ApplySettings(state_.m_executeSettings);
+}
+
+void MainDialog::OnExecute() {
+  const int entry = controls_.commandList.GetCurSel();
+  if (entry == 0) {
+    services_.messages.ShowMessage(kCreateCommandHint);
+    return;
+  }
+  const CardCommand* command = commands_.RecordForEntry(entry);
+  if (command == nullptr) return;  // nothing selected
+
+  ExchangeState& rx = state_.exchange;
+  const int result = ExchangeCommand(*port_, services_.clock, *command, rx);
+  if (result == 0) {
+    output_.AppendRow(kExecutionFailed);
+    output_.ScrollOutputToEnd();
+  }
+  state_.m_totalBytes += rx.lastCount;
+  output_.ShowByteCount(state_.m_totalBytes);
+  output_.AppendHexRows(rx.rxBuffer, rx.lastCount);
+  if (result == 1) output_.AppendStatusRow(rx.statusWord, rx.statusArrived);
+  output_.ScrollOutputToEnd();
+  output_.FlushLog();
+}
+
+void MainDialog::OnEdit() {
+  commands_.OnEdit(services_.editor);
+}
+
+void MainDialog::OnInv() {
+  state_.m_inverse = controls_.invCheck.GetCheck();
+  port_->SetInverse(state_.m_inverse);
+}
+
+void MainDialog::OnKillFocusResetEdit() {
+  CopyText(state_.m_resetSettings, controls_.resetEdit.GetText());
+}
+
+void MainDialog::OnKillFocusExecuteEdit() {
+  CopyText(state_.m_executeSettings, controls_.executeEdit.GetText());
+  port_->ApplySettings(state_.m_executeSettings);
+}
+
+void MainDialog::OnBrowse() {
+  const bool binary = controls_.binCheck.GetCheck() == 1;
+  FileChooser::Request request;
+  request.mode = FileChooser::Mode::kSave;
+  request.filter = binary ? kBinLogFilter : kTextLogFilter;
+  request.defaultExtension = binary ? "bin" : "txt";
+  request.initialName = TextOf(state_.m_logFileName);
+  const auto chosen = services_.files.Choose(request);
+  if (!chosen) return;
+  if (chosen->size() > kMaxLogFileName) {
+    services_.messages.ShowMessage(PathTooLongMessage(*chosen, kMaxLogFileName));
+    return;
+  }
+  CopyText(state_.m_logFileName, *chosen);
+  ShowTitle();
+  output_.AppendRow(kLogHint);
+  output_.ScrollOutputToEnd();
+}
+
+void MainDialog::OnLoad() {
+  FileChooser::Request request;
+  request.mode = FileChooser::Mode::kOpen;
+  request.filter = kSccFilter;
+  request.initialName = TextOf(state_.m_configPath);
+  const auto chosen = services_.files.Choose(request);
+  if (!chosen) return;
+  if (chosen->size() > kMaxConfigPath) {
+    services_.messages.ShowMessage(PathTooLongMessage(*chosen, kMaxConfigPath));
+    return;
+  }
+  if (LoadConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
+}
+
+void MainDialog::OnSave() {
+  FileChooser::Request request;
+  request.mode = FileChooser::Mode::kSave;
+  request.filter = kSccFilter;
+  request.defaultExtension = "scc";
+  request.initialName = TextOf(state_.m_configPath);
+  const auto chosen = services_.files.Choose(request);
+  if (!chosen) return;
+  if (chosen->size() > kMaxConfigPath) {
+    services_.messages.ShowMessage(PathTooLongMessage(*chosen, kMaxConfigPath));
+    return;
+  }
+  if (SaveConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
+}
+
+int MainDialog::LoadConfig(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) return 0;
+  SccDecodeResult file = DecodeScc(bytes);
+  if (file.status == SccDecodeStatus::kRefused) {
+    services_.messages.ShowMessage(file.message);
+    return 0;
+  }
+
+  commands_.ClearCommands();
+  const SccSettings& s = file.settings;
+  CopyField(state_.m_logFileName, s.logFileName);
+  ShowTitle();
+  CopyField(state_.m_altLogFileName, s.altLogFileName);
+  CopyField(state_.m_executeSettings, s.executeSettings);
+  CopyField(state_.m_altExecuteSettings, s.altExecuteSettings);
+  CopyField(state_.m_resetSettings, s.resetSettings);
+  CopyField(state_.m_altResetSettings, s.altResetSettings);
+  state_.m_reservedWord = s.reservedWord;
+  std::memcpy(state_.m_reservedBlock, s.reservedBlock, sizeof state_.m_reservedBlock);
+  controls_.binCheck.SetCheck(s.bin != 0 ? 1 : 0);
+  state_.m_inverse = s.inverse;
+  port_->SetInverse(state_.m_inverse);
+  port_->ApplySettings(state_.m_executeSettings);
+  controls_.invCheck.SetCheck(state_.m_inverse != 0 ? 1 : 0);
+  controls_.executeEdit.SetText(TextOf(state_.m_executeSettings));
+  controls_.resetEdit.SetText(TextOf(state_.m_resetSettings));
+  for (auto& record : file.records) commands_.Append(std::move(record));
+  if (file.status == SccDecodeStatus::kRecordsCutShort) {
+    services_.messages.ShowMessage(file.message);
+  }
+  return 1;
+}
+
+int MainDialog::SaveConfig(const std::string& path) {
+  SccSettings s{};
+  CopyField(s.logFileName, state_.m_logFileName);
+  CopyField(s.altLogFileName, state_.m_altLogFileName);
+  CopyField(s.executeSettings, state_.m_executeSettings);
+  CopyField(s.altExecuteSettings, state_.m_altExecuteSettings);
+  CopyField(s.resetSettings, state_.m_resetSettings);
+  CopyField(s.altResetSettings, state_.m_altResetSettings);
+  s.reservedWord = state_.m_reservedWord;
+  std::memcpy(s.reservedBlock, state_.m_reservedBlock, sizeof s.reservedBlock);
+  s.bin = controls_.binCheck.GetCheck();
+  s.inverse = state_.m_inverse;
+  if (!WriteFileReplacing(path, EncodeScc(s, commands_.records()))) {
+    services_.messages.ShowMessage(kCouldNotSave);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/controls.h"
+#include "app/file_chooser.h"
+#include "app/main_dialog_state.h"
+#include "app/profile.h"
+#include "card/output_panel.h"
+#include "commands/command_list.h"
+#include "port/card_port.h"
+#include "port/clock.h"
+#include "port/message_sink.h"
+#include "port/serial_device.h"
+
+namespace quorvel {
+
+// The main window's caption.
+class WindowTitle {
+ public:
+  virtual ~WindowTitle() = default;
+  virtual void SetTitle(const std::string& title) = 0;
+};
+
+// The controls of the main window that its handlers work on.
+struct MainDialogControls {
+  ListBox& outputList;   // 1002
+  ListBox& commandList;  // 1020
+  CheckBox& binCheck;    // 1022 "Bin"
+  CheckBox& invCheck;    // 1013 "Inv"
+  EditBox& executeEdit;  // 1012
+  EditBox& resetEdit;    // 1008
+  EditBox& countEdit;    // 1003
+};
+
+// What the main window's handlers need from the platform.
+struct MainDialogServices {
+  MessageSink& messages;
+  FileChooser& files;
+  EditCommandRunner& editor;
+  WindowTitle& title;
+  DeviceFactory& devices;
+  Clock& clock;  // the fixed waits of Reset and Execute
+  Profile& profile;
+};
+
+// Texts of the program shown in the main window.
+inline constexpr const char* kNewCommandEntry = "New Command";
+inline constexpr const char* kResetMarker = "Reset...";
+inline constexpr const char* kExecutionFailed = "Command execution failed!";
+inline constexpr const char* kLogHint = "Click Reset for new settings to take effect!";
+inline constexpr const char* kCreateCommandHint = "Create a new command with Edit.";
+inline constexpr const char* kCouldNotSave = "Could not save";
+inline constexpr const char* kDefaultSettings = "COM2: baud=9600 parity=E data=8 stop=2";
+inline constexpr const char* kDefaultAltSettings = "COM2: baud=10472 parity=E data=8 stop=2";
+inline constexpr const char* kSccFilter =
+    "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*||";
+inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All Files (*.*)|*.*||";
+inline constexpr const char* kTextLogFilter = "log files (*.txt) | *.txt|All Files (*.*)|*.*||";
+
+// Everything the main window does, over toolkit-free controls: start-up,
+// the defaults, Reset, Execute, Edit, Browse, Load and Save, shut-down.
+class MainDialog {
+ public:
+  MainDialog(const MainDialogControls& controls, const MainDialogServices& services);
+  ~MainDialog();
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  void OnInitDialog();
+  void OnDestroy();
+
+  void OnNew();
+  void OnReset();
+  void OnExecute();
+  void OnEdit();
+  void OnLoad();
+  void OnSave();
+  void OnBrowse();
+  void OnInv();
+  void OnKillFocusResetEdit();
+  void OnKillFocusExecuteEdit();
+
+  // 1 when the file was read, 0 when it could not be opened or was refused.
+  int LoadConfig(const std::string& path);
+  // 1 when the file was written, 0 after "Could not save".
+  int SaveConfig(const std::string& path);
+
+  const MainDialogState& state() const { return state_; }
+  const CommandList& commands() const { return commands_; }
+
+ private:
+  void ShowTitle();
+
+  MainDialogControls controls_;
+  MainDialogServices services_;
+  MainDialogState state_;
+  OutputPanel output_;
+  CommandList commands_;
+  std::unique_ptr<CCardPort> port_;
+};
+
+}  // namespace quorvel

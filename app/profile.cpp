@@ -1,0 +1,141 @@
+#include "app/profile.h"
+
+#include <strings.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quorvel {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& s) {
+  std::size_t begin = 0;
+  std::size_t end = s.size();
+  while (begin < end && IsBlank(s[begin])) ++begin;
+  while (end > begin && IsBlank(s[end - 1])) --end;
+  return s.substr(begin, end - begin);
+}
+
+// Section and key names compare without regard to case, as INI readers do.
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+std::string DecodeValue(const std::string& raw) {
+  std::string value = Trim(raw);
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+std::string EncodeValue(const std::string& value) {
+  const bool needs_quotes =
+      !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '"');
+  return needs_quotes ? '"' + value + '"' : value;
+}
+
+}  // namespace
+
+std::string Profile::DefaultPath() {
+  std::filesystem::path folder;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+    folder = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    folder = std::filesystem::path(home) / ".config";
+  } else {
+    folder = ".";
+  }
+  return (folder / "Quorvel.INI").string();
+}
+
+Profile Profile::Load(const std::string& path) {
+  Profile profile;
+  profile.path_ = path;
+  std::ifstream in(path, std::ios::binary);
+  std::string text;
+  std::string section;
+  while (std::getline(in, text)) {
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    Line line{text, section, {}, {}};
+    const std::string trimmed = Trim(text);
+    if (!trimmed.empty() && trimmed.front() == '[') {
+      const std::size_t close = trimmed.find(']');
+      section = Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      line.section = section;
+    } else if (!trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#') {
+      const std::size_t equals = text.find('=');
+      if (equals != std::string::npos) {
+        line.key = Trim(text.substr(0, equals));
+        line.value = DecodeValue(text.substr(equals + 1));
+      }
+    }
+    profile.lines_.push_back(std::move(line));
+  }
+  return profile;
+}
+
+std::optional<std::size_t> Profile::Find(const std::string& section, const std::string& key) const {
+  std::optional<std::size_t> found;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (!lines_[i].key.empty() && SameName(lines_[i].section, section) &&
+        SameName(lines_[i].key, key))
+      found = i;
+  }
+  return found;
+}
+
+std::string Profile::GetString(const std::string& section, const std::string& key,
+                               const std::string& fallback) const {
+  const auto index = Find(section, key);
+  return index ? lines_[*index].value : fallback;
+}
+
+std::map<std::string, std::string> Profile::Section(const std::string& section) const {
+  std::map<std::string, std::string> values;
+  for (const Line& line : lines_) {
+    if (!line.key.empty() && SameName(line.section, section)) values[line.key] = line.value;
+  }
+  return values;
+}
+
+void Profile::SetString(const std::string& section, const std::string& key,
+                        const std::string& value) {
+  const std::string text = key + '=' + EncodeValue(value);
+  if (const auto index = Find(section, key)) {
+    lines_[*index].text = text;
+    lines_[*index].value = value;
+    return;
+  }
+  // Append at the end of the section, or start the section at the end of the file.
+  std::optional<std::size_t> last_of_section;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (SameName(lines_[i].section, section) && !Trim(lines_[i].text).empty()) last_of_section = i;
+  }
+  Line line{text, section, key, value};
+  if (last_of_section) {
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*last_of_section + 1),
+                  std::move(line));
+  } else {
+    lines_.push_back(Line{'[' + section + ']', section, {}, {}});
+    lines_.push_back(std::move(line));
+  }
+}
+
+bool Profile::Save() const {
+  std::error_code ignored;
+  const std::filesystem::path file(path_);
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ignored);
+  std::ostringstream text;
+  for (const Line& line : lines_) text << line.text << '\n';
+  std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+  out << text.str();
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+}  // namespace quorvel

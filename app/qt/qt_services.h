@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QStringList>
+
+#include "app/file_chooser.h"
+#include "port/message_sink.h"
+
+class QWidget;
+
+namespace quorvel::gui {
+
+// The program's message box: caption "Quorvel", an OK button, the exclamation icon.
+class MessageBoxSink final : public MessageSink {
+ public:
+  explicit MessageBoxSink(QWidget* parent = nullptr) : parent_(parent) {}
+  void ShowMessage(const std::string& text) override;
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+ private:
+  QWidget* parent_;
+};
+
+// The desktop's file chooser.
+class DialogFileChooser final : public FileChooser {
+ public:
+  explicit DialogFileChooser(QWidget* parent = nullptr) : parent_(parent) {}
+  std::optional<std::string> Choose(const Request& request) override;
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+ private:
+  QWidget* parent_;
+};
+
+// Qt's name filters for a filter string: "log files (*.txt)" stays as it is,
+// a description without its patterns in parentheses gets them appended.
+QStringList NameFilters(const std::string& filter);
+
+}  // namespace quorvel::gui

@@ -1,0 +1,173 @@
+#include "app/qt/quorvel_dlg.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "about/about_command.h"
+#include "about/link_opener.h"
+#include "about/qt/about_dlg.h"
+#include "about/qt/desktop_link_opener.h"
+#include "commands/qt/edit_command_dlg.h"
+
+namespace quorvel::gui {
+namespace {
+
+constexpr unsigned kCloseCommand = 0xF060;
+
+// The About box as the desktop shows it.
+class AboutDialogOpener final : public AboutBoxOpener {
+ public:
+  AboutDialogOpener(LinkOpener& links, MessageSink& messages)
+      : links_(links), messages_(messages) {}
+  void OpenAbout(QWidget* parent) override {
+    CAboutDlg about(parent, links_, messages_);
+    about.exec();
+  }
+
+ private:
+  LinkOpener& links_;
+  MessageSink& messages_;
+};
+
+template <class T>
+T* Require(const BuiltDialog& built, int id) {
+  T* widget = built.Get<T>(id);
+  Q_ASSERT(widget != nullptr);
+  return widget;
+}
+
+}  // namespace
+
+CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
+    : QDialog(parent),
+      built_(BuildDialog(*this, res::MainDialogTemplate())),
+      output_list_(Require<QListView>(built_, 1002)),
+      command_list_(Require<QListView>(built_, 1020)),
+      bin_check_(Require<QCheckBox>(built_, 1022)),
+      inv_check_(Require<QCheckBox>(built_, 1013)),
+      execute_edit_(Require<QLineEdit>(built_, 1012)),
+      reset_edit_(Require<QLineEdit>(built_, 1008)),
+      count_edit_(Require<QLineEdit>(built_, 1003)) {
+  MessageSink* messages = deps.messages;
+  if (messages == nullptr) {
+    own_messages_ = std::make_unique<MessageBoxSink>(this);
+    messages = own_messages_.get();
+  }
+  FileChooser* files = deps.files;
+  if (files == nullptr) {
+    own_files_ = std::make_unique<DialogFileChooser>(this);
+    files = own_files_.get();
+  }
+  EditCommandRunner* editor = deps.editor;
+  if (editor == nullptr) {
+    own_editor_ = std::make_unique<DialogEditCommandRunner>(this, *messages);
+    editor = own_editor_.get();
+  }
+  about_ = deps.about;
+  if (about_ == nullptr) {
+    own_links_ = std::make_unique<DesktopLinkOpener>();
+    own_about_ = std::make_unique<AboutDialogOpener>(*own_links_, *messages);
+    about_ = own_about_.get();
+  }
+
+  logic_ = std::make_unique<MainDialog>(
+      MainDialogControls{output_list_, command_list_, bin_check_, inv_check_, execute_edit_,
+                         reset_edit_, count_edit_},
+      MainDialogServices{*messages, *files, *editor, *this, deps.devices, deps.clock,
+                         deps.profile});
+
+  BuildWindowMenu();
+  ConnectButtons();
+  if (QWidget* logo = Logo()) {
+    logo->setCursor(Qt::PointingHandCursor);
+    logo->installEventFilter(this);
+  }
+  Control(1008)->installEventFilter(this);
+  Control(1012)->installEventFilter(this);
+
+  logic_->OnInitDialog();
+  Control(1)->setFocus();
+}
+
+CQuorvelDlg::~CQuorvelDlg() {
+  // No more focus notices into the logic once it is going away.
+  Control(1008)->removeEventFilter(this);
+  Control(1012)->removeEventFilter(this);
+  logic_->OnDestroy();
+}
+
+QWidget* CQuorvelDlg::Logo() const {
+  return built_.Bitmap();
+}
+
+void CQuorvelDlg::SetTitle(const std::string& title) {
+  setWindowTitle(QString::fromStdString(title));
+}
+
+void CQuorvelDlg::ConnectButtons() {
+  const auto on_click = [this](int id, void (MainDialog::*handler)()) {
+    connect(built_.Get<QPushButton>(id), &QPushButton::clicked, this,
+            [this, handler] { (logic_.get()->*handler)(); });
+  };
+  connect(built_.Get<QPushButton>(1), &QPushButton::clicked, this, &QDialog::accept);
+  on_click(1000, &MainDialog::OnReset);
+  on_click(1009, &MainDialog::OnLoad);
+  on_click(1010, &MainDialog::OnSave);
+  on_click(1014, &MainDialog::OnNew);
+  on_click(1015, &MainDialog::OnEdit);
+  on_click(1016, &MainDialog::OnExecute);
+  on_click(1023, &MainDialog::OnBrowse);
+  connect(built_.Get<QCheckBox>(1013), &QCheckBox::clicked, this, [this] { logic_->OnInv(); });
+}
+
+void CQuorvelDlg::BuildWindowMenu() {
+  window_menu_ = new QMenu(this);
+  window_menu_->addAction(tr("Close"), this, [this] { OnSysCommand(kCloseCommand); });
+  window_menu_->addSeparator();
+  window_menu_->addAction(QString::fromUtf8(res::kAboutMenuText), this,
+                          [this] { OnSysCommand(kAboutCommand); });
+  // Window managers keep their own window menu to themselves; the program
+  // offers its own on Alt+Space and on a right click in the window.
+  auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+  connect(shortcut, &QShortcut::activated, this,
+          [this] { window_menu_->popup(mapToGlobal(QPoint(0, 0))); });
+}
+
+void CQuorvelDlg::contextMenuEvent(QContextMenuEvent* event) {
+  window_menu_->popup(event->globalPos());
+}
+
+void CQuorvelDlg::OnSysCommand(unsigned command) {
+  if (IsAboutCommand(command)) {
+    about_->OpenAbout(this);
+  } else if ((command & 0xFFF0) == kCloseCommand) {
+    reject();
+  }
+}
+
+void CQuorvelDlg::OnLogoClicked() {
+  about_->OpenAbout(this);
+}
+
+bool CQuorvelDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    if (watched == Control(1008)) logic_->OnKillFocusResetEdit();
+    if (watched == Control(1012)) logic_->OnKillFocusExecuteEdit();
+  } else if (watched == Logo() && event->type() == QEvent::MouseButtonRelease) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton && Logo()->rect().contains(mouse->position().toPoint())) {
+      OnLogoClicked();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace quorvel::gui

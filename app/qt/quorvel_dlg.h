@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "app/main_dialog.h"
+#include "app/qt/qt_controls.h"
+#include "app/qt/qt_services.h"
+#include "res/qt/dialog_builder.h"
+
+class QMenu;
+
+namespace quorvel {
+class LinkOpener;
+}
+
+namespace quorvel::gui {
+
+// Opens the About box.
+class AboutBoxOpener {
+ public:
+  virtual ~AboutBoxOpener() = default;
+  virtual void OpenAbout(QWidget* parent) = 0;
+};
+
+// What the main window is built with. The modal services default to the real
+// dialogs over this window; tests put their own in place.
+struct MainWindowDeps {
+  DeviceFactory& devices;
+  Clock& clock;
+  Profile& profile;
+  MessageSink* messages = nullptr;
+  FileChooser* files = nullptr;
+  EditCommandRunner* editor = nullptr;
+  AboutBoxOpener* about = nullptr;
+};
+
+// The main window: dialog 102 over the program's logic. It only wires widgets
+// to handlers; every decision is MainDialog's.
+class CQuorvelDlg final : public QDialog, private WindowTitle {
+  Q_OBJECT
+
+ public:
+  explicit CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent = nullptr);
+  ~CQuorvelDlg() override;
+
+  // The window menu's commands: "&About" (0x10, low four bits ignored) opens
+  // the About box, Close (0xF060) ends the dialog like the close box.
+  void OnSysCommand(unsigned command);
+  void OnLogoClicked();
+
+  MainDialog& logic() { return *logic_; }
+  QWidget* Control(int id) const { return built_.Control(id); }
+  QWidget* Logo() const;
+  QMenu* WindowMenu() const { return window_menu_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void SetTitle(const std::string& title) override;
+  void BuildWindowMenu();
+  void ConnectButtons();
+
+  BuiltDialog built_;
+  ListViewBox output_list_;
+  ListViewBox command_list_;
+  ButtonCheckBox bin_check_;
+  ButtonCheckBox inv_check_;
+  LineEditBox execute_edit_;
+  LineEditBox reset_edit_;
+  LineEditBox count_edit_;
+
+  // Real services, used where the caller gives none.
+  std::unique_ptr<MessageSink> own_messages_;
+  std::unique_ptr<FileChooser> own_files_;
+  std::unique_ptr<EditCommandRunner> own_editor_;
+  std::unique_ptr<LinkOpener> own_links_;
+  std::unique_ptr<AboutBoxOpener> own_about_;
+  AboutBoxOpener* about_;
+
+  QMenu* window_menu_ = nullptr;
+  std::unique_ptr<MainDialog> logic_;
+};
+
+}  // namespace quorvel::gui

@@ -1,0 +1,29 @@
+#include "app/qt/text_list_model.h"
+
+namespace quorvel::gui {
+
+int TextListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : Count();
+}
+
+QVariant TextListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= Count()) return {};
+  if (role == Qt::DisplayRole) {
+    return QString::fromUtf8(Text(index.row()));
+  }
+  return {};
+}
+
+void TextListModel::Insert(int row, std::string text) {
+  beginInsertRows(QModelIndex(), row, row);
+  rows_.insert(rows_.begin() + row, std::move(text));
+  endInsertRows();
+}
+
+void TextListModel::Remove(int row) {
+  beginRemoveRows(QModelIndex(), row, row);
+  rows_.erase(rows_.begin() + row);
+  endRemoveRows();
+}
+
+}  // namespace quorvel::gui

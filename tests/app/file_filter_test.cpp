@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include "app/file_chooser.h"
+
+namespace quorvel {
+namespace {
+
+TEST(FileFilterTest, ReadsTheProgramsFilterStrings) {
+  const auto log = ParseFileFilter("log files (*.bin) | *.bin|All Files (*.*)|*.*||");
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].description, "log files (*.bin)");
+  EXPECT_EQ(log[0].patterns, std::vector<std::string>{"*.bin"});
+  EXPECT_EQ(log[1].description, "All Files (*.*)");
+  EXPECT_EQ(log[1].patterns, std::vector<std::string>{"*.*"});
+
+  const auto scc =
+      ParseFileFilter("SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*||");
+  ASSERT_EQ(scc.size(), 2u);
+  EXPECT_EQ(scc[0].description, "SmartCard Configuration files (*.scc)");
+  EXPECT_EQ(scc[0].patterns, std::vector<std::string>{"*.scc"});
+}
+
+TEST(FileFilterTest, SeveralPatternsAndEarlyEnd) {
+  const auto filters = ParseFileFilter("Cards|*.scc; *.bak||Ignored|*.x|");
+  ASSERT_EQ(filters.size(), 1u);
+  EXPECT_EQ(filters[0].patterns, (std::vector<std::string>{"*.scc", "*.bak"}));
+  EXPECT_TRUE(ParseFileFilter("").empty());
+  EXPECT_TRUE(ParseFileFilter("No pattern").empty());
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Starts the real quorvel executable with a fresh profile whose COM2 is the demo card,
+presses Alt+R (Reset) and then Escape through Qt's VNC platform, and checks what the
+program left on disk: the log file with the demo card's ATR and the remembered SCC path.
+
+Usage: run_quorvel_over_vnc.py PATH_TO_QUORVEL
+"""
+import os
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+XK_ALT_L = 0xFFE9
+XK_ESCAPE = 0xFF1B
+XK_R = 0x72
+
+# The demo card's ATR as the text log holds it: hex rows, each ended by CR LF.
+EXPECTED_ATR_ROWS_PREFIX = b"3B "
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def recv_exact(sock, n):
+    data = b""
+    while len(data) < n:
+        chunk = sock.recv(n - len(data))
+        if not chunk:
+            raise ConnectionError("VNC server closed the connection")
+        data += chunk
+    return data
+
+
+def connect_vnc(port, deadline):
+    while True:
+        try:
+            sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+            break
+        except OSError:
+            if time.monotonic() > deadline:
+                raise
+            time.sleep(0.1)
+    version = recv_exact(sock, 12)
+    if version == b"RFB 003.003\n":
+        # Version 3.3: the server names the one security type it uses.
+        sock.sendall(version)
+        if struct.unpack(">I", recv_exact(sock, 4))[0] != 1:
+            raise RuntimeError("VNC server wants authentication")
+    else:
+        sock.sendall(b"RFB 003.008\n")
+        count = recv_exact(sock, 1)[0]
+        types = recv_exact(sock, count)
+        if 1 not in types:
+            raise RuntimeError("VNC server wants authentication: %r" % types)
+        sock.sendall(b"\x01")
+        if struct.unpack(">I", recv_exact(sock, 4))[0] != 0:
+            raise RuntimeError("VNC security handshake failed")
+    sock.sendall(b"\x01")  # shared session
+    header = recv_exact(sock, 24)
+    name_length = struct.unpack(">I", header[20:24])[0]
+    recv_exact(sock, name_length)
+    return sock
+
+
+def key(sock, keysym, down):
+    sock.sendall(struct.pack(">BBxxI", 4, 1 if down else 0, keysym))
+
+
+def tap(sock, keysym, modifier=None):
+    if modifier:
+        key(sock, modifier, True)
+    key(sock, keysym, True)
+    key(sock, keysym, False)
+    if modifier:
+        key(sock, modifier, False)
+
+
+def main():
+    quorvel = os.path.abspath(sys.argv[1])
+    with tempfile.TemporaryDirectory(prefix="quorvel-e2e-") as work:
+        config = os.path.join(work, "config")
+        os.makedirs(config)
+        with open(os.path.join(config, "Quorvel.INI"), "w") as f:
+            f.write("[ports]\nCOM2=DEMO\n")
+        port = free_port()
+        env = dict(os.environ)
+        env["XDG_CONFIG_HOME"] = config
+        env["QT_QPA_PLATFORM"] = "vnc:size=1024x768:addr=127.0.0.1:port=%d" % port
+        env["XDG_RUNTIME_DIR"] = work
+        program = subprocess.Popen([quorvel], cwd=work, env=env, stdin=subprocess.DEVNULL)
+        try:
+            sock = connect_vnc(port, time.monotonic() + 20)
+            time.sleep(1.5)  # the window comes up and takes the keyboard
+            tap(sock, XK_R, XK_ALT_L)
+            time.sleep(1.5)  # the reset pulse takes 300 ms
+            tap(sock, XK_ESCAPE)
+            program.wait(timeout=20)
+            sock.close()
+        finally:
+            if program.poll() is None:
+                program.kill()
+                program.wait()
+
+        log_path = os.path.join(work, "test.txt")
+        if not os.path.exists(log_path):
+            print("FAIL: no log file was written")
+            return 1
+        log = open(log_path, "rb").read()
+        lines = log.split(b"\r\n")
+        if not log.startswith(EXPECTED_ATR_ROWS_PREFIX) or not log.endswith(b"\r\n"):
+            print("FAIL: the log does not hold the ATR rows: %r" % log)
+            return 1
+        if any(b"\n" in line for line in lines):
+            print("FAIL: a line end without CR in the text log: %r" % log)
+            return 1
+        profile = open(os.path.join(config, "Quorvel.INI")).read()
+        if "list=noname.scc" not in profile or "COM2=DEMO" not in profile:
+            print("FAIL: profile after exit: %r" % profile)
+            return 1
+        print("quorvel reset the demo card and logged %d ATR rows" % (len(lines) - 1))
+        return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

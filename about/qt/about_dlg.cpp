@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "res/dialog_template.h"
 #include "res/publisher.h"
@@ -14,6 +15,7 @@ constexpr int kOkButton = 1;
 constexpr int kHomePageLink = 1024;
 constexpr int kMailLink = 1025;
 constexpr int kSecondMailLink = 1026;
+constexpr int kColumnGap = 4;  // dialog units between the links and the logo
 
 }  // namespace
 
@@ -29,6 +31,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, LinkOpener& opener, MessageSink& messages,
 
   DoDataExchange(controls);
   OnInitDialog();
+  MakeRoomForLinks(controls);
   ok->setFocus();
 }
 
@@ -36,6 +39,22 @@ void CAboutDlg::DoDataExchange(const BuiltDialog& controls) {
   m_secondMailLink.Attach(controls.Get<QLabel>(kSecondMailLink));
   m_mailLink.Attach(controls.Get<QLabel>(kMailLink));
   m_homePageLink.Attach(controls.Get<QLabel>(kHomePageLink));
+}
+
+// A publisher's name or address longer than its field would run under the logo
+// and the OK button: those move right, and the dialog widens, by as much.
+void CAboutDlg::MakeRoomForLinks(const BuiltDialog& controls) {
+  QWidget* logo = controls.Bitmap();
+  QWidget* ok = controls.Control(kOkButton);
+  int links_right = 0;
+  for (int id : {kHomePageLink, kMailLink, kSecondMailLink})
+    links_right = std::max(links_right, controls.Control(id)->geometry().right() + 1);
+  const int gap = DialogUnits(font()).ToPixels(kColumnGap, 0).width();
+  const int overflow = links_right + gap - logo->x();
+  if (overflow <= 0) return;
+  logo->move(logo->x() + overflow, logo->y());
+  ok->move(ok->x() + overflow, ok->y());
+  setFixedSize(width() + overflow, height());
 }
 
 void CAboutDlg::OnInitDialog() {

@@ -24,6 +24,7 @@ class CAboutDlg : public QDialog {
   // Links take over their controls in the order 1026, 1025, 1024.
   void DoDataExchange(const BuiltDialog& controls);
   void OnInitDialog();
+  void MakeRoomForLinks(const BuiltDialog& controls);
 
   CLinkStatic m_secondMailLink;
   CLinkStatic m_mailLink;

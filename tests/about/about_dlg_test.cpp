@@ -86,6 +86,19 @@ TEST_F(AboutDlgTest, LinksAreFittedFromTheirTemplateCorner) {
   }
 }
 
+TEST_F(AboutDlgTest, LongLinksPushTheLogoAndOkAside) {
+  CAboutDlg dialog(nullptr, opener_, messages_, beep_);
+  const QWidget* logo = dialog.findChild<QLabel*>(QStringLiteral("unnamed"));
+  const QWidget* ok = dialog.findChild<QPushButton*>(QStringLiteral("control1"));
+  for (int id : {1024, 1025, 1026}) {
+    const QRect link = Link(dialog, id)->geometry();
+    EXPECT_LT(link.right(), logo->x()) << id;
+    EXPECT_LT(link.right(), ok->x()) << id;
+  }
+  EXPECT_TRUE(dialog.rect().contains(logo->geometry()));
+  EXPECT_TRUE(dialog.rect().contains(ok->geometry()));
+}
+
 TEST_F(AboutDlgTest, ShowsTheLogoAndTheProgramHasItsIcon) {
   CAboutDlg dialog(nullptr, opener_, messages_, beep_);
   const QLabel* logo = dialog.findChild<QLabel*>(QStringLiteral("unnamed"));

@@ -1,0 +1,599 @@
+// The main window, driven headless through its real widgets, with a fake serial
+// line, a fake clock and scripted modal services.
+#include "app/qt/quorvel_dlg.h"
+
+#include <unistd.h>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/fixed_text.h"
+#include "commands/scc_file.h"
+#include "port/system_device_factory.h"
+#include "support/fake_clock.h"
+#include "support/fake_serial_device.h"
+#include "support/recording_message_sink.h"
+#include "support/scripted_services.h"
+
+namespace quorvel::gui {
+namespace {
+
+namespace fs = std::filesystem;
+using quorvel::testing::FakeClock;
+using quorvel::testing::FakeDeviceFactory;
+using quorvel::testing::FakeLine;
+using quorvel::testing::RecordingMessageSink;
+using quorvel::testing::ScriptedEditor;
+using quorvel::testing::ScriptedFileChooser;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Bytes = std::vector<std::uint8_t>;
+
+class CountingAboutOpener final : public AboutBoxOpener {
+ public:
+  void OpenAbout(QWidget* parent) override {
+    ++opened;
+    lastParent = parent;
+  }
+  int opened = 0;
+  QWidget* lastParent = nullptr;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+Bytes Sequence(std::size_t count, std::uint8_t first = 0) {
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
+  return bytes;
+}
+
+CardCommand Command(const char* comment, Bytes header, std::uint8_t direction, Bytes data = {}) {
+  CardCommand c = NewCardCommand();
+  std::copy(header.begin(), header.end(), c.header);
+  c.direction = direction;
+  CopyText(c.comment, comment);
+  std::copy(data.begin(), data.end(), c.data);
+  return c;
+}
+
+class QuorvelDlgTest : public ::testing::Test {
+ protected:
+  QuorvelDlgTest() : line_(clock_), devices_(line_) {}
+
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quorvel-dlg-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    old_cwd_ = fs::current_path();
+    fs::current_path(dir_);  // the log file's default name is relative
+    profile_path_ = (dir_ / "Quorvel.INI").string();
+  }
+
+  void TearDown() override {
+    dialog_.reset();
+    fs::current_path(old_cwd_);
+    fs::remove_all(dir_);
+  }
+
+  CQuorvelDlg& Start(DeviceFactory* devices = nullptr) {
+    profile_ = std::make_unique<Profile>(Profile::Load(profile_path_));
+    dialog_ = std::make_unique<CQuorvelDlg>(MainWindowDeps{
+        devices ? *devices : devices_, clock_, *profile_, &messages_, &files_, &editor_, &about_});
+    dialog_->show();
+    return *dialog_;
+  }
+  void Quit() { dialog_.reset(); }
+
+  template <class T>
+  T* W(int id) {
+    return qobject_cast<T*>(dialog_->Control(id));
+  }
+  void Click(int id) { W<QPushButton>(id)->click(); }
+  void LoseFocus(int id) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(dialog_->Control(id), &out);
+  }
+  void Type(int id, const std::string& text) {
+    W<QLineEdit>(id)->setText(QString::fromStdString(text));
+    LoseFocus(id);
+  }
+  std::vector<std::string> Rows(int id) {
+    std::vector<std::string> rows;
+    QAbstractItemModel* model = W<QListView>(id)->model();
+    for (int r = 0; r < model->rowCount(); ++r)
+      rows.push_back(model->index(r, 0).data().toString().toStdString());
+    return rows;
+  }
+  int Selected(int id) {
+    const auto rows = W<QListView>(id)->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+  }
+  void Select(int id, int row) {
+    QListView* view = W<QListView>(id);
+    view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
+                                            QItemSelectionModel::ClearAndSelect);
+  }
+  std::string Counter() { return W<QLineEdit>(1003)->text().toStdString(); }
+  std::string Title() { return dialog_->windowTitle().toStdString(); }
+  const MainDialogState& State() { return dialog_->logic().state(); }
+
+  // Adds a command through Edit with "New Command" selected.
+  void AddCommand(const CardCommand& command) {
+    Select(1020, 0);
+    editor_.steps.push_back({[command](CardCommand& r) { r = command; }, 1});
+    Click(1015);
+  }
+
+  // A card behind the echoing line: answers each header through `answer`.
+  void CardAnswers(std::function<Bytes(const Bytes& header)> answer) {
+    line_.echo = true;
+    line_.card = [answer](FakeLine& line, const Bytes& written) {
+      if (written.size() == 5) line.Arrive(answer(written), std::chrono::milliseconds(10));
+    };
+  }
+  void Atr(const Bytes& atr) { line_.Arrive(atr, std::chrono::milliseconds(100)); }
+
+  FakeClock clock_;
+  FakeLine line_;
+  FakeDeviceFactory devices_;
+  RecordingMessageSink messages_;
+  ScriptedFileChooser files_;
+  ScriptedEditor editor_;
+  CountingAboutOpener about_;
+  std::unique_ptr<Profile> profile_;
+  std::unique_ptr<CQuorvelDlg> dialog_;
+  fs::path dir_;
+  fs::path old_cwd_;
+  std::string profile_path_;
+};
+
+const char* kDefaults = "COM2: baud=9600 parity=E data=8 stop=2";
+
+TEST_F(QuorvelDlgTest, FirstStartShowsTheDefaultsAndRemembersNonameAtExit) {
+  Start();
+  EXPECT_EQ(Title(), "Quorvel [test.txt]");
+  EXPECT_EQ(W<QLineEdit>(1008)->text().toStdString(), kDefaults);
+  EXPECT_EQ(W<QLineEdit>(1012)->text().toStdString(), kDefaults);
+  EXPECT_FALSE(W<QCheckBox>(1013)->isChecked());
+  EXPECT_FALSE(W<QCheckBox>(1022)->isChecked());
+  EXPECT_THAT(Rows(1020), ElementsAre("New Command"));
+  EXPECT_EQ(Selected(1020), 0);
+  EXPECT_EQ(Counter(), "0");
+  EXPECT_THAT(devices_.openedNames, ElementsAre("COM2"));
+  EXPECT_EQ(line_.devicesOpen, 1);
+  EXPECT_EQ(TextOf(State().m_altExecuteSettings), "COM2: baud=10472 parity=E data=8 stop=2");
+  EXPECT_EQ(TextOf(State().m_altLogFileName), "test2.txt");
+  EXPECT_THAT(messages_.messages, IsEmpty());
+  EXPECT_TRUE(W<QPushButton>(1)->isDefault());
+
+  Quit();
+  EXPECT_EQ(line_.devicesOpen, 0);
+  EXPECT_EQ(ReadFile(profile_path_), "[config]\nlist=noname.scc\n");
+}
+
+TEST_F(QuorvelDlgTest, RememberedPathsThatAreNotFilesLeadToTheDefaults) {
+  // "null" in another case is a path, not the marker; a value too long for the
+  // path field is treated as missing rather than cut into another path.
+  for (const std::string& value : {std::string("null"), std::string(300, 'x')}) {
+    std::ofstream(profile_path_) << "[config]\nlist=" << value << "\n";
+    Start();
+    EXPECT_EQ(TextOf(State().m_configPath), "noname.scc") << value.size();
+    EXPECT_EQ(Title(), "Quorvel [test.txt]");
+    EXPECT_THAT(messages_.messages, IsEmpty());
+    Quit();
+  }
+}
+
+TEST_F(QuorvelDlgTest, LeavingTheSettingsEditsCopiesThemAndAppliesOnlyTheExecuteSettings) {
+  Start();
+  const std::size_t applied = line_.linesSet.size();
+  LoseFocus(1012);  // unchanged text: applied again all the same
+  EXPECT_EQ(line_.linesSet.size(), applied + 1);
+  Type(1008, "COM2: baud=19200 parity=N data=8 stop=1");
+  EXPECT_EQ(line_.linesSet.size(), applied + 1);
+  EXPECT_EQ(TextOf(State().m_resetSettings), "COM2: baud=19200 parity=N data=8 stop=1");
+
+  // A long text is cut to 127 characters.
+  Type(1008, std::string(200, 'a'));
+  EXPECT_EQ(TextOf(State().m_resetSettings), std::string(127, 'a'));
+
+  // A new port name: the old port gets the settings now, the new one opens at Reset.
+  Type(1012, "COM7: baud=115200 parity=E data=8 stop=2");
+  EXPECT_EQ(line_.linesSet.size(), applied + 2);
+  EXPECT_EQ(line_.linesSet.back().baudRate, 115200u);
+  EXPECT_THAT(devices_.openedNames, ElementsAre("COM2"));
+  Type(1008, kDefaults);
+  Click(1000);
+  EXPECT_THAT(devices_.openedNames, ElementsAre("COM2", "COM7"));
+  EXPECT_EQ(line_.devicesOpen, 1);
+}
+
+TEST_F(QuorvelDlgTest, ResetShowsCountsAndLogsTheAtr) {
+  const Bytes atr = Sequence(20, 0x3B);
+  Start();
+  W<QCheckBox>(1022)->setChecked(true);
+  Atr(atr);
+  Click(1000);
+  EXPECT_THAT(
+      Rows(1002),
+      ElementsAre("Reset...", "3B 3C 3D 3E 3F 40 41 42 43 44 45 46 47 48 49 4A ", "4B 4C 4D 4E "));
+  EXPECT_EQ(Counter(), "20");
+  EXPECT_EQ(ReadFile("test.txt"), std::string(atr.begin(), atr.end()));  // flushed already
+  EXPECT_EQ(clock_.TotalWaited(), std::chrono::milliseconds(300));
+
+  // A second reset, "Bin" off: rows, counter and log start over.
+  W<QCheckBox>(1022)->setChecked(false);
+  Atr(atr);
+  Click(1000);
+  EXPECT_EQ(Rows(1002).size(), 3u);
+  EXPECT_EQ(Counter(), "20");
+  EXPECT_EQ(ReadFile("test.txt"),
+            "3B 3C 3D 3E 3F 40 41 42 43 44 45 46 47 48 49 4A \r\n4B 4C 4D 4E \r\n");
+
+  // No card: the marker alone, the counter drops to 0, the log is empty.
+  Click(1000);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset..."));
+  EXPECT_EQ(Counter(), "0");
+  EXPECT_EQ(ReadFile("test.txt"), "");
+}
+
+TEST_F(QuorvelDlgTest, ResetWithTheInverseConventionShowsConvertedBytes) {
+  Start();
+  W<QCheckBox>(1013)->click();
+  EXPECT_EQ(State().m_inverse, 1);
+  Atr({0x03, 0x60});  // an inverse-convention card's TS as a plain receiver reads it
+  Click(1000);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3F F9 "));
+}
+
+TEST_F(QuorvelDlgTest, AnUncreatableLogChangesNothingElse) {
+  Start();
+  files_.answers.push_back((dir_ / "no-such-folder" / "log.txt").string());
+  Click(1023);
+  Atr({0x3B, 0x00});
+  Click(1000);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B 00 "));
+  EXPECT_EQ(Counter(), "2");
+  EXPECT_THAT(messages_.messages, IsEmpty());
+}
+
+TEST_F(QuorvelDlgTest, BrowseOffersFiltersByBinAndTakesEffectAtTheNextReset) {
+  Start();
+  files_.answers.push_back(std::nullopt);
+  Click(1023);
+  ASSERT_EQ(files_.requests.size(), 1u);
+  EXPECT_EQ(files_.requests[0].mode, FileChooser::Mode::kSave);
+  EXPECT_EQ(files_.requests[0].filter, "log files (*.txt) | *.txt|All Files (*.*)|*.*||");
+  EXPECT_EQ(files_.requests[0].defaultExtension, "txt");
+  EXPECT_EQ(files_.requests[0].initialName, "test.txt");
+  EXPECT_EQ(Title(), "Quorvel [test.txt]");
+  EXPECT_THAT(Rows(1002), IsEmpty());
+
+  W<QCheckBox>(1022)->setChecked(true);
+  files_.answers.push_back((dir_ / "card.bin").string());
+  Click(1023);
+  EXPECT_EQ(files_.requests[1].filter, "log files (*.bin) | *.bin|All Files (*.*)|*.*||");
+  EXPECT_EQ(files_.requests[1].defaultExtension, "bin");
+  EXPECT_EQ(Title(), "Quorvel [" + (dir_ / "card.bin").string() + "]");
+  EXPECT_THAT(Rows(1002), ElementsAre("Click Reset for new settings to take effect!"));
+  EXPECT_FALSE(fs::exists(dir_ / "card.bin"));
+  Click(1000);
+  EXPECT_TRUE(fs::exists(dir_ / "card.bin"));
+
+  // A path longer than the name field is refused, and the log keeps its name.
+  files_.answers.push_back("/" + std::string(140, 'p'));
+  Click(1023);
+  ASSERT_EQ(messages_.messages.size(), 1u);
+  EXPECT_THAT(messages_.messages[0], ::testing::HasSubstr("too long"));
+  EXPECT_EQ(TextOf(State().m_logFileName), (dir_ / "card.bin").string());
+}
+
+TEST_F(QuorvelDlgTest, ExecuteShowsCountsAndLogsEveryReception) {
+  const Bytes data = Sequence(16, 0xA0);
+  CardAnswers([&](const Bytes& h) {
+    Bytes answer{h[1]};
+    if (h[1] == 0xB0) answer.insert(answer.end(), data.begin(), data.begin() + h[4]);
+    if (h[1] == 0xCA) return Bytes{0x6D, 0x00};  // refused: status word instead of INS
+    answer.insert(answer.end(), {0x90, 0x00});
+    return answer;
+  });
+  Start();
+  AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x10}, kFromCard));
+  AddCommand(Command("bad", {0x00, 0xCA, 0x00, 0x00, 0x00}, kFromCard));
+
+  // Before the first reset: rows and counter, but no log file.
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_THAT(Rows(1002), ElementsAre("00 B0 00 00 10 B0 A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 ",
+                                      "AA AB AC AD AE AF ", "90 00"));
+  EXPECT_EQ(Counter(), "22");
+  EXPECT_FALSE(fs::exists("test.txt"));
+  EXPECT_EQ(W<QListView>(1002)->currentIndex().row(), 2);
+
+  // Text log after a reset; the counter restarts from the ATR.
+  Atr({0x3B, 0x00});
+  Click(1000);
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_EQ(Counter(), "24");
+  Select(1020, 2);
+  Click(1016);
+  EXPECT_EQ(Counter(), "31");
+  EXPECT_THAT(Rows(1002),
+              ElementsAre("Reset...", "3B 00 ", "00 B0 00 00 10 B0 A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 ",
+                          "AA AB AC AD AE AF ", "90 00", "Command execution failed!",
+                          "00 CA 00 00 00 6D 00 "));
+  EXPECT_EQ(ReadFile("test.txt"),
+            "3B 00 \r\n00 B0 00 00 10 B0 A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 \r\nAA AB AC AD AE AF "
+            "\r\n90 00\r\n00 CA 00 00 00 6D 00 \r\n");
+
+  // Binary log: raw received bytes, then the status bytes, nothing else.
+  W<QCheckBox>(1022)->setChecked(true);
+  Atr({0x3B, 0x0A});
+  Click(1000);
+  Select(1020, 1);
+  Click(1016);
+  Select(1020, 2);
+  Click(1016);
+  Bytes expected{0x3B, 0x0A, 0x00, 0xB0, 0x00, 0x00, 0x10, 0xB0};
+  expected.insert(expected.end(), data.begin(), data.end());
+  expected.insert(expected.end(), {0x90, 0x00, 0x00, 0xCA, 0x00, 0x00, 0x00, 0x6D, 0x00});
+  EXPECT_EQ(ReadFile("test.txt"), std::string(expected.begin(), expected.end()));
+}
+
+TEST_F(QuorvelDlgTest, StatusBytesThatNeverArriveShowAsDashes) {
+  CardAnswers([](const Bytes& h) { return Bytes{h[1], 0x01, 0x02}; });  // P3 = 4 wanted
+  Start();
+  AddCommand(Command("short", {0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard));
+  Atr({0x3B});
+  Click(1000);
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B ", "00 B0 00 00 04 B0 01 02 ", "-- --"));
+  EXPECT_EQ(Counter(), "9");
+  EXPECT_EQ(ReadFile("test.txt"), "3B \r\n00 B0 00 00 04 B0 01 02 \r\n-- --\r\n");
+}
+
+TEST_F(QuorvelDlgTest, ExecuteWithoutACommandSendsNothing) {
+  Start();
+  Click(1016);  // "New Command" selected
+  EXPECT_THAT(messages_.messages, ElementsAre("Create a new command with Edit."));
+  W<QListView>(1020)->selectionModel()->clearSelection();
+  Click(1016);
+  EXPECT_EQ(messages_.messages.size(), 1u);
+  EXPECT_THAT(line_.writes, IsEmpty());
+  EXPECT_THAT(Rows(1002), IsEmpty());
+  EXPECT_EQ(Counter(), "0");
+}
+
+TEST_F(QuorvelDlgTest, ACommandOnAClosedPortFailsWithNothingReceived) {
+  devices_.failureReason = "/dev/ttyS1: No such file or directory";
+  Start();
+  ASSERT_EQ(messages_.messages.size(), 1u);
+  EXPECT_EQ(messages_.messages[0].substr(0, 23), "Could not create handle");
+  AddCommand(Command("x", {0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard));
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_THAT(Rows(1002), ElementsAre("Command execution failed!"));
+  EXPECT_EQ(Counter(), "0");
+}
+
+TEST_F(QuorvelDlgTest, EditAddsChangesAndDeletesCommandsInOrder) {
+  Start();
+  AddCommand(Command("A", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x3F, 0x00}));
+  AddCommand(Command("B", {0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard));
+  AddCommand(Command("C", {0x00, 0xC0, 0x00, 0x00, 0x10}, kFromCard));
+  EXPECT_THAT(Rows(1020), ElementsAre("New Command", "A (00 A4 00 00 02)", "B (00 B0 00 00 04)",
+                                      "C (00 C0 00 00 10)"));
+  EXPECT_EQ(Selected(1020), 0);
+
+  // Changing entry 2 keeps its place and its selection, so Execute can run it.
+  Select(1020, 2);
+  editor_.steps.push_back({[](CardCommand& r) { CopyText(r.comment, "B2"); }, 1});
+  Click(1015);
+  EXPECT_THAT(Rows(1020), ElementsAre("New Command", "A (00 A4 00 00 02)", "B2 (00 B0 00 00 04)",
+                                      "C (00 C0 00 00 10)"));
+  EXPECT_EQ(Selected(1020), 2);
+
+  // Cancel drops whatever the dialog changed.
+  editor_.steps.push_back({[](CardCommand& r) { r.direction = kToCard; }, 2});
+  Click(1015);
+  EXPECT_EQ(dialog_->logic().commands().RecordForEntry(2)->direction, kFromCard);
+
+  editor_.steps.push_back({nullptr, 3});
+  Click(1015);
+  EXPECT_THAT(Rows(1020), ElementsAre("New Command", "A (00 A4 00 00 02)", "C (00 C0 00 00 10)"));
+  EXPECT_EQ(Selected(1020), 0);
+}
+
+TEST_F(QuorvelDlgTest, NewKeepsBinAndTheReservedFields) {
+  Start();
+  AddCommand(Command("A", {0x00, 0xA4, 0x00, 0x00, 0x00}, kFromCard));
+  W<QCheckBox>(1022)->setChecked(true);
+  W<QCheckBox>(1013)->click();
+  Type(1012, "DEMO: baud=9600 parity=E data=8 stop=2");
+  Click(1014);
+  EXPECT_THAT(Rows(1020), ElementsAre("New Command"));
+  EXPECT_TRUE(W<QCheckBox>(1022)->isChecked());
+  EXPECT_FALSE(W<QCheckBox>(1013)->isChecked());
+  EXPECT_EQ(State().m_inverse, 0);
+  EXPECT_EQ(W<QLineEdit>(1012)->text().toStdString(), kDefaults);
+  EXPECT_EQ(State().m_reservedWord, 2);
+  EXPECT_EQ(State().m_reservedBlock[0], 0x90);
+  EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
+}
+
+TEST_F(QuorvelDlgTest, SaveThenLoadRestoresCommandsAndSettings) {
+  Start();
+  AddCommand(Command("A", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x3F, 0x00}));
+  AddCommand(Command("B", {0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard));
+  AddCommand(Command("C", {0x00, 0xC0, 0x00, 0x00, 0x10}, kFromCard));
+  W<QCheckBox>(1022)->setChecked(true);
+  W<QCheckBox>(1013)->click();
+  Type(1008, "COM3: baud=10472 parity=E data=8 stop=2");
+  Type(1012, "COM3: baud=9600 parity=E data=8 stop=2");
+  const std::string path = (dir_ / "cards.scc").string();
+
+  files_.answers.push_back(path);
+  Click(1010);
+  EXPECT_EQ(files_.requests.back().defaultExtension, "scc");
+  EXPECT_EQ(files_.requests.back().initialName, "noname.scc");
+  EXPECT_EQ(fs::file_size(path), 2964u);
+  EXPECT_EQ(TextOf(State().m_configPath), path);
+
+  Click(1014);  // New
+  W<QCheckBox>(1022)->setChecked(false);
+  files_.answers.push_back(path);
+  Click(1009);
+  EXPECT_EQ(files_.requests.back().mode, FileChooser::Mode::kOpen);
+  EXPECT_THAT(Rows(1020), ElementsAre("New Command", "A (00 A4 00 00 02)", "B (00 B0 00 00 04)",
+                                      "C (00 C0 00 00 10)"));
+  EXPECT_TRUE(W<QCheckBox>(1022)->isChecked());
+  EXPECT_TRUE(W<QCheckBox>(1013)->isChecked());
+  EXPECT_EQ(W<QLineEdit>(1008)->text().toStdString(), "COM3: baud=10472 parity=E data=8 stop=2");
+  EXPECT_EQ(W<QLineEdit>(1012)->text().toStdString(), "COM3: baud=9600 parity=E data=8 stop=2");
+  EXPECT_EQ(TextOf(State().m_configPath), path);
+  EXPECT_EQ(Title(), "Quorvel [test.txt]");
+  EXPECT_EQ(dialog_->logic().commands().RecordForEntry(1)->data[1], 0x00);
+  EXPECT_EQ(dialog_->logic().commands().RecordForEntry(1)->data[0], 0x3F);
+
+  // The next start loads the remembered file.
+  Quit();
+  Start();
+  EXPECT_EQ(Rows(1020).size(), 4u);
+  EXPECT_EQ(TextOf(State().m_configPath), path);
+  EXPECT_THAT(devices_.openedNames.back(), "COM3");
+}
+
+TEST_F(QuorvelDlgTest, LoadingAFileThatIsNotThereOrBrokenChangesNothing) {
+  Start();
+  AddCommand(Command("A", {0x00, 0xA4, 0x00, 0x00, 0x00}, kFromCard));
+  files_.answers.push_back((dir_ / "missing.scc").string());
+  Click(1009);
+  EXPECT_THAT(messages_.messages, IsEmpty());
+  EXPECT_EQ(Rows(1020).size(), 2u);
+  EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
+
+  const fs::path broken = dir_ / "broken.scc";
+  std::ofstream(broken, std::ios::binary) << std::string(1000, 'x');
+  files_.answers.push_back(broken.string());
+  Click(1009);
+  EXPECT_EQ(messages_.messages.size(), 1u);
+  EXPECT_EQ(Rows(1020).size(), 2u);
+  EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
+  EXPECT_EQ(Title(), "Quorvel [test.txt]");
+
+  // The same broken file remembered from the last run: the defaults.
+  Quit();
+  std::ofstream(profile_path_) << "[config]\nlist=" << broken.string() << "\n";
+  Start();
+  EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
+  EXPECT_EQ(W<QLineEdit>(1012)->text().toStdString(), kDefaults);
+}
+
+TEST_F(QuorvelDlgTest, SaveThatFailsKeepsWhatWasThereAndThePath) {
+  // A folder where the file should go: the temporary file is written, but it
+  // cannot replace the target (this fails for root too).
+  Start();
+  const fs::path target = dir_ / "taken.scc";
+  fs::create_directories(target);
+  std::ofstream(target / "inside") << "old";
+  files_.answers.push_back(target.string());
+  Click(1010);
+  EXPECT_THAT(messages_.messages, ElementsAre("Could not save"));
+  EXPECT_EQ(ReadFile(target / "inside"), "old");
+  EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
+  std::vector<fs::path> left;
+  for (const auto& entry : fs::directory_iterator(dir_)) left.push_back(entry.path().filename());
+  EXPECT_THAT(left, ::testing::UnorderedElementsAre("taken.scc")) << "no temporary file is left";
+}
+
+TEST_F(QuorvelDlgTest, SaveIntoAMissingFolderSaysCouldNotSave) {
+  Start();
+  files_.answers.push_back((dir_ / "nowhere" / "x.scc").string());
+  Click(1010);
+  EXPECT_THAT(messages_.messages, ElementsAre("Could not save"));
+  EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
+}
+
+TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
+  Start();
+  for (unsigned id = 0x10; id <= 0x1F; ++id) dialog_->OnSysCommand(id);
+  EXPECT_EQ(about_.opened, 16);
+  dialog_->OnSysCommand(0xF000);
+  dialog_->OnSysCommand(0xF120);
+  EXPECT_EQ(about_.opened, 16);
+  EXPECT_TRUE(dialog_->isVisible());
+
+  ASSERT_NE(dialog_->Logo(), nullptr);
+  QTest::mouseClick(dialog_->Logo(), Qt::LeftButton);
+  EXPECT_EQ(about_.opened, 17);
+  EXPECT_EQ(about_.lastParent, dialog_.get());
+
+  const auto actions = dialog_->WindowMenu()->actions();
+  ASSERT_EQ(actions.size(), 3);
+  EXPECT_EQ(actions[0]->text().toStdString(), "Close");
+  EXPECT_TRUE(actions[1]->isSeparator());
+  EXPECT_EQ(actions[2]->text().toStdString(), "&About");
+  actions[2]->trigger();
+  EXPECT_EQ(about_.opened, 18);
+  actions[0]->trigger();  // Close ends the dialog like the close box
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+}
+
+TEST_F(QuorvelDlgTest, EnterInASettingsEditOrEscapeEndsTheDialog) {
+  Start();
+  QTest::keyClick(W<QLineEdit>(1008), Qt::Key_Return);
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+  Quit();
+  Start();
+  QTest::keyClick(W<QLineEdit>(1012), Qt::Key_Escape);
+  EXPECT_FALSE(dialog_->isVisible());
+  EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+}
+
+TEST_F(QuorvelDlgTest, DemoCardAnswersSelectAndReadBinary) {
+  std::ofstream(profile_path_) << "[ports]\nCOM2=DEMO\n";
+  const Profile ports = Profile::Load(profile_path_);
+  SystemDeviceFactory demo(ports.Section("ports"), clock_);
+  Start(&demo);
+  AddCommand(Command("select", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x2F, 0xE2}));
+  AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x0A}, kFromCard));
+  Click(1000);
+  const auto rows = Rows(1002);
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[1].substr(0, 3), "3B ");
+  Select(1020, 1);
+  Click(1016);
+  Select(1020, 2);
+  Click(1016);
+  const auto after = Rows(1002);
+  ASSERT_GE(after.size(), 4u);
+  EXPECT_THAT(std::vector<std::string>(after.end() - 4, after.end()),
+              ElementsAre("00 A4 00 0C 02 A4 2F E2 ", "90 00",
+                          "00 B0 00 00 0A B0 98 94 01 00 00 00 00 00 21 F3 ", "90 00"));
+  EXPECT_EQ(Counter(), "40");  // a 16-byte ATR, 8 and 16 bytes of the two commands
+}
+
+}  // namespace
+}  // namespace quorvel::gui

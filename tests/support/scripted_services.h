@@ -1,0 +1,50 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/file_chooser.h"
+#include "commands/command_list.h"
+
+namespace quorvel::testing {
+
+// A file chooser that answers from a script and keeps every request.
+class ScriptedFileChooser final : public FileChooser {
+ public:
+  std::optional<std::string> Choose(const Request& request) override {
+    requests.push_back(request);
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+
+  std::deque<std::optional<std::string>> answers;  // nullopt: the user cancels
+  std::vector<Request> requests;
+};
+
+// An Edit Command dialog stand-in: each run applies the next scripted edit to
+// the record and ends with its result.
+class ScriptedEditor final : public EditCommandRunner {
+ public:
+  struct Step {
+    std::function<void(CardCommand&)> edit;
+    int result;
+  };
+  int Run(CardCommand& record) override {
+    ++runs;
+    if (steps.empty()) return kCancel;
+    Step step = std::move(steps.front());
+    steps.pop_front();
+    if (step.edit) step.edit(record);
+    return step.result;
+  }
+
+  std::deque<Step> steps;
+  int runs = 0;
+};
+
+}  // namespace quorvel::testing

@@ -44,6 +44,13 @@ std::vector<std::uint8_t> Bytes(std::string_view text) {
   return {text.begin(), text.end()};
 }
 
+// 00 01 02 ...: a file for the longest transfers, easy to check by eye.
+std::vector<std::uint8_t> Counting(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i);
+  return bytes;
+}
+
 std::uint16_t Offset(std::uint8_t p1, std::uint8_t p2) {
   return static_cast<std::uint16_t>((p1 & 0x7F) << 8 | p2);
 }
@@ -68,6 +75,7 @@ DemoCardCommands::DemoCardCommands()
           {0x6F01, 0x7F10, false, Access::Always, Access::Always,
            Bytes("Hello from the Quorvel demo card")},
           {0x6F02, 0x7F10, false, Access::Pin, Access::Pin, Bytes("Behind the PIN!!")},
+          {0x6F03, 0x7F10, false, Access::Always, Access::Always, Counting(255)},
       },
       currentDf_(kMasterFile),
       pinTriesLeft_(kPinTries),

@@ -8,7 +8,7 @@
 namespace quorvel {
 
 // The demo card's application layer: a small ISO/IEC 7816-4 card with a file tree
-// (MF 3F00, EF 2FE2, DF 7F10 with EFs 6F01 and 6F02), a PIN and a challenge generator.
+// (MF 3F00, EF 2FE2, DF 7F10 with EFs 6F01, 6F02 and 6F03), a PIN and a challenge generator.
 // It decides on each header and runs the command once its data are in.
 class DemoCardCommands {
  public:

@@ -7,4 +7,4 @@ source tools/setup.sh
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=ON >/dev/null
 cmake --build build-bench -j2 --target quorvel_bench
-exec ./build-bench/quorvel_bench "$@"
+exec ./build-bench/bench/quorvel_bench "$@"

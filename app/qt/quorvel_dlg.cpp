@@ -128,20 +128,27 @@ void CQuorvelDlg::ConnectButtons() {
 }
 
 void CQuorvelDlg::BuildWindowMenu() {
-  window_menu_ = new QMenu(this);
-  window_menu_->addAction(tr("Close"), this, [this] { OnSysCommand(kCloseCommand); });
-  window_menu_->addSeparator();
-  window_menu_->addAction(QString::fromUtf8(res::kAboutMenuText), this,
-                          [this] { OnSysCommand(kAboutCommand); });
   // Window managers keep their own window menu to themselves; the program
   // offers its own on Alt+Space and on a right click in the window.
   auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
   connect(shortcut, &QShortcut::activated, this,
-          [this] { window_menu_->popup(mapToGlobal(QPoint(0, 0))); });
+          [this] { WindowMenu()->popup(mapToGlobal(QPoint(0, 0))); });
+}
+
+QMenu* CQuorvelDlg::WindowMenu() {
+  // Made on first use: start-up does not pay for a menu that is rarely opened.
+  if (window_menu_ == nullptr) {
+    window_menu_ = new QMenu(this);
+    window_menu_->addAction(tr("Close"), this, [this] { OnSysCommand(kCloseCommand); });
+    window_menu_->addSeparator();
+    window_menu_->addAction(QString::fromUtf8(res::kAboutMenuText), this,
+                            [this] { OnSysCommand(kAboutCommand); });
+  }
+  return window_menu_;
 }
 
 void CQuorvelDlg::contextMenuEvent(QContextMenuEvent* event) {
-  window_menu_->popup(event->globalPos());
+  WindowMenu()->popup(event->globalPos());
 }
 
 void CQuorvelDlg::OnSysCommand(unsigned command) {

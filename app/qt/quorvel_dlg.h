@@ -52,7 +52,7 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
   MainDialog& logic() { return *logic_; }
   QWidget* Control(int id) const { return built_.Control(id); }
   QWidget* Logo() const;
-  QMenu* WindowMenu() const { return window_menu_; }
+  QMenu* WindowMenu();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

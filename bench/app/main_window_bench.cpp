@@ -1,0 +1,208 @@
+// Costs of the main window over its real widgets (offscreen): the output list,
+// the command list, Reset against the demo card, start-up, and SCC files.
+#include <malloc.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QDialog>
+#include <QListView>
+#include <QPushButton>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include <benchmark/benchmark.h>
+
+#include "app/qt/qt_controls.h"
+#include "app/qt/quorvel_dlg.h"
+#include "card/output_panel.h"
+#include "port/system_device_factory.h"
+#include "support/fake_clock.h"
+#include "support/fake_controls.h"
+#include "support/recording_message_sink.h"
+#include "support/scripted_services.h"
+
+namespace quorvel::gui {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::size_t HeapInUse() {
+  return mallinfo2().uordblks;
+}
+
+long ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0;
+  long resident = 0;
+  statm >> pages >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// 100,000 rows of 16 bytes appended to the real output list, then scrolled to.
+void BM_AppendHexRowsToOutputList(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  std::uint8_t bytes[16];
+  for (int i = 0; i < 16; ++i) bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
+  double bytes_per_row = 0;
+  double scroll_ms = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto* view = new QListView;
+    view->resize(400, 600);
+    view->setUniformItemSizes(true);
+    view->show();
+    ListViewBox list(view);
+    testing::FakeEditBox count;
+    testing::FakeCheckBox bin;
+    OutputPanel panel(list, count, bin);
+    const std::size_t heap_before = HeapInUse();
+    state.ResumeTiming();
+
+    for (int r = 0; r < rows; ++r) panel.AppendHexRows(bytes, 16);
+
+    state.PauseTiming();
+    bytes_per_row = static_cast<double>(HeapInUse() - heap_before) / rows;
+    const auto start = std::chrono::steady_clock::now();
+    panel.ScrollOutputToEnd();
+    QApplication::processEvents();
+    scroll_ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    delete view;
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+  state.counters["us_per_row"] = benchmark::Counter(
+      static_cast<double>(rows) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+  state.counters["bytes_per_row"] = bytes_per_row;
+  state.counters["scroll_to_end_ms"] = scroll_ms;
+}
+BENCHMARK(BM_AppendHexRowsToOutputList)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+struct Window {
+  explicit Window(DeviceFactory& devices, Clock& clock, const fs::path& folder)
+      : profile(Profile::Load((folder / "Quorvel.INI").string())),
+        dialog(MainWindowDeps{devices, clock, profile, &messages, &files, &editor, nullptr}) {}
+  Profile profile;
+  testing::RecordingMessageSink messages;
+  testing::ScriptedFileChooser files;
+  testing::ScriptedEditor editor;
+  CQuorvelDlg dialog;
+};
+
+fs::path BenchFolder() {
+  const fs::path folder = fs::temp_directory_path() / ("quorvel-bench-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  return folder;
+}
+
+// Reset against the demo card with the real clock: everything beyond the fixed
+// 300 ms of waits is the program's own cost (the ATR arrives during the waits).
+void BM_ResetOverheadAgainstDemoCard(benchmark::State& state) {
+  const fs::path folder = BenchFolder();
+  const fs::path old = fs::current_path();
+  fs::current_path(folder);
+  SystemClock clock;
+  SystemDeviceFactory devices({{"COM2", "DEMO"}}, clock);
+  Window window(devices, clock, folder);
+  auto* reset = qobject_cast<QPushButton*>(window.dialog.Control(1000));
+  double total_ms = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    reset->click();
+    total_ms +=
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  }
+  state.counters["overhead_ms"] = total_ms / static_cast<double>(state.iterations()) - 300.0;
+  fs::current_path(old);
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_ResetOverheadAgainstDemoCard)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// From construction until the window is on screen, against a bare dialog with
+// the same widgets and nothing behind them, measured the same way.
+void BM_StartUpUntilShown(benchmark::State& state) {
+  const bool bare = state.range(0) == 0;
+  const fs::path folder = BenchFolder();
+  testing::FakeClock clock;
+  SystemDeviceFactory devices({{"COM2", "DEMO"}}, clock);
+  for (auto _ : state) {
+    // Closing the window (and writing the profile) is not start-up.
+    std::optional<QDialog> bare_dialog;
+    std::optional<Window> window;
+    if (bare) {
+      bare_dialog.emplace();
+      BuildDialog(*bare_dialog, res::MainDialogTemplate());
+      bare_dialog->show();
+    } else {
+      window.emplace(devices, clock, folder);
+      window->dialog.show();
+    }
+    QApplication::processEvents();
+    state.PauseTiming();
+    window.reset();
+    bare_dialog.reset();
+    state.ResumeTiming();
+  }
+  state.counters["resident_MiB"] = static_cast<double>(ResidentKiB()) / 1024.0;
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_StartUpUntilShown)->Arg(0)->Arg(1)->ArgName("quorvel")->Unit(benchmark::kMicrosecond);
+
+// 10,000 commands added through the command list with its real list view.
+void BM_AddCommandsThroughTheList(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  CardCommand command = NewCardCommand();
+  std::memcpy(command.comment, "SELECT the master file", 23);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto* view = new QListView;
+    view->show();
+    ListViewBox list(view);
+    CommandList commands(list);
+    state.ResumeTiming();
+    for (int i = 0; i < count; ++i) {
+      command.header[4] = static_cast<std::uint8_t>(i);
+      commands.Append(std::make_unique<CardCommand>(command));
+    }
+    state.PauseTiming();
+    delete view;
+    state.ResumeTiming();
+  }
+  state.counters["us_per_command"] = benchmark::Counter(
+      static_cast<double>(count) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::OneK::kIs1000);
+}
+BENCHMARK(BM_AddCommandsThroughTheList)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Save and Load of an SCC file with 10,000 commands, the list box filled.
+void BM_SaveAndLoadTenThousandCommands(benchmark::State& state) {
+  const bool load = state.range(0) == 1;
+  const fs::path folder = BenchFolder();
+  testing::FakeClock clock;
+  SystemDeviceFactory devices({}, clock);
+  Window window(devices, clock, folder);
+  CardCommand command = NewCardCommand();
+  for (int i = 0; i < 10000; ++i) {
+    command.header[4] = static_cast<std::uint8_t>(i);
+    window.editor.steps.push_back({[&command](CardCommand& r) { r = command; }, 1});
+    window.dialog.logic().OnEdit();
+  }
+  const std::string path = (folder / "big.scc").string();
+  window.dialog.logic().SaveConfig(path);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(load ? window.dialog.logic().LoadConfig(path)
+                                  : window.dialog.logic().SaveConfig(path));
+  }
+  state.counters["file_MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_SaveAndLoadTenThousandCommands)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("load")
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quorvel::gui

@@ -158,33 +158,28 @@ void MainDialog::OnBrowse() {
   output_.ScrollOutputToEnd();
 }
 
-void MainDialog::OnLoad() {
+std::optional<std::string> MainDialog::ChooseConfigPath(FileChooser::Mode mode) {
   FileChooser::Request request;
-  request.mode = FileChooser::Mode::kOpen;
+  request.mode = mode;
   request.filter = kSccFilter;
+  if (mode == FileChooser::Mode::kSave) request.defaultExtension = "scc";
   request.initialName = TextOf(state_.m_configPath);
-  const auto chosen = services_.files.Choose(request);
-  if (!chosen) return;
-  if (chosen->size() > kMaxConfigPath) {
+  auto chosen = services_.files.Choose(request);
+  if (chosen && chosen->size() > kMaxConfigPath) {
     services_.messages.ShowMessage(PathTooLongMessage(*chosen, kMaxConfigPath));
-    return;
+    return std::nullopt;
   }
-  if (LoadConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
+  return chosen;
+}
+
+void MainDialog::OnLoad() {
+  const auto chosen = ChooseConfigPath(FileChooser::Mode::kOpen);
+  if (chosen && LoadConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
 }
 
 void MainDialog::OnSave() {
-  FileChooser::Request request;
-  request.mode = FileChooser::Mode::kSave;
-  request.filter = kSccFilter;
-  request.defaultExtension = "scc";
-  request.initialName = TextOf(state_.m_configPath);
-  const auto chosen = services_.files.Choose(request);
-  if (!chosen) return;
-  if (chosen->size() > kMaxConfigPath) {
-    services_.messages.ShowMessage(PathTooLongMessage(*chosen, kMaxConfigPath));
-    return;
-  }
-  if (SaveConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
+  const auto chosen = ChooseConfigPath(FileChooser::Mode::kSave);
+  if (chosen && SaveConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
 }
 
 int MainDialog::LoadConfig(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/controls.h"
@@ -92,6 +93,8 @@ class MainDialog {
 
  private:
   void ShowTitle();
+  // The SCC file chooser; a path too long to remember is refused with a message.
+  std::optional<std::string> ChooseConfigPath(FileChooser::Mode mode);
 
   MainDialogControls controls_;
   MainDialogServices services_;

@@ -6,10 +6,12 @@
 #include "app/qt/quorvel_dlg.h"
 #include "port/clock.h"
 #include "port/system_device_factory.h"
+#include "res/publisher.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
+  QGuiApplication::setDesktopFileName(QString::fromUtf8(quorvel::res::kApplicationId));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel/icon.png")));
 
   quorvel::Profile profile = quorvel::Profile::Load(quorvel::Profile::DefaultPath());

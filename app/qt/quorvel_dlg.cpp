@@ -21,6 +21,23 @@ namespace {
 
 constexpr unsigned kCloseCommand = 0xF060;
 
+// Controls of the main window's template.
+constexpr int kQuitButton = 1;
+constexpr int kResetButton = 1000;
+constexpr int kOutputList = 1002;
+constexpr int kCountEdit = 1003;
+constexpr int kResetEdit = 1008;
+constexpr int kLoadButton = 1009;
+constexpr int kSaveButton = 1010;
+constexpr int kExecuteEdit = 1012;
+constexpr int kInvCheck = 1013;
+constexpr int kNewButton = 1014;
+constexpr int kEditButton = 1015;
+constexpr int kExecuteButton = 1016;
+constexpr int kCommandList = 1020;
+constexpr int kBinCheck = 1022;
+constexpr int kBrowseButton = 1023;
+
 // The About box as the desktop shows it.
 class AboutDialogOpener final : public AboutBoxOpener {
  public:
@@ -48,13 +65,13 @@ T* Require(const BuiltDialog& built, int id) {
 CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
     : QDialog(parent),
       built_(BuildDialog(*this, res::MainDialogTemplate())),
-      output_list_(Require<QListView>(built_, 1002)),
-      command_list_(Require<QListView>(built_, 1020)),
-      bin_check_(Require<QCheckBox>(built_, 1022)),
-      inv_check_(Require<QCheckBox>(built_, 1013)),
-      execute_edit_(Require<QLineEdit>(built_, 1012)),
-      reset_edit_(Require<QLineEdit>(built_, 1008)),
-      count_edit_(Require<QLineEdit>(built_, 1003)) {
+      output_list_(Require<QListView>(built_, kOutputList)),
+      command_list_(Require<QListView>(built_, kCommandList)),
+      bin_check_(Require<QCheckBox>(built_, kBinCheck)),
+      inv_check_(Require<QCheckBox>(built_, kInvCheck)),
+      execute_edit_(Require<QLineEdit>(built_, kExecuteEdit)),
+      reset_edit_(Require<QLineEdit>(built_, kResetEdit)),
+      count_edit_(Require<QLineEdit>(built_, kCountEdit)) {
   MessageSink* messages = deps.messages;
   if (messages == nullptr) {
     own_messages_ = std::make_unique<MessageBoxSink>(this);
@@ -89,17 +106,17 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
     logo->setCursor(Qt::PointingHandCursor);
     logo->installEventFilter(this);
   }
-  Control(1008)->installEventFilter(this);
-  Control(1012)->installEventFilter(this);
+  Control(kResetEdit)->installEventFilter(this);
+  Control(kExecuteEdit)->installEventFilter(this);
 
   logic_->OnInitDialog();
-  Control(1)->setFocus();
+  Control(kQuitButton)->setFocus();
 }
 
 CQuorvelDlg::~CQuorvelDlg() {
   // No more focus notices into the logic once it is going away.
-  Control(1008)->removeEventFilter(this);
-  Control(1012)->removeEventFilter(this);
+  Control(kResetEdit)->removeEventFilter(this);
+  Control(kExecuteEdit)->removeEventFilter(this);
   logic_->OnDestroy();
 }
 
@@ -116,15 +133,15 @@ void CQuorvelDlg::ConnectButtons() {
     connect(built_.Get<QPushButton>(id), &QPushButton::clicked, this,
             [this, handler] { (logic_.get()->*handler)(); });
   };
-  connect(built_.Get<QPushButton>(1), &QPushButton::clicked, this, &QDialog::accept);
-  on_click(1000, &MainDialog::OnReset);
-  on_click(1009, &MainDialog::OnLoad);
-  on_click(1010, &MainDialog::OnSave);
-  on_click(1014, &MainDialog::OnNew);
-  on_click(1015, &MainDialog::OnEdit);
-  on_click(1016, &MainDialog::OnExecute);
-  on_click(1023, &MainDialog::OnBrowse);
-  connect(built_.Get<QCheckBox>(1013), &QCheckBox::clicked, this, [this] { logic_->OnInv(); });
+  connect(built_.Get<QPushButton>(kQuitButton), &QPushButton::clicked, this, &QDialog::accept);
+  on_click(kResetButton, &MainDialog::OnReset);
+  on_click(kLoadButton, &MainDialog::OnLoad);
+  on_click(kSaveButton, &MainDialog::OnSave);
+  on_click(kNewButton, &MainDialog::OnNew);
+  on_click(kEditButton, &MainDialog::OnEdit);
+  on_click(kExecuteButton, &MainDialog::OnExecute);
+  on_click(kBrowseButton, &MainDialog::OnBrowse);
+  connect(built_.Get<QCheckBox>(kInvCheck), &QCheckBox::clicked, this, [this] { logic_->OnInv(); });
 }
 
 void CQuorvelDlg::BuildWindowMenu() {
@@ -165,8 +182,8 @@ void CQuorvelDlg::OnLogoClicked() {
 
 bool CQuorvelDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusOut) {
-    if (watched == Control(1008)) logic_->OnKillFocusResetEdit();
-    if (watched == Control(1012)) logic_->OnKillFocusExecuteEdit();
+    if (watched == Control(kResetEdit)) logic_->OnKillFocusResetEdit();
+    if (watched == Control(kExecuteEdit)) logic_->OnKillFocusExecuteEdit();
   } else if (watched == Logo() && event->type() == QEvent::MouseButtonRelease) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton && Logo()->rect().contains(mouse->position().toPoint())) {

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Fails when a C++ source file differs from what clang-format makes of it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+find app port card commands about res tests bench \
+  \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror

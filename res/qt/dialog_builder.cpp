@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 namespace quorvel::gui {
 namespace {
@@ -117,7 +118,14 @@ BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tpl) {
   std::vector<QWidget*> group_boxes;
   for (const auto& c : tpl.controls) {
     QWidget* widget = MakeControl(dialog, c);
-    widget->setGeometry(units.ToPixels(c.rect));
+    QRect rect = units.ToPixels(c.rect);
+    // Captions were measured for another font; where ours is wider, a caption
+    // grows to the right rather than being cut.
+    if (c.kind == ControlKind::StaticText || c.kind == ControlKind::CheckBox ||
+        c.kind == ControlKind::RadioButton) {
+      rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
+    }
+    widget->setGeometry(rect);
     widget->setObjectName(c.id == res::kNoId ? QStringLiteral("unnamed")
                                              : QStringLiteral("control%1").arg(c.id));
     if (c.kind == ControlKind::GroupBox) group_boxes.push_back(widget);

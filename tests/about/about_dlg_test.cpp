@@ -10,23 +10,13 @@
 
 #include "about/open_result.h"
 #include "link_fakes.h"
+#include "link_paint.h"
 #include "res/dialog_template.h"
 #include "res/publisher.h"
 #include "res/qt/dialog_builder.h"
 
 namespace quorvel::gui {
 namespace {
-
-const QColor kLink(0, 0, 238);
-const QColor kVisited(85, 26, 139);
-
-bool PaintsIn(QLabel* label, const QColor& colour) {
-  const QImage image = label->grab().toImage();
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if (image.pixelColor(x, y).rgb() == colour.rgb()) return true;
-  return false;
-}
 
 void Click(QWidget* widget) {
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1),
@@ -134,11 +124,12 @@ TEST_F(AboutDlgTest, EveryOpeningStartsWithUnvisitedLinks) {
     CAboutDlg first(nullptr, opener_, messages_, beep_);
     first.show();
     Click(Link(first, 1024));
-    EXPECT_TRUE(PaintsIn(Link(first, 1024), kVisited));
+    EXPECT_TRUE(testing::PaintsIn(Link(first, 1024), testing::kVisitedColour));
   }
   CAboutDlg second(nullptr, opener_, messages_, beep_);
   second.show();
-  for (int id : {1024, 1025, 1026}) EXPECT_TRUE(PaintsIn(Link(second, id), kLink)) << id;
+  for (int id : {1024, 1025, 1026})
+    EXPECT_TRUE(testing::PaintsIn(Link(second, id), testing::kLinkColour)) << id;
 }
 
 }  // namespace

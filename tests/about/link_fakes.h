@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "about/link_opener.h"
-#include "port/message_sink.h"
+#include "support/recording_message_sink.h"
 
 namespace quorvel::testing {
 
@@ -18,14 +18,6 @@ class FakeLinkOpener final : public LinkOpener {
 
   int result = 33;
   std::vector<std::string> opened;
-};
-
-// Records the message boxes instead of showing them.
-class RecordingMessageSink final : public MessageSink {
- public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-
-  std::vector<std::string> messages;
 };
 
 }  // namespace quorvel::testing

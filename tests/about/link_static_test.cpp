@@ -10,22 +10,10 @@
 
 #include "about/open_result.h"
 #include "link_fakes.h"
+#include "link_paint.h"
 
 namespace quorvel::gui {
 namespace {
-
-const QColor kLink(0, 0, 238);
-const QColor kVisited(85, 26, 139);
-
-// Whether the label, painted now, shows any pixel of the colour: the underline
-// is drawn solid in the text colour.
-bool PaintsIn(QLabel* label, const QColor& colour) {
-  const QImage image = label->grab().toImage();
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if (image.pixelColor(x, y).rgb() == colour.rgb()) return true;
-  return false;
-}
 
 void SendMouse(QLabel* label, QEvent::Type type, QPoint position) {
   const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -100,13 +88,13 @@ TEST_F(LinkStaticTest, NewTargetChangesTooltipAndClickButNotTheText) {
 TEST_F(LinkStaticTest, SuccessfulClickShowsTheVisitedColour) {
   dialog_.show();
   link_.Attach(label_);
-  EXPECT_TRUE(PaintsIn(label_, kLink));
+  EXPECT_TRUE(testing::PaintsIn(label_, testing::kLinkColour));
   SendMouse(label_, QEvent::MouseButtonPress, QPoint(1, 1));
   EXPECT_TRUE(link_.IsVisited());
   EXPECT_EQ(beeps_, 0);
   EXPECT_TRUE(messages_.messages.empty());
-  EXPECT_TRUE(PaintsIn(label_, kVisited));
-  EXPECT_FALSE(PaintsIn(label_, kLink));
+  EXPECT_TRUE(testing::PaintsIn(label_, testing::kVisitedColour));
+  EXPECT_FALSE(testing::PaintsIn(label_, testing::kLinkColour));
 }
 
 TEST_F(LinkStaticTest, FailedClickBeepsExplainsAndClearsVisited) {
@@ -147,7 +135,7 @@ TEST_F(LinkStaticTest, HoverHoldsTheMouseUntilItLeaves) {
   EXPECT_TRUE(link_.IsMouseOver());
   EXPECT_EQ(QWidget::mouseGrabber(), label_);
   const QColor hover = QApplication::palette().color(QPalette::Highlight);
-  EXPECT_TRUE(PaintsIn(label_, hover));
+  EXPECT_TRUE(testing::PaintsIn(label_, hover));
 
   SendMouse(label_, QEvent::MouseMove, QPoint(3, 3));  // still inside
   EXPECT_EQ(QWidget::mouseGrabber(), label_);
@@ -155,7 +143,7 @@ TEST_F(LinkStaticTest, HoverHoldsTheMouseUntilItLeaves) {
   SendMouse(label_, QEvent::MouseMove, QPoint(-4, 3));
   EXPECT_FALSE(link_.IsMouseOver());
   EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-  EXPECT_TRUE(PaintsIn(label_, kVisited));
+  EXPECT_TRUE(testing::PaintsIn(label_, testing::kVisitedColour));
 }
 
 TEST_F(LinkStaticTest, PressBesideTheHeldLinkOnlyLeavesIt) {

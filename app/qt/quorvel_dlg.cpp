@@ -38,19 +38,20 @@ constexpr int kCommandList = 1020;
 constexpr int kBinCheck = 1022;
 constexpr int kBrowseButton = 1023;
 
-// The About box as the desktop shows it.
+// The About box as the desktop shows it. The desktop's link opener is made when
+// the box first opens, not at start-up.
 class AboutDialogOpener final : public AboutBoxOpener {
  public:
-  AboutDialogOpener(LinkOpener& links, MessageSink& messages)
-      : links_(links), messages_(messages) {}
+  explicit AboutDialogOpener(MessageSink& messages) : messages_(messages) {}
   void OpenAbout(QWidget* parent) override {
-    CAboutDlg about(parent, links_, messages_);
+    if (!links_) links_ = std::make_unique<DesktopLinkOpener>();
+    CAboutDlg about(parent, *links_, messages_);
     about.exec();
   }
 
  private:
-  LinkOpener& links_;
   MessageSink& messages_;
+  std::unique_ptr<DesktopLinkOpener> links_;
 };
 
 template <class T>
@@ -89,8 +90,7 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   }
   about_ = deps.about;
   if (about_ == nullptr) {
-    own_links_ = std::make_unique<DesktopLinkOpener>();
-    own_about_ = std::make_unique<AboutDialogOpener>(*own_links_, *messages);
+    own_about_ = std::make_unique<AboutDialogOpener>(*messages);
     about_ = own_about_.get();
   }
 

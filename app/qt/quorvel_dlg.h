@@ -10,10 +10,6 @@
 
 class QMenu;
 
-namespace quorvel {
-class LinkOpener;
-}
-
 namespace quorvel::gui {
 
 // Opens the About box.
@@ -76,7 +72,6 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
   std::unique_ptr<MessageSink> own_messages_;
   std::unique_ptr<FileChooser> own_files_;
   std::unique_ptr<EditCommandRunner> own_editor_;
-  std::unique_ptr<LinkOpener> own_links_;
   std::unique_ptr<AboutBoxOpener> own_about_;
   AboutBoxOpener* about_;
 

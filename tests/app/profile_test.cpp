@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
 
 namespace quorvel {
 namespace {
@@ -14,28 +15,15 @@ namespace fs = std::filesystem;
 
 class ProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvel-profile-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& text) {
-    const auto path = (dir_ / "Quorvel.INI").string();
+    const auto path = (folder_ / "Quorvel.INI").string();
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  static std::string Read(const std::string& path) { return testing::ReadFileBytes(path); }
 
-  fs::path dir_;
+  testing::TempFolder folder_{"profile"};
+  const fs::path& dir_ = folder_.path();
 };
 
 TEST_F(ProfileTest, MissingFileGivesTheFallbackAndSaveCreatesTheFolder) {

@@ -13,7 +13,6 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,6 +24,7 @@
 #include "support/fake_serial_device.h"
 #include "support/recording_message_sink.h"
 #include "support/scripted_services.h"
+#include "support/temp_folder.h"
 
 namespace quorvel::gui {
 namespace {
@@ -51,10 +51,7 @@ class CountingAboutOpener final : public AboutBoxOpener {
 };
 
 std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return testing::ReadFileBytes(path);
 }
 
 Bytes Sequence(std::size_t count, std::uint8_t first = 0) {
@@ -77,11 +74,6 @@ class QuorvelDlgTest : public ::testing::Test {
   QuorvelDlgTest() : line_(clock_), devices_(line_) {}
 
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvel-dlg-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     old_cwd_ = fs::current_path();
     fs::current_path(dir_);  // the log file's default name is relative
     profile_path_ = (dir_ / "Quorvel.INI").string();
@@ -90,7 +82,6 @@ class QuorvelDlgTest : public ::testing::Test {
   void TearDown() override {
     dialog_.reset();
     fs::current_path(old_cwd_);
-    fs::remove_all(dir_);
   }
 
   CQuorvelDlg& Start(DeviceFactory* devices = nullptr) {
@@ -160,7 +151,8 @@ class QuorvelDlgTest : public ::testing::Test {
   CountingAboutOpener about_;
   std::unique_ptr<Profile> profile_;
   std::unique_ptr<CQuorvelDlg> dialog_;
-  fs::path dir_;
+  testing::TempFolder folder_{"dlg"};
+  const fs::path& dir_ = folder_.path();
   fs::path old_cwd_;
   std::string profile_path_;
 };

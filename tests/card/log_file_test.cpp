@@ -1,12 +1,11 @@
 #include "card/log_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "support/temp_folder.h"
 
 namespace quorvel {
 namespace {
@@ -15,24 +14,15 @@ namespace fs = std::filesystem;
 
 class LogFileTest : public ::testing::Test {
  protected:
-  LogFileTest() {
-    std::string pattern = ::testing::TempDir() + "log_file_XXXXXX";
-    folder = mkdtemp(pattern.data());
-    path = folder / "log.bin";
-  }
-  ~LogFileTest() override { fs::remove_all(folder); }
-
-  std::string Content() const {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Content() const { return testing::ReadFileBytes(path); }
 
   void Raw(const std::string& bytes) {
     log.WriteRaw(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
 
-  fs::path folder;
-  fs::path path;
+  testing::TempFolder temp{"log_file"};
+  const fs::path& folder = temp.path();
+  fs::path path = folder / "log.bin";
   LogFile log;
 };
 

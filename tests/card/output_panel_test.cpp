@@ -2,17 +2,15 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "card/hex_rows.h"
 #include "support/fake_controls.h"
+#include "support/temp_folder.h"
 
 namespace quorvel {
 namespace {
@@ -30,8 +28,7 @@ std::vector<std::uint8_t> Counting(std::size_t count) {
 }
 
 std::string FileContent(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return testing::ReadFileBytes(path);
 }
 
 TEST(HexRows, EachByteIsTwoUpperCaseDigitsAndABlank) {
@@ -52,13 +49,6 @@ TEST(HexRows, StatusRowShowsMissingStatusBytesAsDashes) {
 
 class OutputPanelTest : public ::testing::Test {
  protected:
-  OutputPanelTest() {
-    std::string pattern = ::testing::TempDir() + "output_panel_XXXXXX";
-    folder = mkdtemp(pattern.data());
-    logPath = folder / "test.txt";
-  }
-  ~OutputPanelTest() override { fs::remove_all(folder); }
-
   void Receive(std::size_t count) {
     const auto bytes = Counting(count);
     panel.AppendHexRows(bytes.data(), static_cast<std::uint32_t>(count));
@@ -69,12 +59,13 @@ class OutputPanelTest : public ::testing::Test {
     return FileContent(logPath);
   }
 
+  testing::TempFolder temp{"output_panel"};
+  const fs::path& folder = temp.path();
+  fs::path logPath = folder / "test.txt";
   FakeListBox rows;
   FakeEditBox counter;
   FakeCheckBox bin;
   OutputPanel panel{rows, counter, bin};
-  fs::path folder;
-  fs::path logPath;
 };
 
 TEST_F(OutputPanelTest, RowsHoldSixteenBytesAndOnlyTheLastIsShorter) {

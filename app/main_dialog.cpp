@@ -19,9 +19,25 @@ std::string PathTooLongMessage(const std::string& path, std::size_t limit) {
          " characters and at most " + std::to_string(limit) + " fit.\n\n" + path;
 }
 
-template <std::size_t N>
-void CopyField(char (&to)[N], const char (&from)[N]) {
-  std::memcpy(to, from, N);
+// The fields an SCC file stores, each with its place in the file's settings,
+// in file order. Arrays travel whole, bytes after their zero included.
+template <class Visit>
+void ForEachStoredField(MainDialogState& state, SccSettings& file, Visit visit) {
+  visit(state.m_logFileName, file.logFileName);
+  visit(state.m_altLogFileName, file.altLogFileName);
+  visit(state.m_executeSettings, file.executeSettings);
+  visit(state.m_altExecuteSettings, file.altExecuteSettings);
+  visit(state.m_resetSettings, file.resetSettings);
+  visit(state.m_altResetSettings, file.altResetSettings);
+  visit(state.m_reservedWord, file.reservedWord);
+  visit(state.m_reservedBlock, file.reservedBlock);
+}
+
+// Copies one stored field whole; both sides have the same width.
+template <class To, class From>
+void CopyWhole(To& to, const From& from) {
+  static_assert(sizeof(To) == sizeof(From));
+  std::memcpy(&to, &from, sizeof to);
 }
 
 }  // namespace
@@ -192,16 +208,9 @@ int MainDialog::LoadConfig(const std::string& path) {
   }
 
   commands_.ClearCommands();
-  const SccSettings& s = file.settings;
-  CopyField(state_.m_logFileName, s.logFileName);
+  SccSettings& s = file.settings;
+  ForEachStoredField(state_, s, [](auto& mine, const auto& stored) { CopyWhole(mine, stored); });
   ShowTitle();
-  CopyField(state_.m_altLogFileName, s.altLogFileName);
-  CopyField(state_.m_executeSettings, s.executeSettings);
-  CopyField(state_.m_altExecuteSettings, s.altExecuteSettings);
-  CopyField(state_.m_resetSettings, s.resetSettings);
-  CopyField(state_.m_altResetSettings, s.altResetSettings);
-  state_.m_reservedWord = s.reservedWord;
-  std::memcpy(state_.m_reservedBlock, s.reservedBlock, sizeof state_.m_reservedBlock);
   controls_.binCheck.SetCheck(s.bin != 0 ? 1 : 0);
   state_.m_inverse = s.inverse;
   port_->SetInverse(state_.m_inverse);
@@ -218,14 +227,7 @@ int MainDialog::LoadConfig(const std::string& path) {
 
 int MainDialog::SaveConfig(const std::string& path) {
   SccSettings s{};
-  CopyField(s.logFileName, state_.m_logFileName);
-  CopyField(s.altLogFileName, state_.m_altLogFileName);
-  CopyField(s.executeSettings, state_.m_executeSettings);
-  CopyField(s.altExecuteSettings, state_.m_altExecuteSettings);
-  CopyField(s.resetSettings, state_.m_resetSettings);
-  CopyField(s.altResetSettings, state_.m_altResetSettings);
-  s.reservedWord = state_.m_reservedWord;
-  std::memcpy(s.reservedBlock, state_.m_reservedBlock, sizeof s.reservedBlock);
+  ForEachStoredField(state_, s, [](const auto& mine, auto& stored) { CopyWhole(stored, mine); });
   s.bin = controls_.binCheck.GetCheck();
   s.inverse = state_.m_inverse;
   if (!WriteFileReplacing(path, EncodeScc(s, commands_.records()))) {

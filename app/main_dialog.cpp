@@ -4,13 +4,11 @@
 #include <vector>
 
 #include "app/fixed_text.h"
-#include "card/command_exchange.h"
 #include "commands/scc_file.h"
 
 namespace quorvel {
 namespace {
 
-constexpr unsigned kMaxAtrBytes = 64;
 constexpr std::size_t kMaxConfigPath = sizeof(MainDialogState::m_configPath) - 1;
 constexpr std::size_t kMaxLogFileName = sizeof(MainDialogState::m_logFileName) - 1;
 
@@ -60,6 +58,8 @@ void MainDialog::OnInitDialog() {
   controls_.countEdit.SetText("0");
   state_.m_totalBytes = 0;
   port_ = std::make_unique<CCardPort>(services_.devices, services_.clock, services_.messages);
+  session_ = std::make_unique<CardSession>(*port_, services_.clock, output_, state_.exchange,
+                                           state_.m_totalBytes);
 
   std::string remembered = services_.profile.GetString("config", "list", "NULL");
   // A value that does not fit is treated as missing rather than cut into another path.
@@ -75,6 +75,7 @@ void MainDialog::OnInitDialog() {
 void MainDialog::OnDestroy() {
   services_.profile.SetString("config", "list", TextOf(state_.m_configPath));
   services_.profile.Save();
+  session_.reset();
   port_.reset();
 }
 
@@ -97,21 +98,9 @@ void MainDialog::OnNew() {
 }
 
 void MainDialog::OnReset() {
-  ExchangeState& rx = state_.exchange;
   output_.RemoveAllRows();
   output_.OpenLogFile(TextOf(state_.m_logFileName));
-  port_->Close();
-  port_->Open(state_.m_executeSettings);
-  output_.AppendRow(kResetMarker);
-  port_->PulseReset(state_.m_resetSettings);
-  const unsigned received = port_->Read(rx.rxBuffer, kMaxAtrBytes, 0);
-  rx.lastCount = received;
-  state_.m_totalBytes = received;
-  output_.ShowByteCount(state_.m_totalBytes);
-  output_.AppendHexRows(rx.rxBuffer, rx.lastCount);
-  // The ATR is on disk before anything else can go wrong.
-  output_.FlushLog();
-  port_->ApplySettings(state_.m_executeSettings);
+  session_->Reset(state_.m_executeSettings, state_.m_resetSettings);
 }
 
 void MainDialog::OnExecute() {
@@ -122,19 +111,7 @@ void MainDialog::OnExecute() {
   }
   const CardCommand* command = commands_.RecordForEntry(entry);
   if (command == nullptr) return;  // nothing selected
-
-  ExchangeState& rx = state_.exchange;
-  const int result = ExchangeCommand(*port_, services_.clock, *command, rx);
-  if (result == 0) {
-    output_.AppendRow(kExecutionFailed);
-    output_.ScrollOutputToEnd();
-  }
-  state_.m_totalBytes += rx.lastCount;
-  output_.ShowByteCount(state_.m_totalBytes);
-  output_.AppendHexRows(rx.rxBuffer, rx.lastCount);
-  if (result == 1) output_.AppendStatusRow(rx.statusWord, rx.statusArrived);
-  output_.ScrollOutputToEnd();
-  output_.FlushLog();
+  session_->Execute(*command);
 }
 
 void MainDialog::OnEdit() {

@@ -4,12 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "app/controls.h"
 #include "app/file_chooser.h"
 #include "app/main_dialog_state.h"
 #include "app/profile.h"
+#include "card/card_session.h"
 #include "card/output_panel.h"
 #include "commands/command_list.h"
+#include "controls/controls.h"
 #include "port/card_port.h"
 #include "port/clock.h"
 #include "port/message_sink.h"
@@ -48,8 +49,6 @@ struct MainDialogServices {
 
 // Texts of the program shown in the main window.
 inline constexpr const char* kNewCommandEntry = "New Command";
-inline constexpr const char* kResetMarker = "Reset...";
-inline constexpr const char* kExecutionFailed = "Command execution failed!";
 inline constexpr const char* kLogHint = "Click Reset for new settings to take effect!";
 inline constexpr const char* kCreateCommandHint = "Create a new command with Edit.";
 inline constexpr const char* kCouldNotSave = "Could not save";
@@ -102,6 +101,7 @@ class MainDialog {
   OutputPanel output_;
   CommandList commands_;
   std::unique_ptr<CCardPort> port_;
+  std::unique_ptr<CardSession> session_;
 };
 
 }  // namespace quorvel

@@ -15,19 +15,16 @@ constexpr unsigned kDataPosition = 6;
 
 }  // namespace
 
-int ExchangeCommand(CCardPort& port, Clock& waitClock, const CardCommand& command,
-                    ExchangeState& state) {
+int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& state) {
   std::uint8_t* const rx = state.rxBuffer;
   state.statusArrived = 0;
 
   port.Write(command.header, kHeaderBytes);
-  waitClock.Wait(kHeaderWait);
-  state.lastCount = port.Read(rx, kHeaderBytes + 1, 0);
+  state.lastCount = port.ReadWithin(rx, kHeaderBytes + 1, kHeaderWait);
   if (state.lastCount < kHeaderBytes) return 0;
   if (state.lastCount == kHeaderBytes) {
     // Only the echo so far: give a slow card a little longer for its procedure byte.
-    waitClock.Wait(kLateProcedureByteWait);
-    state.lastCount += port.Read(rx + kProcedureBytePosition, 1, 0);
+    state.lastCount += port.ReadWithin(rx + kProcedureBytePosition, 1, kLateProcedureByteWait);
     if (state.lastCount == kHeaderBytes) return 0;
   }
 

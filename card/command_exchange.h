@@ -4,7 +4,6 @@
 
 #include "commands/card_command.h"
 #include "port/card_port.h"
-#include "port/clock.h"
 
 namespace quorvel {
 
@@ -19,8 +18,8 @@ struct ExchangeState {
 
 // Runs one command over the echoing line as the terminal side of T=0: header, echo and
 // procedure byte, data in one block, status bytes. Returns 1 when the exchange reached
-// the status phase, 0 when it stopped before. waitClock times the 50 ms and 150 ms waits.
-int ExchangeCommand(CCardPort& port, Clock& waitClock, const CardCommand& command,
-                    ExchangeState& state);
+// the status phase, 0 when it stopped before. The port times every wait, the 50 ms and
+// 150 ms before the procedure byte included.
+int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& state);
 
 }  // namespace quorvel

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/controls.h"
 #include "card/log_file.h"
+#include "controls/controls.h"
 
 namespace quorvel {
 

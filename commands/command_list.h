@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/controls.h"
 #include "commands/card_command.h"
+#include "controls/controls.h"
 
 namespace quorvel {
 

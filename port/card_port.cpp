@@ -56,29 +56,60 @@ void CCardPort::ApplySettings(const char* settings) {
 }
 
 void CCardPort::PulseReset(const char* settings) {
+  PulseResetLine(settings);
+  m_clock.Wait(kAnswerWait);
+}
+
+void CCardPort::PulseResetLine(const char* settings) {
   ApplySettings(settings);
   // A line that cannot be changed (a pseudo-terminal has no RTS) is no reason to stop.
+  // The pulse itself keeps its length with deadlines too: it is what resets the card.
   if (m_hPort) m_hPort->SetRts(true);
   m_clock.Wait(kRtsRaised);
   if (m_hPort) m_hPort->SetRts(false);
-  m_clock.Wait(kAnswerWait);
 }
 
 void CCardPort::Close() {
   m_hPort.reset();
 }
 
+unsigned CCardPort::Attempt(std::uint8_t* buffer, unsigned from, unsigned count) {
+  if (!m_hPort || from >= count) return 0;
+  const auto got = static_cast<unsigned>(m_hPort->Read(buffer + from, count - from));
+  if (m_inverse != 0)
+    std::transform(buffer + from, buffer + from + got, buffer + from, ConvertInverse);
+  return got;
+}
+
 unsigned CCardPort::Read(std::uint8_t* buffer, unsigned count, int retries) {
-  auto attempt = [&](unsigned from) -> unsigned {
-    return m_hPort ? static_cast<unsigned>(m_hPort->Read(buffer + from, count - from)) : 0;
-  };
-  unsigned received = attempt(0);
+  if (m_timing == PortTiming::kDeadline) {
+    return ReadByDeadline(buffer, count, std::max(retries, 0) * kRetryWait, nullptr);
+  }
+  unsigned received = Attempt(buffer, 0, count);
   for (int retry = 0; retry < retries && received < count; ++retry) {
     m_clock.Wait(kRetryWait);
-    received += attempt(received);
+    received += Attempt(buffer, received, count);
   }
-  if (m_inverse != 0) {
-    std::transform(buffer, buffer + received, buffer, ConvertInverse);
+  return received;
+}
+
+unsigned CCardPort::ReadWithin(std::uint8_t* buffer, unsigned count,
+                               std::chrono::milliseconds window, CompletePredicate complete) {
+  if (m_timing == PortTiming::kDeadline) return ReadByDeadline(buffer, count, window, complete);
+  m_clock.Wait(window);
+  return Attempt(buffer, 0, count);
+}
+
+unsigned CCardPort::ReadByDeadline(std::uint8_t* buffer, unsigned count,
+                                   std::chrono::milliseconds window, CompletePredicate complete) {
+  const auto deadline = m_clock.Now() + window;
+  unsigned received = Attempt(buffer, 0, count);
+  // A closed port receives nothing, however long it is given.
+  while (m_hPort && received < count && !(complete && complete(buffer, received))) {
+    const auto left = deadline - m_clock.Now();
+    if (left <= std::chrono::nanoseconds::zero()) break;
+    m_hPort->WaitForInput(left);
+    received += Attempt(buffer, received, count);
   }
   return received;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -8,6 +9,12 @@
 #include "port/serial_device.h"
 
 namespace quorvel {
+
+// How the port waits for the card. Fixed: every wait runs its full described length,
+// as the window does. Deadline: a wait ends as soon as the bytes it waits for have
+// arrived, and never lasts longer than the fixed wait would have; the bytes taken are
+// the same, only idle time goes. The command line runs with deadlines.
+enum class PortTiming { kFixed, kDeadline };
 
 // The one object through which the program touches the card reader: opens the device
 // named by a settings string, applies settings strings, pulses RTS to reset the card,
@@ -28,9 +35,21 @@ class CCardPort {
   // ApplySettings, then RTS raised for 50 ms and dropped, then 250 ms for the answer.
   // The waits happen even when the port is closed.
   void PulseReset(const char* settings);
+  // PulseReset without the wait for the answer, for a caller that reads the answer with
+  // ReadWithin and the same 250 ms.
+  void PulseResetLine(const char* settings);
   void Close();
-  // Up to count bytes, with up to retries more attempts each after 200 ms.
+  // Up to count bytes, with up to retries more attempts each after 200 ms. With deadlines
+  // the read ends once count bytes are in, or retries x 200 ms after it began.
   unsigned Read(std::uint8_t* buffer, unsigned count, int retries);
+  // A wait of `window`, then one read of up to count bytes. With deadlines the bytes are
+  // taken as they come, and the read ends once count are in, `complete` (when given)
+  // says the bytes so far are whole, or the window is over.
+  using CompletePredicate = bool (*)(const std::uint8_t* bytes, unsigned count);
+  unsigned ReadWithin(std::uint8_t* buffer, unsigned count, std::chrono::milliseconds window,
+                      CompletePredicate complete = nullptr);
+  void SetTiming(PortTiming timing) { m_timing = timing; }
+  PortTiming timing() const { return m_timing; }
   // Returns the number of bytes the device accepted; the caller's bytes are not changed.
   unsigned Write(const std::uint8_t* bytes, unsigned count);
   void SetInverse(std::int32_t flag);
@@ -40,12 +59,17 @@ class CCardPort {
 
  private:
   void FailAndClose(const char* message);
+  // One read attempt into buffer[from, count), converted for the inverse convention.
+  unsigned Attempt(std::uint8_t* buffer, unsigned from, unsigned count);
+  unsigned ReadByDeadline(std::uint8_t* buffer, unsigned count, std::chrono::milliseconds window,
+                          CompletePredicate complete);
 
   DeviceFactory& m_devices;
   Clock& m_clock;
   MessageSink& m_messages;
   std::unique_ptr<SerialDevice> m_hPort;  // null while the port is closed
   std::int32_t m_inverse = 0;
+  PortTiming m_timing = PortTiming::kFixed;
   std::uint8_t m_txBuffer[256];
 };
 

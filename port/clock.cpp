@@ -9,12 +9,14 @@ std::chrono::nanoseconds SystemClock::Now() const {
 }
 
 void SystemClock::Wait(std::chrono::milliseconds duration) {
-  // sleep_for may wake early on a signal; keep sleeping until the time is up.
-  const auto end = std::chrono::steady_clock::now() + duration;
-  for (auto now = std::chrono::steady_clock::now(); now < end;
-       now = std::chrono::steady_clock::now()) {
-    std::this_thread::sleep_for(end - now);
-  }
+  WaitUntil(Now() + duration);
+}
+
+void SystemClock::WaitUntil(std::chrono::nanoseconds deadline) {
+  // A sleep may wake early on a signal; keep sleeping until the time is up.
+  const std::chrono::steady_clock::time_point end(
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline));
+  while (std::chrono::steady_clock::now() < end) std::this_thread::sleep_until(end);
 }
 
 }  // namespace quorvel

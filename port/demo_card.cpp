@@ -64,6 +64,13 @@ std::size_t DemoCard::Read(std::uint8_t* buffer, std::size_t count) {
   return taken;
 }
 
+void DemoCard::WaitForInput(std::chrono::nanoseconds timeout) {
+  // Nothing else puts bytes on this line: the next byte's time is known in advance.
+  auto until = clock_.Now() + timeout;
+  if (!line_bytes_.empty()) until = std::min(until, line_bytes_.front().readyAt);
+  clock_.WaitUntil(until);
+}
+
 std::size_t DemoCard::Write(const std::uint8_t* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     // The reader's wiring echoes the byte; the card hears it at the same moment.

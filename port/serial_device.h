@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,6 +34,9 @@ class SerialDevice {
   virtual bool SetRts(bool raised) = 0;
   // Takes up to count bytes of what has arrived; returns how many (0 on failure).
   virtual std::size_t Read(std::uint8_t* buffer, std::size_t count) = 0;
+  // Returns once input is waiting or the timeout is over, whichever comes first; at once
+  // when input is already waiting. Only the command line's deadline reads use it.
+  virtual void WaitForInput(std::chrono::nanoseconds timeout) = 0;
   // Sends count bytes; returns how many the device accepted (0 on failure).
   virtual std::size_t Write(const std::uint8_t* bytes, std::size_t count) = 0;
 };

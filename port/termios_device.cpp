@@ -1,6 +1,7 @@
 #include "port/termios_device.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -128,6 +129,16 @@ std::size_t TermiosDevice::Read(std::uint8_t* buffer, std::size_t count) {
     got = read(fd_, buffer, count);
   } while (got < 0 && errno == EINTR);
   return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+void TermiosDevice::WaitForInput(std::chrono::nanoseconds timeout) {
+  if (timeout <= std::chrono::nanoseconds::zero()) return;
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+  const timespec wait{static_cast<time_t>(seconds.count()),
+                      static_cast<long>((timeout - seconds).count())};
+  pollfd input{fd_, POLLIN, 0};
+  // EINTR or an error ends the wait early; the caller reads and waits again if time is left.
+  ppoll(&input, 1, &wait, nullptr);
 }
 
 std::size_t TermiosDevice::Write(const std::uint8_t* bytes, std::size_t count) {

@@ -24,6 +24,7 @@ class TermiosDevice final : public SerialDevice {
   bool SetLineSettings(const LineSettings& settings) override;
   bool SetRts(bool raised) override;
   std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
+  void WaitForInput(std::chrono::nanoseconds timeout) override;
   std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
 
  private:

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/controls.h"
 #include "app/qt/text_list_model.h"
+#include "controls/controls.h"
 
 class QAbstractButton;
 class QLineEdit;

@@ -38,14 +38,14 @@ void BM_ExchangeWithDemoCard(benchmark::State& state) {
   selectDf.data[1] = 0x10;
   selectEf.data[0] = 0x6F;
   selectEf.data[1] = 0x03;
-  ExchangeCommand(port, clock, selectDf, exchange);
-  ExchangeCommand(port, clock, selectEf, exchange);
+  ExchangeCommand(port, selectDf, exchange);
+  ExchangeCommand(port, selectEf, exchange);
 
   // P3 = 255: the whole 255-byte EF; P3 = 0: VERIFY asking for the PIN state.
   const CardCommand command = full ? Command({0x00, 0xB0, 0x00, 0x00, 0xFF}, kFromCard)
                                    : Command({0x00, 0x20, 0x00, 0x01, 0x00}, kFromCard);
   for (auto _ : state) {
-    if (ExchangeCommand(port, clock, command, exchange) != 1) {
+    if (ExchangeCommand(port, command, exchange) != 1) {
       state.SkipWithError("exchange failed");
       break;
     }

@@ -56,8 +56,7 @@ class ExchangeTest : public ::testing::Test {
 
 TEST_F(ExchangeTest, ReadBinaryAnsweredInFull) {
   CardAnswers({0xB0, 0x11, 0x22, 0x33, 0x44, 0x90, 0x00});
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state),
-            1);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state), 1);
   EXPECT_EQ(state.lastCount, 10u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x04, 0xB0, 0x11, 0x22, 0x33, 0x44));
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
@@ -68,8 +67,7 @@ TEST_F(ExchangeTest, ReadBinaryAnsweredInFull) {
 
 TEST_F(ExchangeTest, AStatusWordInPlaceOfTheProcedureByteStandsInTheReceivedBytes) {
   CardAnswers({0x6D, 0x00});
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard), state),
-            0);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard), state), 0);
   EXPECT_EQ(state.lastCount, 7u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xCA, 0x00, 0x00, 0x04, 0x6D, 0x00));
   EXPECT_THAT(state.statusWord, ElementsAre(0xAB, 0xCD));
@@ -78,8 +76,7 @@ TEST_F(ExchangeTest, AStatusWordInPlaceOfTheProcedureByteStandsInTheReceivedByte
 }
 
 TEST_F(ExchangeTest, OnlyTheEchoEndsAfterTheLateProcedureByteWait) {
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state),
-            0);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state), 0);
   EXPECT_EQ(state.lastCount, 5u);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50), milliseconds(150)));
   EXPECT_EQ(line.writes.size(), 1u);  // no data without a procedure byte
@@ -90,16 +87,14 @@ TEST_F(ExchangeTest, ALateProcedureByteIsTakenAfterTheLongerWait) {
     l.Arrive({0xB0}, milliseconds(120));
     l.Arrive({0x01, 0x90, 0x00}, milliseconds(130));
   };
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard), state),
-            1);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard), state), 1);
   EXPECT_EQ(state.lastCount, 7u);
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
 }
 
 TEST_F(ExchangeTest, NothingAtAllOnAClosedPort) {
   port.Close();
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state),
-            0);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state), 0);
   EXPECT_EQ(state.lastCount, 0u);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
 }
@@ -115,9 +110,8 @@ TEST_F(ExchangeTest, AShortDataEchoStopsBeforeTheStatus) {
       l.Arrive({0x90, 0x00}, milliseconds(5000));
     }
   };
-  EXPECT_EQ(ExchangeCommand(port, clock,
-                            Command({0x00, 0xD6, 0x00, 0x00, 0x03}, kToCard, {1, 2, 3}), state),
-            0);
+  EXPECT_EQ(
+      ExchangeCommand(port, Command({0x00, 0xD6, 0x00, 0x00, 0x03}, kToCard, {1, 2, 3}), state), 0);
   EXPECT_EQ(state.lastCount, 8u);
   EXPECT_EQ(clock.TotalWaited(), milliseconds(50 + 6 * 200));
   EXPECT_EQ(line.pending.size(), 2u);  // the status bytes were never read
@@ -125,8 +119,7 @@ TEST_F(ExchangeTest, AShortDataEchoStopsBeforeTheStatus) {
 
 TEST_F(ExchangeTest, AShortAnswerFromTheCardLeavesTheStatusUnknown) {
   CardAnswers({0xB0, 0x01, 0x02, 0x90, 0x00});
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x08}, kFromCard), state),
-            1);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x08}, kFromCard), state), 1);
   EXPECT_EQ(state.lastCount, 10u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x08, 0xB0, 0x01, 0x02, 0x90, 0x00));
   EXPECT_EQ(state.statusArrived, 0);
@@ -136,13 +129,12 @@ TEST_F(ExchangeTest, AShortAnswerFromTheCardLeavesTheStatusUnknown) {
 
 TEST_F(ExchangeTest, OnlyTheStatusBytesThatArriveOverwrite) {
   CardAnswers({0x20, 0x6A});
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0x20, 0x00, 0x01, 0x00}, kToCard), state),
-            1);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0x20, 0x00, 0x01, 0x00}, kToCard), state), 1);
   EXPECT_EQ(state.statusArrived, 1);
   EXPECT_THAT(state.statusWord, ElementsAre(0x6A, 0xCD));
 
   CardAnswers({0x6E, 0x00});  // a failed exchange after it tells of no status bytes
-  ExchangeCommand(port, clock, Command({0x80, 0x20, 0x00, 0x01, 0x00}, kToCard), state);
+  ExchangeCommand(port, Command({0x80, 0x20, 0x00, 0x01, 0x00}, kToCard), state);
   EXPECT_EQ(state.statusArrived, 0);
 }
 
@@ -150,9 +142,8 @@ TEST_F(ExchangeTest, AWholeBlockOf255BytesToTheCard) {
   Bytes data(255);
   std::iota(data.begin(), data.end(), 0);
   CardAnswers({0xD6}, {0x90, 0x00});
-  EXPECT_EQ(
-      ExchangeCommand(port, clock, Command({0x00, 0xD6, 0x00, 0x00, 0xFF}, kToCard, data), state),
-      1);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xD6, 0x00, 0x00, 0xFF}, kToCard, data), state),
+            1);
   EXPECT_EQ(state.lastCount, 261u);
   EXPECT_THAT(Bytes(state.rxBuffer + 6, state.rxBuffer + 261), ElementsAreArray(data));
   EXPECT_EQ(line.writes[1], data);
@@ -162,8 +153,7 @@ TEST_F(ExchangeTest, AWholeBlockOf255BytesToTheCard) {
 TEST_F(ExchangeTest, NoDataBytesWhenP3IsZero) {
   for (std::uint8_t direction : {kToCard, kFromCard}) {
     CardAnswers({0x20, 0x63, 0xC3});
-    EXPECT_EQ(
-        ExchangeCommand(port, clock, Command({0x00, 0x20, 0x00, 0x01, 0x00}, direction), state), 1);
+    EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0x20, 0x00, 0x01, 0x00}, direction), state), 1);
     EXPECT_EQ(state.lastCount, 6u);
     EXPECT_THAT(state.statusWord, ElementsAre(0x63, 0xC3));
     EXPECT_EQ(clock.TotalWaited(), milliseconds(50));
@@ -174,12 +164,10 @@ TEST_F(ExchangeTest, NoDataBytesWhenP3IsZero) {
 
 TEST_F(ExchangeTest, LateBytesAreReceivedByTheNextExchange) {
   line.card = [](FakeLine& l, const Bytes&) { l.Arrive({0xA4}, milliseconds(400)); };
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state),
-            0);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state), 0);
   line.card = nullptr;
   clock.Advance(milliseconds(300));
-  EXPECT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard), state),
-            0);
+  EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard), state), 0);
   EXPECT_THAT(Received(), ElementsAre(0xA4, 0x00, 0xB0, 0x00, 0x00, 0x01));
 }
 
@@ -188,7 +176,7 @@ TEST_F(ExchangeTest, AnInverseConventionCardGivesTheSameResults) {
   const CardCommand command = Command({0x00, 0xB0, 0x00, 0x00, 0x02}, kFromCard);
   const Bytes answer = {0xB0, 0x3F, 0x03, 0x90, 0x00};
   CardAnswers(answer);
-  ASSERT_EQ(ExchangeCommand(port, clock, command, state), 1);
+  ASSERT_EQ(ExchangeCommand(port, command, state), 1);
   const Bytes direct = Received();
   const std::uint32_t directCount = state.lastCount;
 
@@ -201,12 +189,90 @@ TEST_F(ExchangeTest, AnInverseConventionCardGivesTheSameResults) {
     std::transform(answer.begin(), answer.end(), onLine.begin(), CCardPort::ConvertInverse);
     l.Arrive(onLine, milliseconds(1));
   };
-  ASSERT_EQ(ExchangeCommand(port, clock, command, inverseState), 1);
+  ASSERT_EQ(ExchangeCommand(port, command, inverseState), 1);
   EXPECT_EQ(Received(), direct);
   EXPECT_EQ(inverseState.lastCount, directCount);
   EXPECT_EQ(Bytes(inverseState.rxBuffer, inverseState.rxBuffer + inverseState.lastCount), direct);
   EXPECT_THAT(inverseState.statusWord, ElementsAre(0x90, 0x00));
   EXPECT_THAT(line.writes.back(), ElementsAre(0xFF, 0xF2, 0xFF, 0xFF, 0xBF));
+}
+
+// Cards that answer in their own time. Each scripted answer follows a write by `after`.
+struct TimedAnswer {
+  int afterWrite;  // 1: the header, 2: the data
+  milliseconds after;
+  Bytes bytes;
+};
+struct SlowCard {
+  const char* name;
+  CardCommand command;
+  std::vector<TimedAnswer> answers;
+};
+
+struct Outcome {
+  int result;
+  Bytes received;
+  std::uint8_t sw[2];
+  int arrived;
+  std::chrono::nanoseconds took;
+};
+
+Outcome RunWith(PortTiming timing, const SlowCard& card) {
+  testing::FakeClock clock;
+  FakeLine line{clock};
+  line.echo = true;
+  line.card = [&card, writes = 0](FakeLine& l, const Bytes&) mutable {
+    ++writes;
+    for (const TimedAnswer& a : card.answers)
+      if (a.afterWrite == writes) l.Arrive(a.bytes, a.after);
+  };
+  testing::FakeDeviceFactory devices{line};
+  testing::RecordingMessageSink messages;
+  CCardPort port{devices, clock, messages};
+  port.SetTiming(timing);
+  port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+  ExchangeState state;
+  const int result = ExchangeCommand(port, card.command, state);
+  return {result,
+          Bytes(state.rxBuffer, state.rxBuffer + state.lastCount),
+          {state.statusWord[0], state.statusWord[1]},
+          state.statusArrived,
+          clock.Now()};
+}
+
+// With deadlines an exchange takes the same bytes as with the fixed waits, only sooner.
+TEST(ExchangeTimingTest, DeadlinesTakeTheSameBytesSooner) {
+  const std::vector<SlowCard> cards = {
+      {"procedure byte after 120 ms, data in bursts",
+       Command({0x00, 0xB0, 0x00, 0x00, 0x08}, kFromCard),
+       {{1, milliseconds(120), {0xB0}},
+        {1, milliseconds(300), {1, 2, 3}},
+        {1, milliseconds(700), {4, 5, 6, 7, 8}},
+        {1, milliseconds(900), {0x90}},
+        {1, milliseconds(1300), {0x00}}}},
+      {"data to the card, status late",
+       Command({0x00, 0xD6, 0x00, 0x00, 0x02}, kToCard, {0xAA, 0xBB}),
+       {{1, milliseconds(10), {0xD6}}, {2, milliseconds(450), {0x90, 0x00}}}},
+      {"refused in place of the procedure byte",
+       Command({0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard),
+       {{1, milliseconds(30), {0x6D, 0x00}}}},
+      {"a card that only echoes", Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), {}},
+      {"a short answer",
+       Command({0x00, 0xB0, 0x00, 0x00, 0x08}, kFromCard),
+       {{1, milliseconds(5), {0xB0, 1, 2, 0x90, 0x00}}}},
+  };
+  for (const SlowCard& card : cards) {
+    SCOPED_TRACE(card.name);
+    const Outcome fixed = RunWith(PortTiming::kFixed, card);
+    const Outcome deadline = RunWith(PortTiming::kDeadline, card);
+    EXPECT_EQ(deadline.result, fixed.result);
+    EXPECT_EQ(deadline.received, fixed.received);
+    EXPECT_EQ(deadline.arrived, fixed.arrived);
+    EXPECT_THAT(deadline.sw, ElementsAreArray(fixed.sw));
+    EXPECT_LE(deadline.took, fixed.took);
+  }
+  // The bursts above end 1300 ms after the header: deadlines wait for nothing more.
+  EXPECT_EQ(RunWith(PortTiming::kDeadline, cards[0]).took, milliseconds(1300));
 }
 
 TEST(ExchangeWithTheDemoCardTest, ResetThenSelectAndReadBinary) {
@@ -224,13 +290,11 @@ TEST(ExchangeWithTheDemoCardTest, ResetThenSelectAndReadBinary) {
   ExchangeState state;
   for (std::uint16_t id : {0x7F10, 0x6F01}) {
     const Bytes fid = {static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id)};
-    ASSERT_EQ(
-        ExchangeCommand(port, clock, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, fid), state),
-        1);
+    ASSERT_EQ(ExchangeCommand(port, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, fid), state),
+              1);
     EXPECT_EQ(state.statusWord[0], 0x61);
   }
-  ASSERT_EQ(ExchangeCommand(port, clock, Command({0x00, 0xB0, 0x00, 0x00, 0x05}, kFromCard), state),
-            1);
+  ASSERT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x05}, kFromCard), state), 1);
   EXPECT_THAT(Bytes(state.rxBuffer + 5, state.rxBuffer + state.lastCount),
               ElementsAre(0xB0, 'H', 'e', 'l', 'l', 'o'));
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));

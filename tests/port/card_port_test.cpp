@@ -250,6 +250,34 @@ TEST_F(CardPortTest, WriteReturnsWhatTheDeviceAccepted) {
   EXPECT_EQ(line.writes.size(), 2u);  // no further pieces after a short one
 }
 
+TEST_F(CardPortTest, DeadlineReadsEndWhenTheirBytesAreInOrTheirTimeIsOver) {
+  port.SetTiming(PortTiming::kDeadline);
+  port.Open(kSettings);
+  line.Arrive({0x01}, milliseconds(30));
+  line.Arrive({0x02, 0x03}, milliseconds(330));
+  EXPECT_THAT(ReadBytes(3, 6), ElementsAre(0x01, 0x02, 0x03));
+  EXPECT_EQ(clock.Now(), milliseconds(330));
+
+  line.Arrive({0x04}, milliseconds(100));
+  EXPECT_THAT(ReadBytes(2, 6), ElementsAre(0x04));  // all of the 1200 ms, as fixed waits give
+  EXPECT_EQ(clock.Now(), milliseconds(330 + 1200));
+  EXPECT_THAT(clock.waits, IsEmpty());
+
+  // Converted as they come, so that `complete` judges the card's own values.
+  port.SetInverse(1);
+  line.Arrive({0x03, 0xFF, 0xFF});
+  std::uint8_t answer[64];
+  const auto startsWith3F = [](const std::uint8_t* bytes, unsigned count) {
+    return count >= 1 && bytes[0] == 0x3F;
+  };
+  EXPECT_EQ(port.ReadWithin(answer, 64, milliseconds(250), startsWith3F), 3u);
+  EXPECT_EQ(clock.Now(), milliseconds(330 + 1200));
+
+  port.Close();
+  EXPECT_EQ(port.ReadWithin(answer, 64, milliseconds(250)), 0u);
+  EXPECT_EQ(clock.Now(), milliseconds(330 + 1200));  // nothing comes to a closed port
+}
+
 TEST_F(CardPortTest, AClosedPortTransfersNothingButStillWaitsBetweenRetries) {
   const std::uint8_t bytes[] = {1, 2, 3};
   EXPECT_EQ(port.Write(bytes, 3), 0u);

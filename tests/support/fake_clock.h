@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -15,6 +16,8 @@ class FakeClock final : public Clock {
     waits.push_back(duration);
     now_ += duration;
   }
+  // Deadline waits move time on without counting as fixed waits.
+  void WaitUntil(std::chrono::nanoseconds deadline) override { now_ = std::max(now_, deadline); }
   void Advance(std::chrono::nanoseconds d) { now_ += d; }
 
   std::chrono::milliseconds TotalWaited() const {

@@ -100,6 +100,11 @@ class FakeSerialDevice final : public SerialDevice {
     }
     return taken;
   }
+  void WaitForInput(std::chrono::nanoseconds timeout) override {
+    auto until = line_.clock.Now() + timeout;
+    if (!line_.pending.empty()) until = std::min(until, line_.pending.front().at);
+    line_.clock.WaitUntil(until);
+  }
   std::size_t Write(const std::uint8_t* bytes, std::size_t count) override {
     const std::vector<std::uint8_t> written(bytes, bytes + std::min(count, line_.writeLimit));
     line_.writes.push_back(written);

@@ -1,0 +1,64 @@
+#include "card/card_session.h"
+
+namespace quorvel {
+namespace {
+
+constexpr unsigned kMaxAtrBytes = 64;
+constexpr std::chrono::milliseconds kAnswerWait{250};
+
+}  // namespace
+
+CardSession::CardSession(CCardPort& port, Clock& clock, OutputPanel& output,
+                         ExchangeState& exchange, std::uint32_t& totalBytes)
+    : port_(port), clock_(clock), output_(output), exchange_(exchange), total_bytes_(totalBytes) {}
+
+void CardSession::StartTiming() {
+  timing_.started = std::chrono::system_clock::now();
+  started_at_ = clock_.Now();
+}
+
+void CardSession::StopTiming() {
+  timing_.took = clock_.Now() - started_at_;
+}
+
+void CardSession::Reset(const char* executeSettings, const char* resetSettings) {
+  port_.Close();
+  port_.Open(executeSettings);
+  output_.AppendRow(kResetMarker);
+  StartTiming();
+  unsigned received;
+  if (port_.timing() == PortTiming::kFixed) {
+    port_.PulseReset(resetSettings);
+    received = port_.Read(exchange_.rxBuffer, kMaxAtrBytes, 0);
+  } else {
+    port_.PulseResetLine(resetSettings);
+    received = port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, kAnswerWait);
+  }
+  StopTiming();
+  exchange_.lastCount = received;
+  total_bytes_ = received;
+  output_.ShowByteCount(total_bytes_);
+  output_.AppendHexRows(exchange_.rxBuffer, exchange_.lastCount);
+  // The ATR is on disk before anything else can go wrong.
+  output_.FlushLog();
+  port_.ApplySettings(executeSettings);
+}
+
+int CardSession::Execute(const CardCommand& command) {
+  StartTiming();
+  const int result = ExchangeCommand(port_, command, exchange_);
+  StopTiming();
+  if (result == 0) {
+    output_.AppendRow(kExecutionFailed);
+    output_.ScrollOutputToEnd();
+  }
+  total_bytes_ += exchange_.lastCount;
+  output_.ShowByteCount(total_bytes_);
+  output_.AppendHexRows(exchange_.rxBuffer, exchange_.lastCount);
+  if (result == 1) output_.AppendStatusRow(exchange_.statusWord, exchange_.statusArrived);
+  output_.ScrollOutputToEnd();
+  output_.FlushLog();
+  return result;
+}
+
+}  // namespace quorvel

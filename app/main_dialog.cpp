@@ -1,10 +1,10 @@
 #include "app/main_dialog.h"
 
 #include <cstring>
-#include <vector>
 
 #include "app/fixed_text.h"
 #include "commands/scc_file.h"
+#include "files/file_replace.h"
 
 namespace quorvel {
 namespace {
@@ -53,6 +53,7 @@ void MainDialog::ShowTitle() {
 }
 
 void MainDialog::OnInitDialog() {
+  IgnoreFileSizeSignal();
   controls_.commandList.InsertString(0, kNewCommandEntry);
   controls_.commandList.SetCurSel(0);
   controls_.countEdit.SetText("0");
@@ -65,7 +66,15 @@ void MainDialog::OnInitDialog() {
   // A value that does not fit is treated as missing rather than cut into another path.
   if (remembered.size() > kMaxConfigPath) remembered = "NULL";
   CopyText(state_.m_configPath, remembered);
-  if (remembered == "NULL" || LoadConfig(remembered) == 0) OnNew();
+  if (remembered == "NULL") {
+    OnNew();
+  } else if (const SccLoadStatus loaded = LoadConfigFile(remembered, true);
+             loaded != SccLoadStatus::kLoaded) {
+    OnNew();
+    // One bad file costs one message: the profile stops naming it now, not only at
+    // a clean exit.
+    if (loaded == SccLoadStatus::kRefused) RememberConfigPath();
+  }
 
   ShowTitle();
   port_->Open(state_.m_executeSettings);
@@ -73,10 +82,16 @@ void MainDialog::OnInitDialog() {
 }
 
 void MainDialog::OnDestroy() {
-  services_.profile.SetString("config", "list", TextOf(state_.m_configPath));
-  services_.profile.Save();
+  RememberConfigPath();
   session_.reset();
   port_.reset();
+}
+
+void MainDialog::RememberConfigPath() {
+  // A path with a line break cannot be kept in the profile: the next start gets the defaults.
+  if (!services_.profile.SetString("config", "list", TextOf(state_.m_configPath)))
+    services_.profile.SetString("config", "list", "NULL");
+  services_.profile.Save();  // on failure the old profile stays whole; nothing to add at exit
 }
 
 void MainDialog::OnNew() {
@@ -176,13 +191,17 @@ void MainDialog::OnSave() {
 }
 
 int MainDialog::LoadConfig(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) return 0;
-  SccDecodeResult file = DecodeScc(bytes);
-  if (file.status == SccDecodeStatus::kRefused) {
-    services_.messages.ShowMessage(file.message);
-    return 0;
+  return LoadConfigFile(path, false) == SccLoadStatus::kLoaded ? 1 : 0;
+}
+
+SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhenMissing) {
+  SccLoadResult loaded = LoadSccFile(path);
+  if (loaded.status != SccLoadStatus::kLoaded) {
+    if (loaded.status == SccLoadStatus::kRefused || !quietWhenMissing)
+      services_.messages.ShowMessage(loaded.message);
+    return loaded.status;
   }
+  SccDecodeResult& file = loaded.file;
 
   commands_.ClearCommands();
   SccSettings& s = file.settings;
@@ -199,7 +218,7 @@ int MainDialog::LoadConfig(const std::string& path) {
   if (file.status == SccDecodeStatus::kRecordsCutShort) {
     services_.messages.ShowMessage(file.message);
   }
-  return 1;
+  return SccLoadStatus::kLoaded;
 }
 
 int MainDialog::SaveConfig(const std::string& path) {
@@ -207,11 +226,17 @@ int MainDialog::SaveConfig(const std::string& path) {
   ForEachStoredField(state_, s, [](const auto& mine, auto& stored) { CopyWhole(stored, mine); });
   s.bin = controls_.binCheck.GetCheck();
   s.inverse = state_.m_inverse;
-  if (!WriteFileReplacing(path, EncodeScc(s, commands_.records()))) {
-    services_.messages.ShowMessage(kCouldNotSave);
-    return 0;
+  switch (WriteFileReplacing(path, EncodeScc(s, commands_.records()))) {
+    case ReplaceResult::kReplaced:
+      return 1;
+    case ReplaceResult::kReadOnly:
+      services_.messages.ShowMessage(std::string(kCouldNotSaveReadOnly) + "\n\n" + path);
+      return 0;
+    case ReplaceResult::kFailed:
+      break;
   }
-  return 1;
+  services_.messages.ShowMessage(kCouldNotSave);
+  return 0;
 }
 
 }  // namespace quorvel

@@ -10,6 +10,7 @@
 #include "card/card_session.h"
 #include "card/output_panel.h"
 #include "commands/command_list.h"
+#include "commands/scc_file.h"
 #include "controls/controls.h"
 #include "port/card_port.h"
 #include "port/clock.h"
@@ -52,6 +53,7 @@ inline constexpr const char* kNewCommandEntry = "New Command";
 inline constexpr const char* kLogHint = "Click Reset for new settings to take effect!";
 inline constexpr const char* kCreateCommandHint = "Create a new command with Edit.";
 inline constexpr const char* kCouldNotSave = "Could not save";
+inline constexpr const char* kCouldNotSaveReadOnly = "Could not save: the file is read-only.";
 inline constexpr const char* kDefaultSettings = "COM2: baud=9600 parity=E data=8 stop=2";
 inline constexpr const char* kDefaultAltSettings = "COM2: baud=10472 parity=E data=8 stop=2";
 inline constexpr const char* kSccFilter =
@@ -82,7 +84,8 @@ class MainDialog {
   void OnKillFocusResetEdit();
   void OnKillFocusExecuteEdit();
 
-  // 1 when the file was read, 0 when it could not be opened or was refused.
+  // 1 when the file was read, 0 when it could not be opened or was refused, after a
+  // message naming the file and the reason.
   int LoadConfig(const std::string& path);
   // 1 when the file was written, 0 after "Could not save".
   int SaveConfig(const std::string& path);
@@ -92,6 +95,10 @@ class MainDialog {
 
  private:
   void ShowTitle();
+  // LoadConfig; a file that is simply not there is passed over in silence when asked.
+  SccLoadStatus LoadConfigFile(const std::string& path, bool quietWhenMissing);
+  // Writes the current SCC path to the profile.
+  void RememberConfigPath();
   // The SCC file chooser; a path too long to remember is refused with a message.
   std::optional<std::string> ChooseConfigPath(FileChooser::Mode mode);
 

@@ -1,10 +1,13 @@
 #include "app/profile.h"
 
 #include <strings.h>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <span>
+
+#include "files/file_replace.h"
+#include "files/input_file.h"
 
 namespace quorvel {
 namespace {
@@ -54,13 +57,31 @@ std::string Profile::DefaultPath() {
 }
 
 Profile Profile::Load(const std::string& path) {
+  InputFile file(path);
+  if (file.status() == InputFile::Status::kMissing) return Parse(path, {});
+  std::string text;
+  bool read = file.status() == InputFile::Status::kOpen && file.size() <= kMaxFileSize;
+  if (read) {
+    text.resize(static_cast<std::size_t>(file.size()));
+    const std::ptrdiff_t got =
+        file.ReadAt(0, reinterpret_cast<std::uint8_t*>(text.data()), text.size());
+    read = got >= 0;
+    text.resize(read ? static_cast<std::size_t>(got) : 0);
+  }
+  Profile profile = Parse(path, text);
+  profile.keep_file_ = !read;
+  return profile;
+}
+
+Profile Profile::Parse(const std::string& path, std::string_view content) {
   Profile profile;
   profile.path_ = path;
-  std::ifstream in(path, std::ios::binary);
-  std::string text;
   std::string section;
-  while (std::getline(in, text)) {
-    if (!text.empty() && text.back() == '\r') text.pop_back();
+  while (!content.empty()) {
+    const std::size_t end = content.find('\n');
+    std::string text(content.substr(0, end));
+    content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+    while (!text.empty() && text.back() == '\r') text.pop_back();
     Line line{text, section, {}, {}};
     const std::string trimmed = Trim(text);
     if (!trimmed.empty() && trimmed.front() == '[') {
@@ -103,13 +124,14 @@ std::map<std::string, std::string> Profile::Section(const std::string& section) 
   return values;
 }
 
-void Profile::SetString(const std::string& section, const std::string& key,
+bool Profile::SetString(const std::string& section, const std::string& key,
                         const std::string& value) {
+  if (value.find_first_of("\r\n") != std::string::npos) return false;
   const std::string text = key + '=' + EncodeValue(value);
   if (const auto index = Find(section, key)) {
     lines_[*index].text = text;
     lines_[*index].value = value;
-    return;
+    return true;
   }
   // Append at the end of the section, or start the section at the end of the file.
   std::optional<std::size_t> last_of_section;
@@ -124,18 +146,26 @@ void Profile::SetString(const std::string& section, const std::string& key,
     lines_.push_back(Line{'[' + section + ']', section, {}, {}});
     lines_.push_back(std::move(line));
   }
+  return true;
+}
+
+std::string Profile::Text() const {
+  std::string text;
+  for (const Line& line : lines_) {
+    text += line.text;
+    text += '\n';
+  }
+  return text;
 }
 
 bool Profile::Save() const {
+  if (keep_file_) return false;
   std::error_code ignored;
   const std::filesystem::path file(path_);
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ignored);
-  std::ostringstream text;
-  for (const Line& line : lines_) text << line.text << '\n';
-  std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-  out << text.str();
-  out.flush();
-  return static_cast<bool>(out);
+  const std::string text = Text();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  return WriteFileReplacing(path_, std::span(bytes, text.size())) == ReplaceResult::kReplaced;
 }
 
 }  // namespace quorvel

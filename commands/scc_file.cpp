@@ -1,15 +1,10 @@
 #include "commands/scc_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include "files/input_file.h"
 
 namespace quorvel {
 namespace {
@@ -45,61 +40,26 @@ std::int32_t GetInt32(const std::uint8_t* at) {
   return static_cast<std::int32_t>(bits);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+std::string CouldNotLoad(const std::string& path, const std::string& reason) {
+  return "Could not load \"" + path + "\": " + reason + ".";
 }
 
-std::string NameOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+// The records worth reading: those the header announces, at most the whole
+// records the file holds.
+std::size_t RecordsToRead(std::span<const std::uint8_t> header, std::uint64_t fileSize) {
+  const std::int32_t announced = GetInt32(header.data() + kSccCountAt);
+  if (announced <= 0) return 0;
+  if (fileSize < kSccHeaderSize) return 0;  // it grew while being read: only the size counts
+  const std::uint64_t held = (fileSize - kSccHeaderSize) / kSccRecordSize;
+  return static_cast<std::size_t>(
+      std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), held));
 }
 
-// A symbolic link is followed, so the file it names is replaced, not the link.
-std::string ReplacementTarget(const std::string& path) {
-  struct stat info;
-  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-      std::string target(resolved);
-      std::free(resolved);
-      return target;
-    }
-  }
-  return path;
-}
-
-bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t written = write(fd, bytes, count);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-// Creates a new file beside the target with the mode a new file gets there.
-int CreateTemporary(const std::string& target, std::string& temporaryPath) {
-  const std::string prefix =
-      DirectoryOf(target) + "/." + NameOf(target) + ".tmp" + std::to_string(getpid()) + "-";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporaryPath = prefix + std::to_string(attempt);
-    const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-void SyncDirectory(const std::string& directory) {
-  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);  // the rename is already done; a failure here loses nothing written
-  close(fd);
+SccLoadResult Refused(const std::string& path, const std::string& reason) {
+  SccLoadResult result;
+  result.status = SccLoadStatus::kRefused;
+  result.message = CouldNotLoad(path, reason);
+  return result;
 }
 
 }  // namespace
@@ -133,9 +93,9 @@ SccDecodeResult DecodeScc(std::span<const std::uint8_t> bytes) {
   SccDecodeResult result;
   if (bytes.size() < kSccHeaderSize) {
     result.status = SccDecodeStatus::kRefused;
-    result.message = "This is not a SmartCard configuration file: it holds " +
-                     std::to_string(bytes.size()) + " bytes, fewer than the " +
-                     std::to_string(kSccHeaderSize) + " of its settings.";
+    result.message = "it holds " + std::to_string(bytes.size()) + " bytes, fewer than the " +
+                     std::to_string(kSccHeaderSize) + " of the settings of a SmartCard " +
+                     "configuration file";
     return result;
   }
   const std::uint8_t* in = bytes.data();
@@ -175,50 +135,38 @@ SccDecodeResult DecodeScc(std::span<const std::uint8_t> bytes) {
   return result;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::vector<std::uint8_t> content;
-  struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-    content.reserve(static_cast<std::size_t>(info.st_size));
-  std::uint8_t chunk[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
+SccLoadResult LoadSccFile(const std::string& path) {
+  InputFile file(path);
+  if (file.status() == InputFile::Status::kMissing) {
+    SccLoadResult result = Refused(path, file.reason());
+    result.status = SccLoadStatus::kMissing;
+    return result;
+  }
+  if (file.status() != InputFile::Status::kOpen) return Refused(path, file.reason());
+  try {
+    std::vector<std::uint8_t> bytes(kSccHeaderSize);
+    std::ptrdiff_t got = file.ReadAt(0, bytes.data(), bytes.size());
+    if (got < 0) return Refused(path, file.reason());
+    std::size_t length = static_cast<std::size_t>(got);
+    if (length == kSccHeaderSize) {
+      const std::size_t records = RecordsToRead(bytes, file.size());
+      if (records > kSccMaxCommands) {
+        return Refused(path, "it holds " + std::to_string(records) + " commands, more than the " +
+                                 std::to_string(kSccMaxCommands) + " a list can keep");
+      }
+      bytes.resize(kSccHeaderSize + records * kSccRecordSize);
+      got = file.ReadAt(kSccHeaderSize, bytes.data() + kSccHeaderSize, records * kSccRecordSize);
+      if (got < 0) return Refused(path, file.reason());
+      length += static_cast<std::size_t>(got);  // less when the file shrank meanwhile
     }
-    if (got == 0) break;
-    content.insert(content.end(), chunk, chunk + got);
+    SccLoadResult result;
+    result.file = DecodeScc(std::span<const std::uint8_t>(bytes.data(), length));
+    if (result.file.status == SccDecodeStatus::kRefused) return Refused(path, result.file.message);
+    result.status = SccLoadStatus::kLoaded;
+    return result;
+  } catch (const std::bad_alloc&) {
+    return Refused(path, "there is not enough memory to load it");
   }
-  close(fd);
-  if (ok) bytes = std::move(content);
-  return ok;
-}
-
-bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const std::string target = ReplacementTarget(path);
-  std::string temporaryPath;
-  const int fd = CreateTemporary(target, temporaryPath);
-  if (fd < 0) return false;
-
-  bool ok = true;
-  // An existing file keeps its permissions.
-  struct stat old;
-  if (stat(target.c_str(), &old) == 0) ok = fchmod(fd, old.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd, bytes.data(), bytes.size());
-  ok = ok && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporaryPath.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temporaryPath.c_str());
-    return false;
-  }
-  SyncDirectory(DirectoryOf(target));
-  return true;
 }
 
 }  // namespace quorvel

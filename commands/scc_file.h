@@ -63,7 +63,7 @@ struct SccDecodeResult {
   std::vector<std::unique_ptr<CardCommand>> records;
   std::int32_t announcedCount = 0;  // N as the file gives it
   std::size_t loadedCount = 0;
-  std::string message;  // for the user, when the status is not kOk
+  std::string message;  // for the user, when the status is not kOk: the reason
 };
 
 // Reads a file's bytes, never past their end. A text field without its zero
@@ -71,13 +71,26 @@ struct SccDecodeResult {
 // records; a count beyond the file is bounded by the whole records it holds.
 SccDecodeResult DecodeScc(std::span<const std::uint8_t> bytes);
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
+// Most commands a file may hold: far more than any list kept by hand, few enough
+// (62 MB) that a file announcing more never exhausts the memory.
+inline constexpr std::size_t kSccMaxCommands = 100000;
 
-// Replaces the file at `path` with `bytes` without ever leaving it half
-// written: a temporary file beside it is written, flushed, synced and closed,
-// every step checked, then renamed over `path`. On any failure the temporary
-// file is removed, the old file stays as it was, and the result is false.
-bool WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes);
+enum class SccLoadStatus {
+  kLoaded,   // decoded; `file` may still say that its records were cut short
+  kMissing,  // there is no such file
+  kRefused,  // not a file, unreadable, too short or too big: nothing taken from it
+};
+
+struct SccLoadResult {
+  SccLoadStatus status = SccLoadStatus::kRefused;
+  SccDecodeResult file;
+  std::string message;  // for kMissing and kRefused: names the file and the reason
+};
+
+// Reads and decodes the file at `path`: only a regular file, opened without
+// blocking, and only as much of it as a file of its announced count holds: the
+// header, then at most that many whole records. Never throws, not even when memory
+// runs out.
+SccLoadResult LoadSccFile(const std::string& path);
 
 }  // namespace quorvel

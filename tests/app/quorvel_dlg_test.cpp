@@ -526,7 +526,10 @@ TEST_F(QuorvelDlgTest, LoadingAFileThatIsNotThereOrBrokenChangesNothing) {
   AddCommand(Command("A", {0x00, 0xA4, 0x00, 0x00, 0x00}, kFromCard));
   files_.answers.push_back((dir_ / "missing.scc").string());
   Click(1009);
-  EXPECT_THAT(messages_.messages, IsEmpty());
+  EXPECT_THAT(messages_.messages,
+              ElementsAre("Could not load \"" + (dir_ / "missing.scc").string() +
+                          "\": No such file or directory."));
+  messages_.messages.clear();
   EXPECT_EQ(Rows(1020).size(), 2u);
   EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
 

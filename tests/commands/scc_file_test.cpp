@@ -2,24 +2,14 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <climits>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <random>
 
 namespace quorvel {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -220,112 +210,6 @@ TEST(SccDecode, CutsFieldsWithoutTheirZero) {
   EXPECT_EQ(std::string(loaded.settings.altResetSettings), std::string(127, 'B'));
   EXPECT_EQ(std::string(loaded.records[0]->comment), std::string(63, 'c'));
   EXPECT_STREQ(loaded.settings.altLogFileName, "test2.txt") << "its neighbour is untouched";
-}
-
-class TemporaryFolder : public ::testing::Test {
- protected:
-  TemporaryFolder() {
-    std::string pattern = ::testing::TempDir() + "scc_test_XXXXXX";
-    folder = mkdtemp(pattern.data());
-  }
-  ~TemporaryFolder() override {
-    chmod(folder.c_str(), 0700);
-    fs::remove_all(folder);
-  }
-
-  static std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t value) {
-    return std::vector<std::uint8_t>(count, value);
-  }
-
-  std::vector<std::uint8_t> Read(const fs::path& path) const {
-    std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
-    return bytes;
-  }
-
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-      names.push_back(entry.path().filename());
-    return names;
-  }
-
-  // Runs `step` in a child process and returns its exit status.
-  static int InChild(const std::function<int()>& step) {
-    const pid_t child = fork();
-    if (child == 0) _exit(step());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  fs::path folder;
-};
-
-TEST_F(TemporaryFolder, ReadWholeFileReadsEveryByteOrFails) {
-  const auto bytes = Bytes(200000, 0xA5);
-  ASSERT_TRUE(WriteFileReplacing(folder / "big.scc", bytes));
-  EXPECT_EQ(Read(folder / "big.scc"), bytes);
-
-  std::vector<std::uint8_t> untouched = Bytes(3, 1);
-  EXPECT_FALSE(ReadWholeFile(folder / "missing.scc", untouched));
-  EXPECT_FALSE(ReadWholeFile(folder, untouched)) << "a folder is no file";
-  EXPECT_EQ(untouched, Bytes(3, 1));
-}
-
-TEST_F(TemporaryFolder, ReplacesTheFileAndLeavesNothingElse) {
-  const fs::path target = folder / "config.scc";
-  ASSERT_TRUE(WriteFileReplacing(target, Bytes(2964, 1)));
-  chmod(target.c_str(), 0640);
-  ASSERT_TRUE(WriteFileReplacing(target, Bytes(1104, 2)));
-  EXPECT_EQ(Read(target), Bytes(1104, 2));
-  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
-      << "an existing file keeps its permissions";
-  EXPECT_THAT(Names(), ElementsAre("config.scc"));
-}
-
-TEST_F(TemporaryFolder, ReplacesTheFileALinkNamesAndKeepsTheLink) {
-  const fs::path real = folder / "real.scc";
-  ASSERT_TRUE(WriteFileReplacing(real, Bytes(10, 1)));
-  fs::create_symlink(real, folder / "link.scc");
-  ASSERT_TRUE(WriteFileReplacing(folder / "link.scc", Bytes(20, 2)));
-  EXPECT_TRUE(fs::is_symlink(folder / "link.scc"));
-  EXPECT_EQ(Read(real), Bytes(20, 2));
-}
-
-TEST_F(TemporaryFolder, FailsInAMissingFolder) {
-  EXPECT_FALSE(WriteFileReplacing(folder / "no" / "such.scc", Bytes(10, 1)));
-  EXPECT_TRUE(Names().empty());
-}
-
-TEST_F(TemporaryFolder, ReadOnlyFolderKeepsTheOldFile) {
-  const fs::path target = folder / "config.scc";
-  ASSERT_TRUE(WriteFileReplacing(target, Bytes(2964, 7)));
-  chmod(folder.c_str(), 0555);
-  const int status = InChild([&] {
-    // Root writes anywhere: give the attempt an ordinary user's rights.
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 2;
-    return WriteFileReplacing(target, Bytes(1104, 8)) ? 1 : 0;
-  });
-  EXPECT_EQ(status, 0) << "the write must be reported as failed";
-  EXPECT_EQ(Read(target), Bytes(2964, 7));
-  EXPECT_THAT(Names(), ElementsAre("config.scc"));
-}
-
-TEST_F(TemporaryFolder, FullDiskKeepsTheOldFileAndRemovesTheTemporary) {
-  const fs::path target = folder / "config.scc";
-  ASSERT_TRUE(WriteFileReplacing(target, Bytes(2964, 7)));
-  const int status = InChild([&] {
-    // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{4096, 4096};
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
-    return WriteFileReplacing(target, Bytes(1104 + 620 * 100, 8)) ? 1 : 0;
-  });
-  EXPECT_EQ(status, 0) << "the write must be reported as failed";
-  EXPECT_EQ(Read(target), Bytes(2964, 7));
-  EXPECT_THAT(Names(), ElementsAre("config.scc"));
 }
 
 }  // namespace

@@ -40,4 +40,11 @@ std::vector<FileFilter> ParseFileFilter(const std::string& filter) {
   return filters;
 }
 
+std::vector<std::string> DesktopPatterns(const FileFilter& filter) {
+  std::vector<std::string> patterns;
+  for (const std::string& pattern : filter.patterns)
+    patterns.push_back(pattern == "*.*" ? "*" : pattern);
+  return patterns;
+}
+
 }  // namespace quorvel

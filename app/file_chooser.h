@@ -18,6 +18,10 @@ struct FileFilter {
 // separated by ';'. A part without its pattern is dropped.
 std::vector<FileFilter> ParseFileFilter(const std::string& filter);
 
+// The patterns as a chooser on this system matches them. "*.*" matches every file
+// on Windows, names without a dot too, so here it is "*".
+std::vector<std::string> DesktopPatterns(const FileFilter& filter);
+
 // The file chooser that Browse, Load and Save ask for a path.
 class FileChooser {
  public:

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "controls/field_text.h"
+
 namespace quorvel {
 namespace {
 
@@ -70,10 +72,9 @@ std::optional<std::string> ReadHeader(const std::string& headerText, std::uint8_
 // The comment, cut to 63 bytes without splitting a UTF-8 character; the bytes
 // after its zero stay as they were.
 void StoreComment(CardCommand& record, const std::string& commentText) {
-  std::size_t length = std::min(strnlen(commentText.c_str(), commentText.size()), kCommentLength);
-  if (length < commentText.size()) {
-    while (length > 0 && (static_cast<unsigned char>(commentText[length]) & 0xC0) == 0x80) --length;
-  }
+  const std::string_view text(commentText.c_str(),
+                              strnlen(commentText.c_str(), commentText.size()));
+  const std::size_t length = FittingLength(text, kCommentLength);
   std::memcpy(record.comment, commentText.data(), length);
   record.comment[length] = '\0';
 }

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QListView>
 
+#include "controls/field_text.h"
+
 namespace quorvel::gui {
 
 ListViewBox::ListViewBox(QListView* view) : view_(view), model_(new TextListModel(view)) {
@@ -69,11 +71,12 @@ void ButtonCheckBox::SetCheck(int state) {
 }
 
 std::string LineEditBox::GetText() const {
-  return edit_->text().toStdString();
+  return EditedBytes(edit_->text().toStdString(), shown_);
 }
 
 void LineEditBox::SetText(const std::string& text) {
-  edit_->setText(QString::fromStdString(text));
+  shown_ = text;
+  edit_->setText(QString::fromStdString(ShownText(text)));
 }
 
 }  // namespace quorvel::gui

@@ -40,6 +40,8 @@ class ButtonCheckBox final : public CheckBox {
   QAbstractButton* button_;
 };
 
+// The text it is given is bytes: shown as text, and given back byte for byte
+// unless the user changed it.
 class LineEditBox final : public EditBox {
  public:
   explicit LineEditBox(QLineEdit* edit) : edit_(edit) {}
@@ -48,6 +50,7 @@ class LineEditBox final : public EditBox {
 
  private:
   QLineEdit* edit_;
+  std::string shown_;  // the bytes last set
 };
 
 }  // namespace quorvel::gui

@@ -3,24 +3,26 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "controls/field_text.h"
+
 namespace quorvel::gui {
 
 void MessageBoxSink::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorvel"), QString::fromStdString(text),
-                  QMessageBox::Ok, parent_);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Quorvel"),
+                  QString::fromStdString(ShownText(text)), QMessageBox::Ok, parent_);
   box.exec();
 }
 
 QStringList NameFilters(const std::string& filter) {
   QStringList filters;
   for (const FileFilter& entry : ParseFileFilter(filter)) {
-    QString description = QString::fromStdString(entry.description);
-    if (!description.contains('(')) {
-      QStringList patterns;
-      for (const std::string& p : entry.patterns) patterns << QString::fromStdString(p);
-      description += QStringLiteral(" (%1)").arg(patterns.join(' '));
-    }
-    filters << description;
+    // Qt matches the patterns in the parentheses that end a filter, so they are
+    // written there as this system matches them.
+    QString label = QString::fromStdString(entry.description);
+    if (label.endsWith(')') && label.contains('(')) label.truncate(label.lastIndexOf('('));
+    QStringList patterns;
+    for (const std::string& p : DesktopPatterns(entry)) patterns << QString::fromStdString(p);
+    filters << QStringLiteral("%1 (%2)").arg(label.trimmed(), patterns.join(' '));
   }
   return filters;
 }
@@ -35,7 +37,8 @@ std::optional<std::string> DialogFileChooser::Choose(const Request& request) {
   dialog.setNameFilters(NameFilters(request.filter));
   if (!request.defaultExtension.empty())
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
-  if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
+  if (!request.initialName.empty())
+    dialog.selectFile(QString::fromStdString(ShownText(request.initialName)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
 }

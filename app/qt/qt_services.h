@@ -31,8 +31,8 @@ class DialogFileChooser final : public FileChooser {
   QWidget* parent_;
 };
 
-// Qt's name filters for a filter string: "log files (*.txt)" stays as it is,
-// a description without its patterns in parentheses gets them appended.
+// Qt's name filters for a filter string, each its description and the patterns
+// as this system matches them: "log files (*.txt)", "All Files (*)".
 QStringList NameFilters(const std::string& filter);
 
 }  // namespace quorvel::gui

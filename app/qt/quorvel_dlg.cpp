@@ -15,6 +15,7 @@
 #include "about/qt/about_dlg.h"
 #include "about/qt/desktop_link_opener.h"
 #include "commands/qt/edit_command_dlg.h"
+#include "controls/field_text.h"
 
 namespace quorvel::gui {
 namespace {
@@ -125,7 +126,11 @@ QWidget* CQuorvelDlg::Logo() const {
 }
 
 void CQuorvelDlg::SetTitle(const std::string& title) {
-  setWindowTitle(QString::fromStdString(title));
+  // Qt reads "[*]" in a title as the place of its modified mark and shows "[*][*]"
+  // as "[*]": doubled, a log name shows as it is written.
+  QString shown = QString::fromStdString(ShownText(title));
+  shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+  setWindowTitle(shown);
 }
 
 void CQuorvelDlg::ConnectButtons() {

@@ -1,5 +1,7 @@
 #include "app/qt/text_list_model.h"
 
+#include "controls/field_text.h"
+
 namespace quorvel::gui {
 
 int TextListModel::rowCount(const QModelIndex& parent) const {
@@ -9,7 +11,7 @@ int TextListModel::rowCount(const QModelIndex& parent) const {
 QVariant TextListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Count()) return {};
   if (role == Qt::DisplayRole) {
-    return QString::fromUtf8(Text(index.row()));
+    return QString::fromStdString(ShownText(Text(index.row())));
   }
   return {};
 }

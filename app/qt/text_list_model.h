@@ -7,7 +7,7 @@
 namespace quorvel::gui {
 
 // Rows of plain text for a list view. The output list may grow to hundreds of
-// thousands of rows, so rows are kept as compact UTF-8 strings and turned into
+// thousands of rows, so rows are kept as compact byte strings and turned into
 // QStrings only when a row is painted.
 class TextListModel final : public QAbstractListModel {
   Q_OBJECT

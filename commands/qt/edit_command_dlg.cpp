@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "commands/command_text.h"
+#include "controls/field_text.h"
 #include "res/dialog_template.h"
 #include "res/qt/dialog_builder.h"
 
@@ -25,6 +26,10 @@ constexpr int kFromCardId = 1018;
 
 std::string TextOf(const QString& text) {
   return text.toUtf8().toStdString();
+}
+
+std::string CommentOf(const CardCommand& command) {
+  return std::string(command.comment, strnlen(command.comment, sizeof command.comment - 1));
 }
 
 // The dialog shows each "\r\n" of the data text as a line break.
@@ -70,9 +75,7 @@ void CEditCommandDlg::OnInitDialog() {
   // Any other direction (only a file can hold one) checks neither: the buttons start unchecked.
   if (command.direction == kToCard) m_toCardRadio->setChecked(true);
   if (command.direction == kFromCard) m_fromCardRadio->setChecked(true);
-  m_commentEdit->setText(QString::fromUtf8(
-      command.comment,
-      static_cast<qsizetype>(strnlen(command.comment, sizeof command.comment - 1))));
+  m_commentEdit->setText(QString::fromStdString(ShownText(CommentOf(command))));
   if (command.direction == kToCard)
     m_dataEdit->setPlainText(ShownDataText(FormatDataText(command.data, command.p3())));
   m_okButton->setFocus();
@@ -80,9 +83,10 @@ void CEditCommandDlg::OnInitDialog() {
 
 void CEditCommandDlg::OnOK() {
   if (m_pCommand == nullptr) return;
-  const auto refusal =
-      AcceptEditedCommand(*m_pCommand, TextOf(m_headerEdit->text()), TextOf(m_commentEdit->text()),
-                          TextOf(m_dataEdit->toPlainText()));
+  // A comment left as it was shown keeps its bytes, whatever code page wrote them.
+  const std::string comment = EditedBytes(TextOf(m_commentEdit->text()), CommentOf(*m_pCommand));
+  const auto refusal = AcceptEditedCommand(*m_pCommand, TextOf(m_headerEdit->text()), comment,
+                                           TextOf(m_dataEdit->toPlainText()));
   if (refusal) {
     messages_.ShowMessage(*refusal);
     return;

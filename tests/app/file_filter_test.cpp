@@ -12,6 +12,8 @@ TEST(FileFilterTest, ReadsTheProgramsFilterStrings) {
   EXPECT_EQ(log[0].patterns, std::vector<std::string>{"*.bin"});
   EXPECT_EQ(log[1].description, "All Files (*.*)");
   EXPECT_EQ(log[1].patterns, std::vector<std::string>{"*.*"});
+  EXPECT_EQ(DesktopPatterns(log[1]), std::vector<std::string>{"*"}) << "names without a dot too";
+  EXPECT_EQ(DesktopPatterns(log[0]), std::vector<std::string>{"*.bin"});
 
   const auto scc =
       ParseFileFilter("SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*||");

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 #include <filesystem>
 #include <fstream>
 
@@ -518,6 +519,44 @@ TEST_F(QuorvelDlgTest, ALoadedFileSavesBackByteForByte) {
   for (std::size_t i = 0; i < saved.size(); ++i) {
     if (i >= kSccResetCopiesAt && i < kSccBinAt) continue;  // rewritten from the Reset settings
     EXPECT_EQ(static_cast<std::uint8_t>(saved[i]), original[i]) << "byte " << i;
+  }
+}
+
+TEST_F(QuorvelDlgTest, FieldsWrittenOnWindowsShowAsTextAndKeepTheirBytes) {
+  SccSettings settings{};
+  CopyText(settings.logFileName,
+           "Pr\xFC"
+           "fung.txt");
+  CopyText(settings.executeSettings, "DEMO: baud=9600 parity=E data=8 stop=2 \xA7");
+  CopyText(settings.resetSettings, "DEMO: baud=9600 parity=E data=8 stop=2 \xB5");
+  std::vector<std::unique_ptr<CardCommand>> records;
+  records.push_back(
+      std::make_unique<CardCommand>(Command("Gr\xFC\xDF"
+                                            "e \x80",
+                                            {0x00, 0xA4, 0x00, 0x00, 0x00}, kFromCard)));
+  const Bytes file = EncodeScc(settings, records);
+  std::ofstream(dir_ / "win.scc", std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+
+  Start();
+  files_.answers.push_back((dir_ / "win.scc").string());
+  Click(1009);
+  EXPECT_EQ(Title(), "Quorvel [Prüfung.txt]");
+  EXPECT_EQ(W<QLineEdit>(1012)->text().toStdString(), "DEMO: baud=9600 parity=E data=8 stop=2 §");
+  EXPECT_EQ(W<QLineEdit>(1008)->text().toStdString(), "DEMO: baud=9600 parity=E data=8 stop=2 µ");
+  EXPECT_EQ(Rows(1020)[1], "Grüße € (00 A4 00 00 00)");
+  LoseFocus(1012);
+  LoseFocus(1008);
+  EXPECT_EQ(TextOf(State().m_executeSettings), "DEMO: baud=9600 parity=E data=8 stop=2 \xA7");
+  EXPECT_EQ(TextOf(State().m_resetSettings), "DEMO: baud=9600 parity=E data=8 stop=2 \xB5");
+}
+
+TEST_F(QuorvelDlgTest, TheTitleShowsTheLogNameAsItIsWritten) {
+  Start();
+  for (const std::string name : {"*", "a[*]b", "[*][*]", "x [*"}) {
+    files_.answers.push_back(name);
+    Click(1023);
+    EXPECT_EQ(dialog_->windowHandle()->title().toStdString(), "Quorvel [" + name + "]");
   }
 }
 

@@ -84,6 +84,43 @@ TEST_F(EditCommandDlgTest, OpensWithTheRecordAsText) {
   EXPECT_FALSE(shown.FromCard()->isChecked());
 }
 
+TEST_F(EditCommandDlgTest, ACommentIsShownAsTextAndOkWithoutAChangeGivesBackItsBytes) {
+  struct Case {
+    std::string bytes;  // as an SCC file holds them
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"Pr\xFC"
+       "fung \x80 5",
+       "Prüfung € 5"},  // written on Windows
+      {"Pr\xC3\xBC"
+       "fung",
+       "Prüfung"},                               // UTF-8
+      {"\x81\x8D\x9D", "\u0081\u008D\u009D"},    // bytes the code page leaves unassigned
+      {std::string(62, 'x') + "\xE9", nullptr},  // as long as a comment gets
+  };
+  for (const Case& c : cases) {
+    CardCommand command = ToCardCommand(0);
+    std::memset(command.comment, 0x55, sizeof command.comment);
+    std::memcpy(command.comment, c.bytes.c_str(), c.bytes.size() + 1);
+    const CardCommand before = command;
+    ShownDialog shown(command, messages);
+    if (c.shown != nullptr) {
+      EXPECT_EQ(shown.Comment()->text().toStdString(), c.shown);
+    }
+    shown.Click(1);
+    EXPECT_EQ(shown.Result(), 1);
+    EXPECT_EQ(std::memcmp(command.comment, before.comment, sizeof command.comment), 0) << c.bytes;
+  }
+  // A changed comment that the code page can hold stays in it.
+  CardCommand command = ToCardCommand(0);
+  std::strcpy(command.comment, "Caf\xE9");
+  ShownDialog shown(command, messages);
+  shown.Comment()->setText(QString::fromUtf8("Café crème"));
+  shown.Click(1);
+  EXPECT_STREQ(command.comment, "Caf\xE9 cr\xE8me");
+}
+
 TEST_F(EditCommandDlgTest, P3Of255OpensWithThirtyTwoLines) {
   CardCommand command = ToCardCommand(255);
   ShownDialog shown(command, messages);

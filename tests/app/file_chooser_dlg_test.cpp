@@ -1,0 +1,65 @@
+// The desktop's file chooser as Browse, Load and Save open it, driven headless.
+#include <QApplication>
+#include <QFileDialog>
+#include <QListView>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <set>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/main_dialog.h"
+#include "app/qt/qt_services.h"
+#include "support/temp_folder.h"
+
+namespace quorvel::gui {
+namespace {
+
+// The names the open chooser lists under `filter`, once its folder has been read
+// (it is read in the background); the comparison with what is expected comes after.
+std::set<std::string> ListedUnder(QFileDialog& dialog, const QString& filter,
+                                  std::size_t expected) {
+  dialog.selectNameFilter(filter);
+  auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
+  std::set<std::string> names;
+  (void)QTest::qWaitFor(
+      [&] {
+        names.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+          names.insert(view->model()->index(row, 0, root).data().toString().toStdString());
+        return names.size() >= expected;
+      },
+      5000);
+  return names;
+}
+
+TEST(DialogFileChooserTest, AllFilesShowsEveryFileNamesWithoutADotToo) {
+  testing::TempFolder folder{"chooser"};
+  for (const char* name : {"cards.scc", "README", "notes.txt"}) std::ofstream(folder / name) << "x";
+  DialogFileChooser chooser;
+  std::set<std::string> scc, all;
+  std::vector<std::string> filters;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    for (const QString& filter : dialog->nameFilters()) filters.push_back(filter.toStdString());
+    ASSERT_EQ(filters.size(), 2u);
+    scc = ListedUnder(*dialog, dialog->nameFilters()[0], 1);
+    all = ListedUnder(*dialog, dialog->nameFilters()[1], 3);
+    dialog->reject();
+  });
+  FileChooser::Request request;
+  request.filter = kSccFilter;
+  request.initialName = (folder / "cards.scc").string();
+  EXPECT_EQ(chooser.Choose(request), std::nullopt);
+  EXPECT_THAT(filters,
+              ::testing::ElementsAre("SmartCard Configuration files (*.scc)", "All Files (*)"));
+  EXPECT_EQ(scc, std::set<std::string>({"cards.scc"}));
+  EXPECT_EQ(all, std::set<std::string>({"cards.scc", "README", "notes.txt"}));
+}
+
+}  // namespace
+}  // namespace quorvel::gui

@@ -85,22 +85,32 @@ std::string Hex2(unsigned value) {
   return text;
 }
 
+// The two characters of a refused pair as the user typed them: whole characters,
+// the second only when it is not white space.
+std::string PairText(std::string_view text) {
+  std::size_t length = FirstCharacterLength(text);
+  if (length < text.size() && !IsSpace(text[length]))
+    length += FirstCharacterLength(text.substr(length));
+  return std::string(text.substr(0, length));
+}
+
 // Bytes two characters at a time after the white space before them: one or
-// two hexadecimal digits make a byte, and two characters are dropped.
+// two hexadecimal digits make a byte, and two characters are dropped. A pair
+// with anything else in it is refused.
 std::optional<std::string> ReadDataBytes(CardCommand& record, const std::string& dataText) {
   const unsigned p3 = record.p3();
   std::string_view text = Trim(dataText);
   unsigned count = 0;
   while (count < p3 && !text.empty()) {
+    // A digit alone before white space or the end is a byte of its own.
+    const bool single = text.size() == 1 || IsSpace(text[1]);
     const int high = HexValue(text[0]);
-    if (high < 0) {
-      std::string pair(1, text[0]);
-      if (text.size() > 1 && !IsSpace(text[1])) pair += text[1];
-      return "Command msg byte " + std::to_string(count + 1) + " (\"" + pair +
+    const int low = single ? 0 : HexValue(text[1]);
+    if (high < 0 || low < 0) {
+      return "Command msg byte " + std::to_string(count + 1) + " (\"" + PairText(text) +
              "\") is not a hexadecimal number!";
     }
-    const int low = text.size() > 1 ? HexValue(text[1]) : -1;
-    record.data[count] = static_cast<std::uint8_t>(low < 0 ? high : high * 16 + low);
+    record.data[count] = static_cast<std::uint8_t>(single ? high : high * 16 + low);
     text.remove_prefix(std::min<std::size_t>(2, text.size()));
     text = TrimFront(text);
     ++count;

@@ -115,6 +115,12 @@ std::string EditedBytes(std::string_view text, std::string_view shownFrom) {
   return std::string(text);
 }
 
+std::size_t FirstCharacterLength(std::string_view bytes) {
+  if (bytes.empty()) return 0;
+  const std::size_t length = CharacterLength(bytes);
+  return length == 0 ? 1 : length;
+}
+
 std::size_t FittingLength(std::string_view bytes, std::size_t limit) {
   if (bytes.size() <= limit) return bytes.size();
   if (!IsUtf8(bytes)) return limit;

@@ -25,6 +25,10 @@ std::string ShownText(std::string_view bytes);
 // is UTF-8 otherwise. Either way ShownText of the result is `text`.
 std::string EditedBytes(std::string_view text, std::string_view shownFrom);
 
+// The length of the first character of `bytes`: a whole UTF-8 character, or one
+// byte where the bytes are not UTF-8 there.
+std::size_t FirstCharacterLength(std::string_view bytes);
+
 // The longest start of `bytes`, at most `limit` long, that does not cut a UTF-8
 // character in two when the bytes are UTF-8.
 std::size_t FittingLength(std::string_view bytes, std::size_t limit);

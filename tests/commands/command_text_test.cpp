@@ -69,9 +69,8 @@ TEST(AcceptEditedCommand, ReadsSingleDigitsAndSplitsLongRunsIntoPairs) {
   EXPECT_EQ(AcceptEditedCommand(command, "00 D6 00 00 02", "", "ABC"), std::nullopt);
   EXPECT_THAT(DataOf(command, 2), ElementsAre(0xAB, 0x0C));
 
-  // "0x" is a zero digit followed by a letter that is not one.
-  EXPECT_EQ(AcceptEditedCommand(command, "00 D6 00 00 02", "", "0x12"), std::nullopt);
-  EXPECT_THAT(DataOf(command, 2), ElementsAre(0x00, 0x12));
+  EXPECT_EQ(AcceptEditedCommand(command, "00 D6 00 00 02", "", "A\nB"), std::nullopt);
+  EXPECT_THAT(DataOf(command, 2), ElementsAre(0x0A, 0x0B));
 }
 
 TEST(AcceptEditedCommand, HeaderTakesTheLowByteOfEachNumber) {
@@ -128,6 +127,22 @@ TEST(AcceptEditedCommand, RefusesADataPairThatIsNotHexadecimal) {
             "Command msg byte 2 (\"-1\") is not a hexadecimal number!");
   EXPECT_EQ(AcceptEditedCommand(command, "00 D6 00 00 02", "", "01 Z"),
             "Command msg byte 2 (\"Z\") is not a hexadecimal number!");
+}
+
+TEST(AcceptEditedCommand, ARefusedPairIsQuotedInWholeCharactersWhicheverHalfIsWrong) {
+  struct Case {
+    const char* data;
+    const char* quoted;
+  };
+  const std::string notUtf8{'\xFF', '1'};
+  for (const Case c :
+       {Case{"3G", "3G"}, Case{"0x12", "0x"}, Case{"3€", "3€"}, Case{"€", "€"}, Case{"€3", "€3"},
+        Case{"ä 1", "ä"}, Case{notUtf8.c_str(), notUtf8.c_str()}}) {
+    CardCommand command = ToCard(0);
+    EXPECT_EQ(AcceptEditedCommand(command, "00 D6 00 00 02", "", c.data),
+              std::string("Command msg byte 1 (\"") + c.quoted + "\") is not a hexadecimal number!")
+        << c.data;
+  }
 }
 
 TEST(AcceptEditedCommand, ToCardWithP3ZeroIgnoresTheDataText) {

@@ -5,12 +5,20 @@
 #include "app/fixed_text.h"
 #include "commands/scc_file.h"
 #include "files/file_replace.h"
+#include "files/path_name.h"
 
 namespace quorvel {
 namespace {
 
 constexpr std::size_t kMaxConfigPath = sizeof(MainDialogState::m_configPath) - 1;
 constexpr std::size_t kMaxLogFileName = sizeof(MainDialogState::m_logFileName) - 1;
+
+std::string LogPlaceQuestion(const std::string& fullPath, const std::string& inside) {
+  return "The loaded command list writes its log outside the working folder:\n\n" + fullPath +
+         "\n\nReset creates this file anew, emptying it. Write the log there?\n\nNo writes it "
+         "to " +
+         inside + " in the working folder.";
+}
 
 std::string PathTooLongMessage(const std::string& path, std::size_t limit) {
   return "The path is too long: it has " + std::to_string(path.size()) +
@@ -96,7 +104,8 @@ void MainDialog::RememberConfigPath() {
 
 void MainDialog::OnNew() {
   commands_.ClearCommands();
-  CopyText(state_.m_logFileName, "test.txt");
+  CopyText(state_.m_logFileName, kDefaultLogFileName);
+  log_name_from_file_ = false;
   CopyText(state_.m_altLogFileName, "test2.txt");
   CopyText(state_.m_executeSettings, kDefaultSettings);
   CopyText(state_.m_resetSettings, kDefaultSettings);
@@ -114,8 +123,26 @@ void MainDialog::OnNew() {
 
 void MainDialog::OnReset() {
   output_.RemoveAllRows();
-  output_.OpenLogFile(TextOf(state_.m_logFileName));
+  OpenLogFile();
   session_->Reset(state_.m_executeSettings, state_.m_resetSettings);
+}
+
+void MainDialog::OpenLogFile() {
+  if (!log_name_from_file_) {
+    output_.OpenLogFile(TextOf(state_.m_logFileName));
+    return;
+  }
+  const std::string name = TextOf(state_.m_logFileName);
+  if (!log_place_agreed_ && LeavesWorkingFolder(name)) {
+    const std::string inside = LastComponent(name, kDefaultLogFileName);
+    if (services_.questions.AskYesNo(LogPlaceQuestion(FullPath(name), inside))) {
+      log_place_agreed_ = true;
+    } else {
+      CopyText(state_.m_logFileName, inside);
+      ShowTitle();
+    }
+  }
+  output_.OpenLogFile(TextOf(state_.m_logFileName), OutputPanel::Links::kRefuse);
 }
 
 void MainDialog::OnExecute() {
@@ -161,6 +188,7 @@ void MainDialog::OnBrowse() {
     return;
   }
   CopyText(state_.m_logFileName, *chosen);
+  log_name_from_file_ = false;  // the user's own choice
   ShowTitle();
   output_.AppendRow(kLogHint);
   output_.ScrollOutputToEnd();
@@ -206,6 +234,8 @@ SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhen
   commands_.ClearCommands();
   SccSettings& s = file.settings;
   ForEachStoredField(state_, s, [](auto& mine, const auto& stored) { CopyWhole(mine, stored); });
+  log_name_from_file_ = true;
+  log_place_agreed_ = false;
   ShowTitle();
   controls_.binCheck.SetCheck(s.bin != 0 ? 1 : 0);
   state_.m_inverse = s.inverse;

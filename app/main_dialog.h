@@ -7,6 +7,7 @@
 #include "app/file_chooser.h"
 #include "app/main_dialog_state.h"
 #include "app/profile.h"
+#include "app/yes_no_question.h"
 #include "card/card_session.h"
 #include "card/output_panel.h"
 #include "commands/command_list.h"
@@ -46,6 +47,7 @@ struct MainDialogServices {
   DeviceFactory& devices;
   Clock& clock;  // the fixed waits of Reset and Execute
   Profile& profile;
+  YesNoQuestion& questions;
 };
 
 // Texts of the program shown in the main window.
@@ -54,6 +56,7 @@ inline constexpr const char* kLogHint = "Click Reset for new settings to take ef
 inline constexpr const char* kCreateCommandHint = "Create a new command with Edit.";
 inline constexpr const char* kCouldNotSave = "Could not save";
 inline constexpr const char* kCouldNotSaveReadOnly = "Could not save: the file is read-only.";
+inline constexpr const char* kDefaultLogFileName = "test.txt";
 inline constexpr const char* kDefaultSettings = "COM2: baud=9600 parity=E data=8 stop=2";
 inline constexpr const char* kDefaultAltSettings = "COM2: baud=10472 parity=E data=8 stop=2";
 inline constexpr const char* kSccFilter =
@@ -99,6 +102,8 @@ class MainDialog {
   SccLoadStatus LoadConfigFile(const std::string& path, bool quietWhenMissing);
   // Writes the current SCC path to the profile.
   void RememberConfigPath();
+  // Creates the log for Reset, where the user agreed it may go.
+  void OpenLogFile();
   // The SCC file chooser; a path too long to remember is refused with a message.
   std::optional<std::string> ChooseConfigPath(FileChooser::Mode mode);
 
@@ -108,6 +113,10 @@ class MainDialog {
   OutputPanel output_;
   CommandList commands_;
   std::unique_ptr<CCardPort> port_;
+  // The log name came from a loaded file, not from the user: it is created only
+  // where the user agreed, and never through a symbolic link.
+  bool log_name_from_file_ = false;
+  bool log_place_agreed_ = false;  // a name outside the working folder, agreed to
   std::unique_ptr<CardSession> session_;
 };
 

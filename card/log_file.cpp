@@ -1,6 +1,10 @@
 #include "card/log_file.h"
 
+#include <unistd.h>
+
 #include <cstring>
+
+#include "files/link_free_open.h"
 
 namespace quorvel {
 
@@ -13,6 +17,16 @@ bool LogFile::Open(const std::string& path, bool binary) {
   // The stream is always binary underneath: text mode's line ends are written
   // here, the same on every platform.
   stream_ = std::fopen(path.c_str(), "w+be");
+  binary_ = binary;
+  return stream_ != nullptr;
+}
+
+bool LogFile::OpenWithoutLinks(const std::string& path, bool binary) {
+  Close();
+  const int fd = OpenForWritingWithoutLinks(path);
+  if (fd < 0) return false;
+  stream_ = fdopen(fd, "w+b");
+  if (stream_ == nullptr) close(fd);
   binary_ = binary;
   return stream_ != nullptr;
 }

@@ -19,6 +19,9 @@ class LogFile {
 
   // Creates the file anew, cut to zero length; false when it cannot be.
   bool Open(const std::string& path, bool binary);
+  // The same for a name the user did not choose: never through a symbolic link,
+  // and only a regular file.
+  bool OpenWithoutLinks(const std::string& path, bool binary);
   void Close();
   bool IsOpen() const { return stream_ != nullptr; }
 

@@ -10,9 +10,14 @@ namespace quorvel {
 OutputPanel::OutputPanel(ListBox& outputList, EditBox& countEdit, CheckBox& binCheck)
     : output_list_(outputList), count_edit_(countEdit), bin_check_(binCheck) {}
 
-void OutputPanel::OpenLogFile(const std::string& logFileName) {
+void OutputPanel::OpenLogFile(const std::string& logFileName, Links links) {
   log_.Close();
-  log_.Open(logFileName, bin_check_.GetCheck() != 0);
+  const bool binary = bin_check_.GetCheck() != 0;
+  if (links == Links::kRefuse) {
+    log_.OpenWithoutLinks(logFileName, binary);
+  } else {
+    log_.Open(logFileName, binary);
+  }
 }
 
 void OutputPanel::ShowByteCount(std::uint32_t total) {

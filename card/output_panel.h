@@ -15,9 +15,11 @@ class OutputPanel {
  public:
   OutputPanel(ListBox& outputList, EditBox& countEdit, CheckBox& binCheck);
 
+  enum class Links { kFollow, kRefuse };
   // Closes the open log and creates `logFileName` anew, binary when "Bin" is
-  // on. A name that cannot be created leaves no log open, silently.
-  void OpenLogFile(const std::string& logFileName);
+  // on; with kRefuse never through a symbolic link. A name that cannot be
+  // created leaves no log open, silently.
+  void OpenLogFile(const std::string& logFileName, Links links = Links::kFollow);
   // The counter shows `total` in decimal.
   void ShowByteCount(std::uint32_t total);
   // Rows of 16 bytes (the last may be shorter); logged raw with "Bin" on, as

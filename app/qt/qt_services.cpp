@@ -13,6 +13,15 @@ void MessageBoxSink::ShowMessage(const std::string& text) {
   box.exec();
 }
 
+bool MessageBoxQuestion::AskYesNo(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Quorvel"),
+                  QString::fromStdString(ShownText(text)), QMessageBox::Yes | QMessageBox::No,
+                  parent_);
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 QStringList NameFilters(const std::string& filter) {
   QStringList filters;
   for (const FileFilter& entry : ParseFileFilter(filter)) {

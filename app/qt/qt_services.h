@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "app/file_chooser.h"
+#include "app/yes_no_question.h"
 #include "port/message_sink.h"
 
 class QWidget;
@@ -15,6 +16,17 @@ class MessageBoxSink final : public MessageSink {
   explicit MessageBoxSink(QWidget* parent = nullptr) : parent_(parent) {}
   void ShowMessage(const std::string& text) override;
   void SetParent(QWidget* parent) { parent_ = parent; }
+
+ private:
+  QWidget* parent_;
+};
+
+// The program's question box: caption "Quorvel", Yes and No, No the default
+// button, Escape and the close box answering No.
+class MessageBoxQuestion final : public YesNoQuestion {
+ public:
+  explicit MessageBoxQuestion(QWidget* parent = nullptr) : parent_(parent) {}
+  bool AskYesNo(const std::string& text) override;
 
  private:
   QWidget* parent_;

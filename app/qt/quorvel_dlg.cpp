@@ -89,6 +89,11 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
     own_editor_ = std::make_unique<DialogEditCommandRunner>(this, *messages);
     editor = own_editor_.get();
   }
+  YesNoQuestion* questions = deps.questions;
+  if (questions == nullptr) {
+    own_questions_ = std::make_unique<MessageBoxQuestion>(this);
+    questions = own_questions_.get();
+  }
   about_ = deps.about;
   if (about_ == nullptr) {
     own_about_ = std::make_unique<AboutDialogOpener>(*messages);
@@ -98,8 +103,8 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   logic_ = std::make_unique<MainDialog>(
       MainDialogControls{output_list_, command_list_, bin_check_, inv_check_, execute_edit_,
                          reset_edit_, count_edit_},
-      MainDialogServices{*messages, *files, *editor, *this, deps.devices, deps.clock,
-                         deps.profile});
+      MainDialogServices{*messages, *files, *editor, *this, deps.devices, deps.clock, deps.profile,
+                         *questions});
 
   BuildWindowMenu();
   ConnectButtons();

@@ -29,6 +29,7 @@ struct MainWindowDeps {
   FileChooser* files = nullptr;
   EditCommandRunner* editor = nullptr;
   AboutBoxOpener* about = nullptr;
+  YesNoQuestion* questions = nullptr;
 };
 
 // The main window: dialog 102 over the program's logic. It only wires widgets
@@ -73,6 +74,7 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
   std::unique_ptr<FileChooser> own_files_;
   std::unique_ptr<EditCommandRunner> own_editor_;
   std::unique_ptr<AboutBoxOpener> own_about_;
+  std::unique_ptr<YesNoQuestion> own_questions_;
   AboutBoxOpener* about_;
 
   QMenu* window_menu_ = nullptr;

@@ -79,7 +79,8 @@ class MainDialogFilesTest : public ::testing::Test {
     profile_ = std::make_unique<Profile>(Profile::Load(profile_path_));
     dialog_ = std::make_unique<MainDialog>(
         MainDialogControls{output_, commands_, bin_, inv_, execute_, reset_, count_},
-        MainDialogServices{messages_, files_, editor_, title_, devices_, clock_, *profile_});
+        MainDialogServices{messages_, files_, editor_, title_, devices_, clock_, *profile_,
+                           questions_});
     ASSERT_TRUE(FinishesWithin(10, [&] { dialog_->OnInitDialog(); })) << "start-up hangs or dies";
     dialog_->OnInitDialog();
   }
@@ -110,6 +111,7 @@ class MainDialogFilesTest : public ::testing::Test {
   testing::RecordingMessageSink messages_;
   testing::ScriptedFileChooser files_;
   testing::ScriptedEditor editor_;
+  testing::ScriptedQuestion questions_;
   RecordingTitle title_;
   std::unique_ptr<Profile> profile_;
   std::unique_ptr<MainDialog> dialog_;
@@ -266,6 +268,86 @@ TEST_F(MainDialogFilesTest, AFullProfileFolderKeepsTheOldProfileWhole) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(testing::ReadFileBytes(profile_path_), old);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+// A command list whose log name was crafted by someone else, loaded and reset in
+// the working folder dir/work, beside dir/victim.txt.
+class CraftedLogNameTest : public MainDialogFilesTest {
+ protected:
+  void SetUp() override {
+    MainDialogFilesTest::SetUp();
+    fs::create_directories(dir_ / "work" / "logs");
+    fs::current_path(dir_ / "work");
+    std::ofstream(dir_ / "victim.txt") << "precious";
+    Start();
+  }
+
+  void LoadWithLogName(const std::string& name) {
+    SccSettings settings{};
+    CopyText(settings.logFileName, name);
+    CopyText(settings.executeSettings, "COM2: baud=9600 parity=E data=8 stop=2");
+    CopyText(settings.resetSettings, "COM2: baud=9600 parity=E data=8 stop=2");
+    const std::vector<std::uint8_t> bytes = EncodeScc(settings, {});
+    std::ofstream(dir_ / "crafted.scc", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    files_.answers.push_back((dir_ / "crafted.scc").string());
+    dialog_->OnLoad();
+  }
+  std::string Victim() const { return testing::ReadFileBytes(dir_ / "victim.txt"); }
+};
+
+TEST_F(CraftedLogNameTest, ANameOutsideTheWorkingFolderIsUsedOnlyAfterTheUserAgrees) {
+  const std::string victim = (dir_ / "victim.txt").string();
+  struct Case {
+    std::string name;
+    bool yes;
+    std::string title;  // the log name after the answer
+  };
+  const Case cases[] = {
+      {"../victim.txt", false, "victim.txt"},
+      {victim, false, "victim.txt"},
+      {"logs/../../victim.txt", false, "victim.txt"},
+      {"../victim.txt", true, "../victim.txt"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(dir_ / "victim.txt") << "precious";
+    questions_.asked.clear();
+    questions_.answers = {c.yes};
+    LoadWithLogName(c.name);
+    EXPECT_THAT(questions_.asked, IsEmpty()) << "asked at Reset, not before";
+    dialog_->OnReset();
+    dialog_->OnReset();  // agreed or not, the question comes once
+    ASSERT_EQ(questions_.asked.size(), 1u) << c.name;
+    EXPECT_THAT(questions_.asked[0], HasSubstr("\n" + victim + "\n")) << c.name;
+    EXPECT_EQ(title_.title, "Quorvel [" + c.title + "]") << c.name;
+    EXPECT_EQ(Victim(), c.yes ? "" : "precious") << c.name;
+    EXPECT_EQ(fs::exists("victim.txt"), !c.yes) << c.name << ": No writes it here instead";
+    fs::remove("victim.txt");
+  }
+}
+
+TEST_F(CraftedLogNameTest, ANameInsideNeedsNoQuestionButNeverFollowsALink) {
+  fs::create_symlink(dir_ / "victim.txt", "link.txt");
+  fs::create_symlink(dir_, "up");
+  for (const std::string name : {"logs/card.txt", "link.txt", "up/victim.txt", "up/new.txt"}) {
+    LoadWithLogName(name);
+    dialog_->OnReset();
+  }
+  EXPECT_THAT(questions_.asked, IsEmpty());
+  EXPECT_TRUE(fs::exists("logs/card.txt"));
+  EXPECT_EQ(Victim(), "precious");
+  EXPECT_TRUE(fs::is_symlink("link.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "new.txt"));
+}
+
+TEST_F(CraftedLogNameTest, ANameChosenWithBrowseIsTheUsersOwn) {
+  LoadWithLogName("../victim.txt");
+  files_.answers.push_back((dir_ / "victim.txt").string());
+  dialog_->OnBrowse();
+  dialog_->OnReset();
+  EXPECT_THAT(questions_.asked, IsEmpty());
+  EXPECT_EQ(Victim(), "");
 }
 
 }  // namespace

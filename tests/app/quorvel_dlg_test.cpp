@@ -87,8 +87,9 @@ class QuorvelDlgTest : public ::testing::Test {
 
   CQuorvelDlg& Start(DeviceFactory* devices = nullptr) {
     profile_ = std::make_unique<Profile>(Profile::Load(profile_path_));
-    dialog_ = std::make_unique<CQuorvelDlg>(MainWindowDeps{
-        devices ? *devices : devices_, clock_, *profile_, &messages_, &files_, &editor_, &about_});
+    dialog_ = std::make_unique<CQuorvelDlg>(MainWindowDeps{devices ? *devices : devices_, clock_,
+                                                           *profile_, &messages_, &files_, &editor_,
+                                                           &about_, &questions_});
     dialog_->show();
     return *dialog_;
   }
@@ -149,6 +150,7 @@ class QuorvelDlgTest : public ::testing::Test {
   RecordingMessageSink messages_;
   ScriptedFileChooser files_;
   ScriptedEditor editor_;
+  testing::ScriptedQuestion questions_;
   CountingAboutOpener about_;
   std::unique_ptr<Profile> profile_;
   std::unique_ptr<CQuorvelDlg> dialog_;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/file_chooser.h"
+#include "app/yes_no_question.h"
 #include "commands/command_list.h"
 
 namespace quorvel::testing {
@@ -24,6 +25,22 @@ class ScriptedFileChooser final : public FileChooser {
 
   std::deque<std::optional<std::string>> answers;  // nullopt: the user cancels
   std::vector<Request> requests;
+};
+
+// A yes/no question that answers from a script (No once it runs out) and keeps
+// every question asked.
+class ScriptedQuestion final : public YesNoQuestion {
+ public:
+  bool AskYesNo(const std::string& text) override {
+    asked.push_back(text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+
+  std::deque<bool> answers;
+  std::vector<std::string> asked;
 };
 
 // An Edit Command dialog stand-in: each run applies the next scripted edit to

@@ -1,7 +1,10 @@
-// The desktop's file chooser as Browse, Load and Save open it, driven headless.
+// The real modal services of the main window, driven headless: the file chooser
+// of Browse, Load and Save, and the question box.
 #include <QApplication>
 #include <QFileDialog>
 #include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -59,6 +62,32 @@ TEST(DialogFileChooserTest, AllFilesShowsEveryFileNamesWithoutADotToo) {
               ::testing::ElementsAre("SmartCard Configuration files (*.scc)", "All Files (*)"));
   EXPECT_EQ(scc, std::set<std::string>({"cards.scc"}));
   EXPECT_EQ(all, std::set<std::string>({"cards.scc", "README", "notes.txt"}));
+}
+
+TEST(MessageBoxQuestionTest, NoIsTheDefaultAndEscapeAnswersNo) {
+  MessageBoxQuestion question;
+  struct Case {
+    std::function<void(QMessageBox&)> answer;
+    bool yes;
+  };
+  const Case cases[] = {
+      {[](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, false},
+      {[](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, false},
+      {[](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); }, true},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      text = box->text().toStdString();
+      EXPECT_EQ(box->windowTitle(), "Quorvel");
+      EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+      c.answer(*box);
+    });
+    EXPECT_EQ(question.AskYesNo("Write the log to /home/user/x.txt?"), c.yes);
+    EXPECT_EQ(text, "Write the log to /home/user/x.txt?");
+  }
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Small appenders for the decoders' texts: they build every explanation in one
+// string without formatted output, so decoding stays within its time budget.
+namespace quorvel::iso7816_text {
+
+inline void AppendHex(std::string& text, std::uint8_t byte) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  text += kDigits[byte >> 4];
+  text += kDigits[byte & 0x0F];
+}
+
+// "3B 9F 95" for `count` bytes.
+inline void AppendHexBytes(std::string& text, const std::uint8_t* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) text += ' ';
+    AppendHex(text, bytes[i]);
+  }
+}
+
+inline void AppendDecimal(std::string& text, unsigned long long value) {
+  char digits[24];
+  int length = 0;
+  do {
+    digits[length++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (length > 0) text += digits[--length];
+}
+
+// "1 retry" / "3 retries".
+inline void AppendCount(std::string& text, unsigned long long count, const char* one,
+                        const char* many) {
+  AppendDecimal(text, count);
+  text += ' ';
+  text += count == 1 ? one : many;
+}
+
+}  // namespace quorvel::iso7816_text

@@ -1,10 +1,8 @@
 #include "iso7816/atr_list.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <utility>
+
+#include "files/input_file.h"
 
 namespace quorvel {
 namespace {
@@ -83,23 +81,18 @@ bool MatchesBytes(const AtrPatternByte* pattern, std::span<const std::uint8_t> a
   return true;
 }
 
-// The whole content of a regular file; empty when there is none or it cannot be read.
+// The list is a few megabytes at most; anything far larger is not it.
+constexpr std::uint64_t kLargestList = 64u << 20;
+
+// The whole content of the list file; empty when there is none or it cannot be read.
 std::string ReadWholeFile(const std::string& path) {
   std::string text;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return text;
-  struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    text.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t got = ::read(fd, text.data() + done, text.size() - done);
-      if (got <= 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    text.resize(done);
-  }
-  ::close(fd);
+  InputFile file(path);
+  if (file.status() != InputFile::Status::kOpen || file.size() > kLargestList) return text;
+  text.resize(static_cast<std::size_t>(file.size()));
+  const std::ptrdiff_t got =
+      file.ReadAt(0, reinterpret_cast<std::uint8_t*>(text.data()), text.size());
+  text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
   return text;
 }
 

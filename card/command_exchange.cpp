@@ -31,7 +31,8 @@ int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& 
   if (rx[kProcedureBytePosition] != command.ins()) {
     // Whatever came in place of the procedure byte (often SW1) is followed by one more
     // byte (then SW2), so the refusing status word stands whole in the received bytes.
-    state.lastCount += port.Read(rx + kDataPosition, 1, 0);
+    // It is taken if it came within the wait for the procedure byte, with deadlines too.
+    state.lastCount += port.ReadRestOfWindow(rx + kDataPosition, 1);
     return 0;
   }
 

@@ -83,7 +83,8 @@ unsigned CCardPort::Attempt(std::uint8_t* buffer, unsigned from, unsigned count)
 
 unsigned CCardPort::Read(std::uint8_t* buffer, unsigned count, int retries) {
   if (m_timing == PortTiming::kDeadline) {
-    return ReadByDeadline(buffer, count, std::max(retries, 0) * kRetryWait, nullptr);
+    return ReadByDeadline(buffer, count, m_clock.Now() + std::max(retries, 0) * kRetryWait,
+                          nullptr);
   }
   unsigned received = Attempt(buffer, 0, count);
   for (int retry = 0; retry < retries && received < count; ++retry) {
@@ -95,14 +96,21 @@ unsigned CCardPort::Read(std::uint8_t* buffer, unsigned count, int retries) {
 
 unsigned CCardPort::ReadWithin(std::uint8_t* buffer, unsigned count,
                                std::chrono::milliseconds window, CompletePredicate complete) {
-  if (m_timing == PortTiming::kDeadline) return ReadByDeadline(buffer, count, window, complete);
+  if (m_timing == PortTiming::kDeadline) {
+    m_windowEnd = m_clock.Now() + window;
+    return ReadByDeadline(buffer, count, m_windowEnd, complete);
+  }
   m_clock.Wait(window);
   return Attempt(buffer, 0, count);
 }
 
+unsigned CCardPort::ReadRestOfWindow(std::uint8_t* buffer, unsigned count) {
+  if (m_timing == PortTiming::kDeadline) return ReadByDeadline(buffer, count, m_windowEnd, nullptr);
+  return Attempt(buffer, 0, count);
+}
+
 unsigned CCardPort::ReadByDeadline(std::uint8_t* buffer, unsigned count,
-                                   std::chrono::milliseconds window, CompletePredicate complete) {
-  const auto deadline = m_clock.Now() + window;
+                                   std::chrono::nanoseconds deadline, CompletePredicate complete) {
   unsigned received = Attempt(buffer, 0, count);
   // A closed port receives nothing, however long it is given.
   while (m_hPort && received < count && !(complete && complete(buffer, received))) {

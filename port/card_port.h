@@ -48,6 +48,10 @@ class CCardPort {
   using CompletePredicate = bool (*)(const std::uint8_t* bytes, unsigned count);
   unsigned ReadWithin(std::uint8_t* buffer, unsigned count, std::chrono::milliseconds window,
                       CompletePredicate complete = nullptr);
+  // One more read inside the window of the last ReadWithin. With fixed waits that window
+  // is over: one attempt at once. With deadlines the bytes are taken as they come until
+  // the window's end, so what arrived within it is taken either way.
+  unsigned ReadRestOfWindow(std::uint8_t* buffer, unsigned count);
   void SetTiming(PortTiming timing) { m_timing = timing; }
   PortTiming timing() const { return m_timing; }
   // Returns the number of bytes the device accepted; the caller's bytes are not changed.
@@ -61,7 +65,7 @@ class CCardPort {
   void FailAndClose(const char* message);
   // One read attempt into buffer[from, count), converted for the inverse convention.
   unsigned Attempt(std::uint8_t* buffer, unsigned from, unsigned count);
-  unsigned ReadByDeadline(std::uint8_t* buffer, unsigned count, std::chrono::milliseconds window,
+  unsigned ReadByDeadline(std::uint8_t* buffer, unsigned count, std::chrono::nanoseconds deadline,
                           CompletePredicate complete);
 
   DeviceFactory& m_devices;
@@ -70,6 +74,7 @@ class CCardPort {
   std::unique_ptr<SerialDevice> m_hPort;  // null while the port is closed
   std::int32_t m_inverse = 0;
   PortTiming m_timing = PortTiming::kFixed;
+  std::chrono::nanoseconds m_windowEnd{0};  // end of the last ReadWithin's window
   std::uint8_t m_txBuffer[256];
 };
 

@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "app/fixed_text.h"
 #include "commands/scc_file.h"
@@ -211,6 +212,19 @@ std::optional<std::string> MainDialog::ChooseConfigPath(FileChooser::Mode mode) 
 void MainDialog::OnLoad() {
   const auto chosen = ChooseConfigPath(FileChooser::Mode::kOpen);
   if (chosen && LoadConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
+}
+
+void MainDialog::OpenFile(const std::string& path) {
+  std::error_code error;
+  std::string absolute = std::filesystem::absolute(path, error).lexically_normal().string();
+  if (error) absolute = path;
+  if (absolute.size() > kMaxConfigPath) {
+    services_.messages.ShowMessage(PathTooLongMessage(absolute, kMaxConfigPath));
+    return;
+  }
+  // A name typed on the command line may name no file: unlike a chosen one, that is told.
+  if (LoadConfigFile(absolute, false) == SccLoadStatus::kLoaded)
+    CopyText(state_.m_configPath, absolute);
 }
 
 void MainDialog::OnSave() {

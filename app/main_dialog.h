@@ -86,6 +86,9 @@ class MainDialog {
   void OnInv();
   void OnKillFocusResetEdit();
   void OnKillFocusExecuteEdit();
+  // A file named on the command line: loaded as Load loads a chosen file and remembered
+  // the same way, by its absolute path. One that cannot be opened is named in a message.
+  void OpenFile(const std::string& path);
 
   // 1 when the file was read, 0 when it could not be opened or was refused, after a
   // message naming the file and the reason.

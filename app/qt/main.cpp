@@ -1,7 +1,11 @@
 // Quorvel: talks to a smart card through a plain serial-port reader.
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
+#include <iostream>
 
+#include "app/command_line.h"
+#include "app/command_line_main.h"
 #include "app/profile.h"
 #include "app/qt/quorvel_dlg.h"
 #include "port/clock.h"
@@ -9,6 +13,14 @@
 #include "res/publisher.h"
 
 int main(int argc, char** argv) {
+  // The command line is read before any Qt object exists: --run, --list, --help and
+  // --version never load a platform plugin, so they work without a display.
+  const quorvel::CommandLine line =
+      quorvel::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (line.mode != quorvel::CommandLineMode::kWindow) {
+    return quorvel::RunCommandLine(line, std::cout, std::cerr);
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
   QGuiApplication::setDesktopFileName(QString::fromUtf8(quorvel::res::kApplicationId));
@@ -19,6 +31,10 @@ int main(int argc, char** argv) {
   quorvel::SystemDeviceFactory devices(profile.Section("ports"), clock);
 
   quorvel::gui::CQuorvelDlg dialog({devices, clock, profile});
+  if (line.file) {
+    // Once the window is up, so that a message about the file appears over it.
+    QTimer::singleShot(0, &dialog, [&dialog, &line] { dialog.logic().OpenFile(*line.file); });
+  }
   dialog.exec();
   // However the window was closed, the program ends here.
   return 0;

@@ -1,0 +1,69 @@
+#include "app/batch_run.h"
+
+#include "app/fixed_text.h"
+#include "app/run_report.h"
+#include "app/scc_input.h"
+#include "card/card_session.h"
+#include "card/output_panel.h"
+#include "controls/windowless_controls.h"
+#include "port/card_port.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::size_t kPortNameLength = 4;
+
+}  // namespace
+
+std::string BatchSettings(const std::string& fromFile, const CommandLine& line) {
+  std::string settings = line.settings.value_or(fromFile);
+  if (line.port)
+    settings = *line.port + settings.substr(std::min(kPortNameLength, settings.size()));
+  return settings;
+}
+
+int RunBatch(const CommandLine& line, const BatchServices& services) {
+  const auto file = ReadSccFile(*line.file, services.messages);
+  if (!file) return kExitNothingRan;
+  const SccSettings& stored = file->settings;
+
+  // The fields the window would hold: a string too long for them is cut as it would be.
+  char executeSettings[sizeof stored.executeSettings];
+  char resetSettings[sizeof stored.resetSettings];
+  CopyText(executeSettings, BatchSettings(TextOf(stored.executeSettings), line));
+  CopyText(resetSettings, BatchSettings(TextOf(stored.resetSettings), line));
+
+  RowList rows;
+  TextEditBox counter;
+  ValueCheckBox bin(stored.bin != 0 ? 1 : 0);
+  OutputPanel output(rows, counter, bin);
+  CCardPort port(services.devices, services.clock, services.messages);
+  port.SetTiming(line.strictTiming ? PortTiming::kFixed : PortTiming::kDeadline);
+  port.SetInverse(stored.inverse);
+  ExchangeState exchange;
+  std::uint32_t totalBytes = 0;
+  CardSession session(port, services.clock, output, exchange, totalBytes);
+  RunReport report(services.out, line.format, rows);
+
+  if (line.log) output.OpenLogFile(line.logFile.value_or(TextOf(stored.logFileName)));
+  if (line.reset) {
+    session.Reset(executeSettings, resetSettings);
+  } else {
+    // As the window's start-up leaves the port: open, with the Execute settings.
+    port.Open(executeSettings);
+    port.ApplySettings(executeSettings);
+  }
+  if (!port.IsOpen()) return kExitNothingRan;  // the port has said why
+  if (line.reset) report.Reset(exchange, session.lastTiming());
+
+  int status = kExitCompleted;
+  int index = 0;
+  for (const auto& command : file->records) {
+    const int result = session.Execute(*command);
+    if (result != 1) status = kExitCommandFailed;
+    report.Command(++index, *command, exchange, result, session.lastTiming());
+  }
+  return status;
+}
+
+}  // namespace quorvel

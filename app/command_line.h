@@ -1,0 +1,50 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+// What the program was asked to do on its command line.
+enum class CommandLineMode {
+  kWindow,      // the window, with a file to load when one is named
+  kRun,         // --run: Reset and every command of a file, without a window
+  kList,        // --list: a file as readable text
+  kHelp,        // --help
+  kVersion,     // --version
+  kUsageError,  // anything that does not parse
+};
+
+enum class RowFormat { kRows, kJsonLines };
+
+// Exit statuses of the command line.
+inline constexpr int kExitCompleted = 0;      // every exchange completed
+inline constexpr int kExitCommandFailed = 1;  // at least one "Command execution failed!"
+inline constexpr int kExitNothingRan = 2;     // bad usage, a file or port that cannot be used
+
+struct CommandLine {
+  CommandLineMode mode = CommandLineMode::kWindow;
+  std::optional<std::string> file;
+  // --run only:
+  std::optional<std::string> port;      // in place of both settings strings' port name
+  std::optional<std::string> settings;  // in place of both settings strings
+  bool reset = true;
+  std::optional<std::string> logFile;  // in place of the file's log file name
+  bool log = true;
+  RowFormat format = RowFormat::kRows;
+  bool strictTiming = false;
+
+  std::string error;  // for kUsageError: what is wrong, in one line
+};
+
+// The arguments after the program's name. Options take their value as the next argument
+// or after "="; "--" ends the options.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The one-line synopsis shown after a usage error.
+std::string UsageLine();
+// --help: every option, the exit statuses and an example.
+std::string HelpText();
+
+}  // namespace quorvel

@@ -1,0 +1,42 @@
+#include "app/json_string.h"
+
+namespace quorvel {
+
+std::string JsonString(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(utf8.size() + 2);
+  out += '"';
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (byte < 0x20 || byte == 0x7F) {
+          out += "\\u00";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 0x0F];
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace quorvel

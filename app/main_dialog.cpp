@@ -222,9 +222,7 @@ void MainDialog::OpenFile(const std::string& path) {
     services_.messages.ShowMessage(PathTooLongMessage(absolute, kMaxConfigPath));
     return;
   }
-  // A name typed on the command line may name no file: unlike a chosen one, that is told.
-  if (LoadConfigFile(absolute, false) == SccLoadStatus::kLoaded)
-    CopyText(state_.m_configPath, absolute);
+  if (LoadConfig(absolute) == 1) CopyText(state_.m_configPath, absolute);
 }
 
 void MainDialog::OnSave() {

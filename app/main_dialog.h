@@ -87,7 +87,7 @@ class MainDialog {
   void OnKillFocusResetEdit();
   void OnKillFocusExecuteEdit();
   // A file named on the command line: loaded as Load loads a chosen file and remembered
-  // the same way, by its absolute path. One that cannot be opened is named in a message.
+  // the same way, by its absolute path, so the next start finds it from any folder.
   void OpenFile(const std::string& path);
 
   // 1 when the file was read, 0 when it could not be opened or was refused, after a

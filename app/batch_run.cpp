@@ -1,17 +1,40 @@
 #include "app/batch_run.h"
 
 #include "app/fixed_text.h"
+#include "app/main_dialog.h"
 #include "app/run_report.h"
 #include "app/scc_input.h"
 #include "card/card_session.h"
 #include "card/output_panel.h"
 #include "controls/windowless_controls.h"
+#include "files/path_name.h"
 #include "port/card_port.h"
 
 namespace quorvel {
 namespace {
 
 constexpr std::size_t kPortNameLength = 4;
+
+// Opens the run's log. --log names the user's own choice, like Browse. A name from the
+// file is trusted as little as in the window: never created through a symbolic link,
+// and kept in the working folder, which is the window's default answer when it asks.
+void OpenRunLog(const CommandLine& line, const std::string& fromFile, OutputPanel& output,
+                MessageSink& messages) {
+  if (!line.log) return;
+  if (line.logFile) {
+    output.OpenLogFile(*line.logFile);
+    return;
+  }
+  std::string name = fromFile;
+  if (LeavesWorkingFolder(name)) {
+    const std::string inside = LastComponent(name, kDefaultLogFileName);
+    messages.ShowMessage("The loaded command list writes its log outside the working folder:\n\n" +
+                         FullPath(name) + "\n\nThe log goes to " + inside +
+                         " in the working folder; --log names another place.");
+    name = inside;
+  }
+  output.OpenLogFile(name, OutputPanel::Links::kRefuse);
+}
 
 }  // namespace
 
@@ -45,7 +68,7 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   CardSession session(port, services.clock, output, exchange, totalBytes);
   RunReport report(services.out, line.format, rows);
 
-  if (line.log) output.OpenLogFile(line.logFile.value_or(TextOf(stored.logFileName)));
+  OpenRunLog(line, TextOf(stored.logFileName), output, services.messages);
   if (line.reset) {
     session.Reset(executeSettings, resetSettings);
   } else {

@@ -5,8 +5,9 @@
 
 namespace quorvel {
 
-// `utf8` as a quoted JSON string: quotes, backslashes and control characters escaped,
-// everything else as it is. The caller passes valid UTF-8 (see FileTextAsUtf8).
+// `utf8` as a quoted JSON string: quotes, backslashes and control characters (C0, DEL
+// and C1) escaped, everything else as it is. The caller passes valid UTF-8, such as a
+// field's ShownText.
 std::string JsonString(std::string_view utf8);
 
 }  // namespace quorvel

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/file_text.h"
 #include "app/json_string.h"
 #include "card/hex_rows.h"
 #include "commands/command_text.h"
+#include "controls/field_text.h"
 
 namespace quorvel {
 namespace {
@@ -53,7 +53,7 @@ void RunReport::Command(int index, const CardCommand& command, const ExchangeSta
     PrintNewRows();
   } else {
     printed_ = rows_.GetCount();
-    const std::string comment = FileTextAsUtf8(
+    const std::string comment = ShownText(
         std::string_view(command.comment, strnlen(command.comment, sizeof command.comment)));
     const std::string sw =
         result == 1 ? JsonString(StatusRowText(exchange.statusWord, exchange.statusArrived))

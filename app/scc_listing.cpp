@@ -3,26 +3,35 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/file_text.h"
 #include "app/fixed_text.h"
 #include "commands/command_text.h"
+#include "controls/field_text.h"
 
 namespace quorvel {
 namespace {
 
 constexpr std::string_view kDataLabel = "  Data:      ";
 
-// One line of text: a file's bytes as UTF-8, control characters visible.
+void AppendEscaped(std::string& out, unsigned value) {
+  char escaped[5];
+  std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
+  out += escaped;
+}
+
+// One line of text: a field as the window shows it, control characters as \xNN.
 std::string Printable(std::string_view bytes) {
+  const std::string text = ShownText(bytes);
   std::string out;
-  for (const char c : FileTextAsUtf8(bytes)) {
-    const auto byte = static_cast<unsigned char>(c);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
     if (byte < 0x20 || byte == 0x7F) {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-      out += escaped;
+      AppendEscaped(out, byte);
+    } else if (byte == 0xC2 && next >= 0x80 && next < 0xA0) {
+      AppendEscaped(out, next);  // U+0080 to U+009F
+      ++i;
     } else {
-      out += c;
+      out += text[i];
     }
   }
   return out;

@@ -198,6 +198,23 @@ TEST_F(MainDialogFilesTest, AMissingFileIsSilentAtStartUpButNotThroughLoad) {
             "Could not load \"" + missing + "\": No such file or directory.");
 }
 
+TEST_F(MainDialogFilesTest, AFileNamedOnTheCommandLineLoadsAndIsRememberedByItsFullPath) {
+  WriteSparseScc(dir_ / "list.scc", 1, 1, kSccHeaderSize + kSccRecordSize);
+  Start();
+  dialog_->OpenFile("list.scc");
+  EXPECT_THAT(messages_.messages, IsEmpty());
+  EXPECT_EQ(title_.title, "Quorvel [sparse.log]");
+  EXPECT_EQ(commands_.GetCount(), 2);
+  EXPECT_EQ(ConfigPath(), (dir_ / "list.scc").string());
+
+  dialog_->OpenFile("gone.scc");
+  EXPECT_THAT(messages_.messages, ElementsAre("Could not load \"" + (dir_ / "gone.scc").string() +
+                                              "\": No such file or directory."));
+  EXPECT_EQ(ConfigPath(), (dir_ / "list.scc").string());
+  dialog_->OnDestroy();
+  EXPECT_EQ(Remembered(), (dir_ / "list.scc").string());
+}
+
 TEST_F(MainDialogFilesTest, AnUnreadableFileGetsAMessageWithTheReason) {
   Start();
   const std::string path = (dir_ / "secret.scc").string();

@@ -2,8 +2,10 @@
 """Starts the real quorvel executable with a fresh profile whose COM2 is the demo card,
 presses Alt+R (Reset) and then Escape through Qt's VNC platform, and checks what the
 program left on disk: the log file with the demo card's ATR and the remembered SCC path.
+With --with-file it starts as `quorvel card.scc`, a file naming the demo card and its own
+log file, which must then be the file loaded and remembered.
 
-Usage: run_quorvel_over_vnc.py PATH_TO_QUORVEL
+Usage: run_quorvel_over_vnc.py PATH_TO_QUORVEL [--with-file]
 """
 import os
 import socket
@@ -81,8 +83,20 @@ def tap(sock, keysym, modifier=None):
         key(sock, modifier, False)
 
 
+def write_scc(path, log_name, settings):
+    """An SCC file without commands: the settings header alone."""
+    def text(value):
+        return value.encode() + b"\0" * (128 - len(value))
+    header = text(log_name) + text("test2.txt") + text(settings) * 4
+    header += struct.pack("<i", 2) + b"\x90" + b"\0" * 63 + text(settings) * 2
+    header += struct.pack("<iii", 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header)
+
+
 def main():
     quorvel = os.path.abspath(sys.argv[1])
+    with_file = "--with-file" in sys.argv[2:]
     with tempfile.TemporaryDirectory(prefix="quorvel-e2e-") as work:
         config = os.path.join(work, "config")
         os.makedirs(config)
@@ -93,7 +107,13 @@ def main():
         env["XDG_CONFIG_HOME"] = config
         env["QT_QPA_PLATFORM"] = "vnc:size=1024x768:addr=127.0.0.1:port=%d" % port
         env["XDG_RUNTIME_DIR"] = work
-        program = subprocess.Popen([quorvel], cwd=work, env=env, stdin=subprocess.DEVNULL)
+        arguments = [quorvel]
+        log_name, remembered = "test.txt", "noname.scc"
+        if with_file:
+            log_name, remembered = "opened.txt", os.path.join(work, "card.scc")
+            write_scc(remembered, log_name, "DEMO: baud=9600 parity=E data=8 stop=2")
+            arguments.append("card.scc")  # relative: remembered by its full path
+        program = subprocess.Popen(arguments, cwd=work, env=env, stdin=subprocess.DEVNULL)
         try:
             sock = connect_vnc(port, time.monotonic() + 20)
             time.sleep(1.5)  # the window comes up and takes the keyboard
@@ -107,7 +127,7 @@ def main():
                 program.kill()
                 program.wait()
 
-        log_path = os.path.join(work, "test.txt")
+        log_path = os.path.join(work, log_name)
         if not os.path.exists(log_path):
             print("FAIL: no log file was written")
             return 1
@@ -120,7 +140,7 @@ def main():
             print("FAIL: a line end without CR in the text log: %r" % log)
             return 1
         profile = open(os.path.join(config, "Quorvel.INI")).read()
-        if "list=noname.scc" not in profile or "COM2=DEMO" not in profile:
+        if "list=%s\n" % remembered not in profile or "COM2=DEMO" not in profile:
             print("FAIL: profile after exit: %r" % profile)
             return 1
         print("quorvel reset the demo card and logged %d ATR rows" % (len(lines) - 1))

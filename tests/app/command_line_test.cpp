@@ -1,0 +1,69 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "app/batch_run.h"
+
+namespace quorvel {
+namespace {
+
+TEST(CommandLineTest, ReadsEveryOptionOfARunInEitherForm) {
+  const CommandLine line =
+      ParseCommandLine({"--port=USB0", "--run", "list.scc", "--settings", "COM1: 9600,n,8,1",
+                        "--no-reset", "--log", "out.log", "--format=jsonl", "--strict-timing"});
+  EXPECT_EQ(line.mode, CommandLineMode::kRun);
+  EXPECT_EQ(line.file, "list.scc");
+  EXPECT_EQ(line.port, "USB0");
+  EXPECT_EQ(line.settings, "COM1: 9600,n,8,1");
+  EXPECT_FALSE(line.reset);
+  EXPECT_EQ(line.logFile, "out.log");
+  EXPECT_TRUE(line.log);
+  EXPECT_EQ(line.format, RowFormat::kJsonLines);
+  EXPECT_TRUE(line.strictTiming);
+}
+
+TEST(CommandLineTest, ModesAndFiles) {
+  struct Case {
+    std::vector<std::string> arguments;
+    CommandLineMode mode;
+    std::optional<std::string> file;
+  };
+  const Case cases[] = {
+      {{}, CommandLineMode::kWindow, std::nullopt},
+      {{"list.scc"}, CommandLineMode::kWindow, "list.scc"},
+      {{"--", "--run"}, CommandLineMode::kWindow, "--run"},  // a file named like an option
+      {{"-"}, CommandLineMode::kWindow, "-"},
+      {{"--list", "a.scc"}, CommandLineMode::kList, "a.scc"},
+      {{"--run", "a.scc", "--help"}, CommandLineMode::kHelp, "a.scc"},
+      {{"--version"}, CommandLineMode::kVersion, std::nullopt},
+      {{"a.scc", "b.scc"}, CommandLineMode::kUsageError, "a.scc"},
+      {{"--run=a.scc"}, CommandLineMode::kUsageError, std::nullopt},
+      {{"--log", "x", "--no-log", "--run", "a.scc"}, CommandLineMode::kUsageError, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = ParseCommandLine(c.arguments);
+    const std::string shown = c.arguments.empty() ? "(none)" : c.arguments[0];
+    EXPECT_EQ(line.mode, c.mode) << shown << ": " << line.error;
+    if (c.mode != CommandLineMode::kUsageError) {
+      EXPECT_EQ(line.file, c.file) << shown;
+    }
+    EXPECT_EQ(line.error.empty(), c.mode != CommandLineMode::kUsageError) << shown;
+  }
+}
+
+TEST(CommandLineTest, PortAndSettingsReplaceTheFilesStrings) {
+  const std::string stored = "COM2: baud=9600 parity=E data=8 stop=2";
+  auto settings = [&](std::vector<std::string> options) {
+    options.insert(options.begin(), {"--run", "a.scc"});
+    const CommandLine line = ParseCommandLine(options);
+    EXPECT_EQ(line.mode, CommandLineMode::kRun) << line.error;
+    return BatchSettings(stored, line);
+  };
+  EXPECT_EQ(settings({}), stored);
+  EXPECT_EQ(settings({"--port", "DEMO"}), "DEMO: baud=9600 parity=E data=8 stop=2");
+  EXPECT_EQ(settings({"--settings", "USB0: baud=115200"}), "USB0: baud=115200");
+  EXPECT_EQ(settings({"--settings", "USB0: baud=115200", "--port", "ACM1"}), "ACM1: baud=115200");
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,390 @@
+#!/usr/bin/env python3
+"""The real quorvel executable on its command line: --run against the demo card and
+against a card on a pseudo-terminal played by this script, --list, --help, --version and
+every exit status. Each run gets a fresh working folder and profile; none has a display.
+
+Usage: run_quorvel_from_command_line.py PATH_TO_QUORVEL [unittest arguments]
+"""
+import json
+import os
+import select
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+QUORVEL = None
+
+DEMO_ATR_ROW = "3B 6C 00 00 51 55 4F 52 56 45 4C 20 44 45 4D 4F "
+SETTINGS = "COM2: baud=9600 parity=E data=8 stop=2"
+TO_CARD, FROM_CARD = 1, 0
+
+
+def text_field(value):
+    data = value if isinstance(value, bytes) else value.encode()
+    return data + b"\0" * (128 - len(data))
+
+
+def record(header, direction, comment=b"", data=b""):
+    """A 620-byte command record: header, direction, comment at 24, data at 90."""
+    r = bytearray(620)
+    r[0:5] = bytes(header)
+    r[5] = direction
+    comment = comment if isinstance(comment, bytes) else comment.encode()
+    r[24:24 + len(comment)] = comment
+    r[88] = 0x90
+    r[90:90 + len(data)] = data
+    return bytes(r)
+
+
+def scc_bytes(records, settings=SETTINGS, log="run.log", binary=0, inverse=0):
+    header = text_field(log) + text_field("test2.txt")
+    header += text_field(settings) * 4
+    header += struct.pack("<i", 2) + b"\x90" + b"\0" * 63 + text_field(settings) * 2
+    header += struct.pack("<iii", binary, inverse, len(records))
+    assert len(header) == 1104
+    return header + b"".join(records)
+
+
+def hex_rows(data):
+    """Output rows of received bytes: 16 a row, each byte "%02X "."""
+    return ["".join("%02X " % b for b in data[i:i + 16]) for i in range(0, len(data), 16)]
+
+
+SELECT_DF = record([0x00, 0xA4, 0x00, 0x0C, 0x02], TO_CARD, "Select DF 7F10", b"\x7f\x10")
+SELECT_EF = record([0x00, 0xA4, 0x00, 0x0C, 0x02], TO_CARD, "Select EF 6F01", b"\x6f\x01")
+READ_32 = record([0x00, 0xB0, 0x00, 0x00, 0x20], FROM_CARD, b'Caf\xe9 "32"\tbytes')
+UNKNOWN_INS = record([0x00, 0xCA, 0x00, 0x00, 0x04], FROM_CARD, "not supported")
+
+HELLO = b"Hello from the Quorvel demo card"
+DEMO_ROWS = (["Reset...", DEMO_ATR_ROW,
+              "00 A4 00 0C 02 A4 7F 10 ", "90 00",
+              "00 A4 00 0C 02 A4 6F 01 ", "90 00"]
+             + hex_rows(bytes([0x00, 0xB0, 0x00, 0x00, 0x20, 0xB0]) + HELLO) + ["90 00"])
+FAILED_ROWS = ["Command execution failed!", "00 CA 00 00 04 6D 00 "]
+SHOWN_ONLY = {"Reset...", "Command execution failed!"}
+
+
+class Workspace:
+    """A working folder with its own profile folder; runs quorvel there."""
+
+    def __init__(self, test, profile="[ports]\nCOM2=DEMO\n"):
+        self._dir = tempfile.TemporaryDirectory(prefix="quorvel-cli-")
+        test.addCleanup(self._dir.cleanup)
+        self.path = self._dir.name
+        self.config = os.path.join(self.path, "config")
+        os.makedirs(self.config)
+        self.profile = os.path.join(self.config, "Quorvel.INI")
+        with open(self.profile, "w") as f:
+            f.write(profile)
+
+    def file(self, name, content):
+        path = os.path.join(self.path, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def read(self, name):
+        with open(os.path.join(self.path, name), "rb") as f:
+            return f.read()
+
+    def run(self, *args, env=None):
+        environment = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        environment.update({"XDG_CONFIG_HOME": self.config,
+                            # No platform plugin may be loaded: one that does not exist
+                            # would end the program, and the plugin debug output shows.
+                            "QT_QPA_PLATFORM": "does-not-exist", "QT_DEBUG_PLUGINS": "1"})
+        environment.update(env or {})
+        return subprocess.run([QUORVEL, *args], cwd=self.path, env=environment,
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+
+
+def rows_of(result):
+    out = result.stdout.decode()
+    assert out == "" or out.endswith("\n"), out
+    return out.splitlines()
+
+
+def log_lines(rows):
+    """The text log of these rows: every row but the shown-only ones, each with CR LF."""
+    return b"".join(r.encode() + b"\r\n" for r in rows if r not in SHOWN_ONLY)
+
+
+class DemoCardRuns(unittest.TestCase):
+    def test_rows_log_and_status_of_a_list_that_completes(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32]))
+        result = w.run("--run", "list.scc")
+        self.assertEqual(result.stderr, b"")
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(rows_of(result), DEMO_ROWS)
+        self.assertEqual(w.read("run.log"), log_lines(DEMO_ROWS))
+
+    def test_a_failed_command_gives_status_1_and_the_rest_still_runs(self):
+        w = Workspace(self, profile="")
+        w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, UNKNOWN_INS, READ_32], binary=1))
+        result = w.run("--run", "list.scc", "--port", "DEMO", "--log", "raw.bin")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        rows = rows_of(result)
+        self.assertEqual(rows, DEMO_ROWS[:6] + FAILED_ROWS + DEMO_ROWS[6:])
+        # Bin on: the raw bytes, the status bytes only of completed commands.
+        raw = w.read("raw.bin")
+        self.assertTrue(raw.startswith(bytes.fromhex(DEMO_ATR_ROW)))
+        self.assertIn(bytes.fromhex("00CA0000046D00") + bytes.fromhex("00B0000020B0") + HELLO
+                      + b"\x90\x00", raw)
+        self.assertFalse(os.path.exists(os.path.join(w.path, "run.log")))
+
+    def test_strict_timing_no_log_and_no_reset(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32]))
+        strict = w.run("--run", "list.scc", "--strict-timing", "--no-log")
+        self.assertEqual((strict.returncode, rows_of(strict)), (0, DEMO_ROWS))
+        self.assertFalse(os.path.exists(os.path.join(w.path, "run.log")))
+        # Without a Reset the demo card stays silent: every command fails, echo only.
+        quiet = w.run("--run", "list.scc", "--no-reset", "--settings",
+                      "DEMO: baud=19200 parity=E data=8 stop=2")
+        self.assertEqual(quiet.returncode, 1)
+        self.assertEqual(rows_of(quiet), ["Command execution failed!", "00 A4 00 0C 02 "] * 2
+                         + ["Command execution failed!", "00 B0 00 00 20 "])
+
+    def test_a_log_name_leading_out_of_the_working_folder_stays_in_it(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF], log="../outside.log"))
+        result = w.run("--run", "list.scc")
+        self.assertEqual(result.returncode, 0)
+        self.assertIn(b"outside the working folder", result.stderr)
+        self.assertEqual(w.read("outside.log"), log_lines(DEMO_ROWS[:4]))
+        self.assertFalse(os.path.exists(os.path.join(w.path, "..", "outside.log")))
+
+    def test_jsonl_parses_back(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([READ_32, SELECT_DF, UNKNOWN_INS]))
+        result = w.run("--run", "list.scc", "--format=jsonl")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        lines = [json.loads(line) for line in result.stdout.decode().splitlines()]
+        self.assertEqual(len(lines), 4)
+        reset, read, select_df, unknown = lines
+        self.assertEqual(reset["reset"], True)
+        self.assertEqual(reset["atr"], DEMO_ATR_ROW.strip())
+        self.assertEqual(read["index"], 1)
+        self.assertEqual(read["comment"], 'Caf\u00e9 "32"\tbytes')  # E9 read as Windows-1252
+        self.assertEqual(read["header"], "00 B0 00 00 20")
+        self.assertEqual(read["received"], "00 B0 00 00 20 69 86")  # no EF selected yet
+        self.assertEqual((read["sw"], read["completed"]), (None, False))
+        self.assertEqual((select_df["sw"], select_df["completed"]), ("90 00", True))
+        self.assertEqual(select_df["received"], "00 A4 00 0C 02 A4 7F 10")
+        self.assertEqual(unknown["received"], "00 CA 00 00 04 6D 00")
+        for line in lines:
+            self.assertIsInstance(line["ms"], float)
+            self.assertGreaterEqual(line["ms"], 0)
+
+    def test_exit_status_2_leaves_stdout_empty_and_says_why(self):
+        w = Workspace(self, profile="[ports]\nNOPE=/nonexistent/ttyX\n[config]\nlist=keep.scc\n")
+        scc = w.file("list.scc", scc_bytes([SELECT_DF]))
+        broken = w.file("broken.scc", scc_bytes([SELECT_DF, SELECT_EF])[:2000])
+        before = (os.stat(broken).st_mtime_ns, w.read("broken.scc"))
+        cases = [
+            (["--run", "list.scc", "--port", "NOPE"],
+             "Could not create handle\n/nonexistent/ttyX: No such file or directory\n"),
+            (["--run", "broken.scc", "--port", "DEMO"],
+             "The file ends early: 1 of its 2 commands were loaded.\n"),
+            (["--list", "broken.scc"], "The file ends early: 1 of its 2 commands were loaded.\n"),
+            (["--run", "missing.scc"],
+             'Could not load "missing.scc": No such file or directory.\n'),
+            (["--run", "list.scc", "--port", "DEMO", "--bogus"], 'unknown option "--bogus"'),
+            (["--run", "list.scc", "--port"], "--port needs a value"),
+            (["--run", "list.scc", "broken.scc"], "only one file can be given"),
+            (["--run", "list.scc", "--port", "TOOLONG"], "four characters"),
+            (["--run", "list.scc", "--settings", "DEMO: baud=fast"], "settings string"),
+            (["--run", "list.scc", "--format", "xml"], "rows or jsonl"),
+            (["--list", "list.scc", "--no-reset"], "--no-reset goes only with --run"),
+            (["--run", "--list", "list.scc"], "cannot be used together"),
+            (["--run"], "--run needs an SCC file"),
+        ]
+        for args, error in cases:
+            with self.subTest(args=args):
+                result = w.run(*args)
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stdout, b"")
+                stderr = result.stderr.decode()
+                if error.endswith("\n"):
+                    self.assertEqual(stderr, error)
+                else:
+                    self.assertIn(error, stderr)
+                    self.assertTrue(stderr.endswith(
+                        "Usage: quorvel [FILE.scc] | --run FILE.scc [OPTION...] | "
+                        "--list FILE.scc | --help | --version\n"), stderr)
+        self.assertEqual((os.stat(broken).st_mtime_ns, w.read("broken.scc")), before)
+        self.assertTrue(os.path.exists(scc))
+        with open(w.profile) as f:
+            self.assertIn("list=keep.scc", f.read())  # a run never writes the profile
+
+
+class Listing(unittest.TestCase):
+    def test_list_prints_settings_and_commands(self):
+        w = Workspace(self)
+        long_data = bytes(range(0x10, 0x1A))
+        update = record([0x00, 0xD6, 0x00, 0x00, 0x0A], TO_CARD, b"Update\x01", long_data)
+        w.file("list.scc", scc_bytes([SELECT_DF, READ_32, update,
+                                      record([0, 0xC0, 0, 0, 9], 7)], binary=1))
+        result = w.run("--list", "list.scc")
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertEqual(result.stdout.decode(), """\
+Log file:         run.log
+Bin:              on
+Inv:              off
+Reset settings:   COM2: baud=9600 parity=E data=8 stop=2
+Execute settings: COM2: baud=9600 parity=E data=8 stop=2
+Commands:         4
+
+Command 1: Select DF 7F10
+  Header:    00 A4 00 0C 02
+  Direction: To Smartcard
+  Data:      7F 10
+
+Command 2: Caf\u00e9 "32"\\x09bytes
+  Header:    00 B0 00 00 20
+  Direction: From Smartcard
+
+Command 3: Update\\x01
+  Header:    00 D6 00 00 0A
+  Direction: To Smartcard
+  Data:      10 11 12 13 14 15 16 17
+             18 19
+
+Command 4:
+  Header:    00 C0 00 00 09
+  Direction: From Smartcard (direction byte 07)
+""")
+
+    def test_help_and_version(self):
+        w = Workspace(self)
+        help_text = w.run("--help")
+        self.assertEqual((help_text.returncode, help_text.stderr), (0, b""))
+        for option in ["--run", "--list", "--port", "--settings", "--no-reset", "--log",
+                       "--no-log", "--format", "--strict-timing", "--version", "Exit status",
+                       "Example"]:
+            self.assertIn(option, help_text.stdout.decode())
+        version = w.run("--version")
+        self.assertEqual(version.returncode, 0)
+        self.assertRegex(version.stdout.decode(), r"^quorvel \d+(\.\d+)+\n$")
+
+
+class PtyCard(threading.Thread):
+    """The far end of a pseudo-terminal: the reader's echo and a T=0 card. It answers its
+    ATR a little after the program opens the line (a pty has no RTS to watch), READ BINARY
+    (B0) with P3 bytes 00 01 02 ..., UPDATE BINARY (D6) with 90 00 after the data, and
+    anything else with 6D 00. A slow card sends its procedure byte late and its data in
+    bursts with pauses between."""
+
+    ATR = bytes.fromhex("3B00")  # direct convention, no interface or historical bytes
+
+    def __init__(self, procedure_delay=0.0, burst=0, pause=0.0):
+        super().__init__(daemon=True)
+        self.master, slave = os.openpty()
+        self.path = os.ttyname(slave)
+        os.close(slave)  # the program opens it; a hang-up tells when it is closed
+        self.procedure_delay, self.burst, self.pause = procedure_delay, burst, pause
+        self.stopping = False
+        self.scheduled = []  # (time, bytes), in time order
+        self.start()
+
+    def stop(self):
+        self.stopping = True
+        self.join()
+        os.close(self.master)
+
+    def send(self, data, delay=0.0):
+        at = max([time.monotonic()] + [t for t, _ in self.scheduled]) + delay
+        self.scheduled.append((at, data))
+
+    def answer(self, header):
+        ins, p3 = header[1], header[4]
+        if ins == 0xB0:
+            self.send(bytes([ins]), self.procedure_delay)
+            data = bytes(i & 0xFF for i in range(p3))
+            step = self.burst or max(p3, 1)
+            for i in range(0, p3, step):
+                self.send(data[i:i + step], self.pause if i else 0.0)
+            self.send(b"\x90\x00", self.pause)
+            return 0
+        if ins == 0xD6:
+            self.send(bytes([ins]), self.procedure_delay)
+            return p3  # the data to take before the status
+        self.send(b"\x6D\x00")
+        return 0
+
+    def run(self):
+        line_open, received, awaited = False, b"", 0
+        while not self.stopping:
+            ready = select.poll()
+            ready.register(self.master, select.POLLIN)
+            events = dict(ready.poll(5)).get(self.master, 0)
+            if events & select.POLLHUP and not events & select.POLLIN:
+                line_open, received, awaited = False, b"", 0
+                self.scheduled.clear()
+                time.sleep(0.002)
+                continue
+            if not line_open:
+                line_open = True  # the program set its line up: the card answers the reset
+                self.send(self.ATR, 0.02)
+            if events & select.POLLIN:
+                data = os.read(self.master, 512)
+                os.write(self.master, data)  # the reader's echo
+                received += data
+                while received:
+                    if awaited:
+                        taken, received = received[:awaited], received[awaited:]
+                        awaited -= len(taken)
+                        if not awaited:
+                            self.send(b"\x90\x00", self.pause)
+                    elif len(received) >= 5:
+                        header, received = received[:5], received[5:]
+                        awaited = self.answer(header)
+                    else:
+                        break
+            now = time.monotonic()
+            while self.scheduled and self.scheduled[0][0] <= now:
+                os.write(self.master, self.scheduled.pop(0)[1])
+
+
+class PseudoTerminalCardRuns(unittest.TestCase):
+    def run_on(self, card, scc, *args):
+        w = Workspace(self, profile="[ports]\nCARD=%s\n" % card.path)
+        w.file("list.scc", scc)
+        # A pseudo-terminal refuses parity bits: the line runs 8N2.
+        return w, w.run("--run", "list.scc", "--settings", "CARD: baud=9600 parity=N data=8 stop=2",
+                        *args)
+
+    def test_rows_and_log_byte_for_byte(self):
+        card = PtyCard()
+        self.addCleanup(card.stop)
+        update = record([0x00, 0xD6, 0x00, 0x00, 0x03], TO_CARD, "Update", b"\xAA\xBB\xCC")
+        read = record([0x00, 0xB0, 0x00, 0x00, 0x12], FROM_CARD, "Read 18")
+        w, result = self.run_on(card, scc_bytes([update, read, UNKNOWN_INS]))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        expected = (["Reset...", "3B 00 ", "00 D6 00 00 03 D6 AA BB CC ", "90 00"]
+                    + hex_rows(bytes([0x00, 0xB0, 0x00, 0x00, 0x12, 0xB0]) + bytes(range(18)))
+                    + ["90 00"] + FAILED_ROWS)
+        self.assertEqual(rows_of(result), expected)
+        self.assertEqual(w.read("run.log"), log_lines(expected))
+
+    def test_a_slow_card_gives_the_same_rows_with_and_without_strict_timing(self):
+        card = PtyCard(procedure_delay=0.12, burst=6, pause=0.15)
+        self.addCleanup(card.stop)
+        scc = scc_bytes([record([0x00, 0xB0, 0x00, 0x00, 0x10], FROM_CARD, "Read 16"),
+                         record([0x00, 0xD6, 0x00, 0x00, 0x02], TO_CARD, "Update", b"\x01\x02")])
+        _, strict = self.run_on(card, scc, "--strict-timing")
+        _, deadline = self.run_on(card, scc)
+        self.assertEqual(strict.returncode, 0, strict.stderr)
+        self.assertEqual(deadline.returncode, 0, deadline.stderr)
+        self.assertEqual(rows_of(deadline), rows_of(strict))
+        self.assertEqual(rows_of(strict)[-2:], ["00 D6 00 00 02 D6 01 02 ", "90 00"])
+
+
+if __name__ == "__main__":
+    QUORVEL = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)

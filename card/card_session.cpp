@@ -1,10 +1,20 @@
 #include "card/card_session.h"
 
+#include <span>
+
+#include "iso7816/atr.h"
+
 namespace quorvel {
 namespace {
 
 constexpr unsigned kMaxAtrBytes = 64;
 constexpr std::chrono::milliseconds kAnswerWait{250};
+
+// With deadlines a reset ends as soon as the bytes so far make a whole ATR.
+bool AtrComplete(const std::uint8_t* bytes, unsigned count) {
+  const auto length = CompleteAtrLength(std::span<const std::uint8_t>(bytes, count));
+  return length && *length <= count;
+}
 
 }  // namespace
 
@@ -32,7 +42,7 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
     received = port_.Read(exchange_.rxBuffer, kMaxAtrBytes, 0);
   } else {
     port_.PulseResetLine(resetSettings);
-    received = port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, kAnswerWait);
+    received = port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, kAnswerWait, AtrComplete);
   }
   StopTiming();
   exchange_.lastCount = received;

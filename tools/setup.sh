@@ -9,6 +9,7 @@ quorvel_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream python3
+  dpkg-dev shared-mime-info man-db
 )
 
 quorvel_missing_packages() {

@@ -135,6 +135,7 @@ class NullDevice final : public SerialDevice {
     benchmark::DoNotOptimize(bytes);
     return count;
   }
+  void WaitForInput(std::chrono::nanoseconds) override {}
 };
 
 class NullDevices final : public DeviceFactory {

@@ -1,0 +1,88 @@
+// A command-line run against the demo card at its real character timing: 200 READ
+// BINARY commands of 32 bytes, with deadlines (--run) and with the fixed waits
+// (--strict-timing), through the same card session and output panel the run uses.
+// Wall time is compared with the pure line time, the character times of the bytes that
+// cross the line: per command 5 header bytes (their echo), the procedure byte, 32 data
+// bytes and 2 status bytes. Target with deadlines: within 5 % plus 1 ms per command of it.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+
+#include "card/card_session.h"
+#include "card/output_panel.h"
+#include "controls/windowless_controls.h"
+#include "port/card_port.h"
+#include "port/line_settings.h"
+#include "port/settings_string.h"
+#include "port/system_device_factory.h"
+#include "support/recording_message_sink.h"
+
+namespace quorvel {
+namespace {
+
+constexpr int kCommands = 200;
+constexpr int kBytesPerCommand = 5 + 1 + 32 + 2;
+
+CardCommand Command(std::initializer_list<std::uint8_t> header, std::uint8_t direction,
+                    std::initializer_list<std::uint8_t> data = {}) {
+  CardCommand command = NewCardCommand();
+  std::copy(header.begin(), header.end(), command.header);
+  command.direction = direction;
+  std::copy(data.begin(), data.end(), command.data);
+  return command;
+}
+
+std::chrono::duration<double, std::milli> CharacterTime(const std::string& settings) {
+  LineSettings line;
+  ParseSettingsString(settings, line);
+  return std::chrono::duration<double, std::milli>(HalfBitsPerCharacter(line) * 1000.0 /
+                                                   (2.0 * line.baudRate));
+}
+
+void BM_RunReadBinaryOnTheDemoCard(benchmark::State& state) {
+  const bool strict = state.range(0) == 1;
+  const std::string settings =
+      "DEMO: baud=" + std::to_string(state.range(1)) + " parity=E data=8 stop=2";
+  const CardCommand selectDf = Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x7F, 0x10});
+  const CardCommand selectEf = Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01});
+  const CardCommand read = Command({0x00, 0xB0, 0x00, 0x00, 0x20}, kFromCard);
+
+  SystemClock clock;
+  testing::RecordingMessageSink messages;
+  SystemDeviceFactory devices({}, clock);
+  for (auto _ : state) {
+    state.PauseTiming();
+    RowList rows;
+    TextEditBox counter;
+    ValueCheckBox bin;
+    OutputPanel output(rows, counter, bin);
+    CCardPort port(devices, clock, messages);
+    port.SetTiming(strict ? PortTiming::kFixed : PortTiming::kDeadline);
+    ExchangeState exchange;
+    std::uint32_t total = 0;
+    CardSession session(port, clock, output, exchange, total);
+    session.Reset(settings.c_str(), settings.c_str());
+    session.Execute(selectDf);
+    session.Execute(selectEf);
+    state.ResumeTiming();
+    for (int i = 0; i < kCommands; ++i) {
+      if (session.Execute(read) != 1 || exchange.lastCount != 38) {
+        state.SkipWithError("READ BINARY did not complete");
+        break;
+      }
+    }
+  }
+  const double lineMs = kCommands * kBytesPerCommand * CharacterTime(settings).count();
+  state.counters["line_ms"] = lineMs;
+  state.counters["target_ms"] = lineMs * 1.05 + kCommands * 1.0;
+}
+BENCHMARK(BM_RunReadBinaryOnTheDemoCard)
+    ->ArgsProduct({{0, 1}, {9600, 115200}})
+    ->ArgNames({"strict", "baud"})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quorvel

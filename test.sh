@@ -2,7 +2,7 @@
 # Builds and runs the whole test suite through ctest.
 #   ./test.sh             warnings as errors, Release with assertions
 #   ./test.sh --sanitize  a separate clang build under AddressSanitizer and UndefinedBehaviorSanitizer,
-#                         with a bounded fuzz run of the SCC file decoder
+#                         with bounded fuzz runs of the SCC decoder and the text parsers
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
@@ -10,7 +10,7 @@ source tools/setup.sh
 build=build-test
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON -DQUORVEL_BUILD_TESTS=ON)
 if [ "${1:-}" = "--sanitize" ]; then
-  # clang, so that the same build also runs the SCC decoder's fuzz target (libFuzzer).
+  # clang, so that the same build also runs the fuzz targets (libFuzzer).
   build=build-sanitize
   flags=(-DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_BUILD_TESTS=ON -DQUORVEL_SANITIZE=ON
          -DQUORVEL_BUILD_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)

@@ -16,9 +16,8 @@ constexpr std::size_t kMaxLogFileName = sizeof(MainDialogState::m_logFileName) -
 
 std::string LogPlaceQuestion(const std::string& fullPath, const std::string& inside) {
   return "The loaded command list writes its log outside the working folder:\n\n" + fullPath +
-         "\n\nReset creates this file anew, emptying it. Write the log there?\n\nNo writes it "
-         "to " +
-         inside + " in the working folder.";
+         "\n\nReset creates this file anew, emptying it. Write the log there?\n\n" +
+         "No writes it to " + inside + " in the working folder.";
 }
 
 std::string PathTooLongMessage(const std::string& path, std::size_t limit) {
@@ -129,11 +128,11 @@ void MainDialog::OnReset() {
 }
 
 void MainDialog::OpenLogFile() {
+  const std::string name = TextOf(state_.m_logFileName);
   if (!log_name_from_file_) {
-    output_.OpenLogFile(TextOf(state_.m_logFileName));
+    output_.OpenLogFile(name);
     return;
   }
-  const std::string name = TextOf(state_.m_logFileName);
   if (!log_place_agreed_ && LeavesWorkingFolder(name)) {
     const std::string inside = LastComponent(name, kDefaultLogFileName);
     if (services_.questions.AskYesNo(LogPlaceQuestion(FullPath(name), inside))) {

@@ -1,11 +1,14 @@
 #include "app/profile.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
 namespace quorvel {
@@ -78,6 +81,21 @@ TEST_F(ProfileTest, NewKeyJoinsItsExistingSection) {
   profile.SetString("config", "list", "x.scc");
   ASSERT_TRUE(profile.Save());
   EXPECT_EQ(Read(path), "[config]\nother=1\nlist=x.scc\n\n[ports]\nCOM1=DEMO\n");
+}
+
+TEST_F(ProfileTest, AProfileThatCannotBeReadIsNeitherWaitedForNorOverwritten) {
+  mkfifo((dir_ / "pipe.INI").c_str(), 0600);
+  std::ofstream(dir_ / "huge.INI") << "[config]\nlist=a.scc\n"
+                                   << std::string(Profile::kMaxFileSize, ';');
+  for (const fs::path& path : {dir_ / "pipe.INI", dir_ / "huge.INI", dir_}) {
+    ASSERT_TRUE(testing::FinishesWithin(10, [&] { Profile::Load(path); })) << path;
+    Profile profile = Profile::Load(path);
+    EXPECT_EQ(profile.GetString("config", "list", "NULL"), "NULL") << path;
+    profile.SetString("config", "list", "b.scc");
+    EXPECT_FALSE(profile.Save()) << path;
+  }
+  EXPECT_EQ(fs::file_size(dir_ / "huge.INI"), Profile::kMaxFileSize + 20);
+  EXPECT_TRUE(fs::is_fifo(dir_ / "pipe.INI"));
 }
 
 TEST_F(ProfileTest, DefaultPathFollowsXdgConfigHome) {

@@ -33,12 +33,7 @@ class FileReplaceTest : public ::testing::Test {
 
   static std::string Read(const fs::path& path) { return testing::ReadFileBytes(path); }
 
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_.path()))
-      names.push_back(entry.path().filename());
-    return names;
-  }
+  std::vector<std::string> Names() const { return folder_.Names(); }
 
   testing::TempFolder folder_{"replace"};
   const fs::path& dir_ = folder_.path();

@@ -190,7 +190,7 @@ void MainDialog::OnBrowse() {
   CopyText(state_.m_logFileName, *chosen);
   log_name_from_file_ = false;  // the user's own choice
   ShowTitle();
-  output_.AppendRow(kLogHint);
+  output_.AppendRow(RowKind::kLogHint, kLogHint);
   output_.ScrollOutputToEnd();
 }
 

@@ -97,6 +97,8 @@ class MainDialog {
   int SaveConfig(const std::string& path);
 
   const MainDialogState& state() const { return state_; }
+  // The output list's rows with their explanations.
+  const OutputPanel& output() const { return output_; }
   const CommandList& commands() const { return commands_; }
 
  private:

@@ -44,6 +44,8 @@ class CardSession {
  private:
   void StartTiming();
   void StopTiming();
+  // The record of the Execute that just ran, for explaining its rows later.
+  ExchangeRecord RecordOf(const CardCommand& command) const;
 
   CCardPort& port_;
   Clock& clock_;

@@ -18,10 +18,12 @@ constexpr unsigned kDataPosition = 6;
 int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& state) {
   std::uint8_t* const rx = state.rxBuffer;
   state.statusArrived = 0;
+  state.stop = ExchangeStop::kNoEcho;
 
   port.Write(command.header, kHeaderBytes);
   state.lastCount = port.ReadWithin(rx, kHeaderBytes + 1, kHeaderWait);
   if (state.lastCount < kHeaderBytes) return 0;
+  state.stop = ExchangeStop::kNoProcedureByte;
   if (state.lastCount == kHeaderBytes) {
     // Only the echo so far: give a slow card a little longer for its procedure byte.
     state.lastCount += port.ReadWithin(rx + kProcedureBytePosition, 1, kLateProcedureByteWait);
@@ -31,6 +33,7 @@ int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& 
   if (rx[kProcedureBytePosition] != command.ins()) {
     // Whatever came in place of the procedure byte (often SW1) is followed by one more
     // byte (then SW2), so the refusing status word stands whole in the received bytes.
+    state.stop = ExchangeStop::kWrongProcedureByte;
     // It is taken if it came within the wait for the procedure byte, with deadlines too.
     state.lastCount += port.ReadRestOfWindow(rx + kDataPosition, 1);
     return 0;
@@ -41,12 +44,16 @@ int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& 
     port.Write(command.data, p3);
     const unsigned echoed = port.Read(rx + kDataPosition, p3, kTransferRetries);
     state.lastCount += echoed;
-    if (echoed < p3) return 0;
+    if (echoed < p3) {
+      state.stop = ExchangeStop::kShortDataEcho;
+      return 0;
+    }
   } else {
     // A short answer is no failure: the status bytes may still follow.
     state.lastCount += port.Read(rx + kDataPosition, p3, kTransferRetries);
   }
 
+  state.stop = ExchangeStop::kComplete;
   // Bytes that do not arrive keep their earlier value; statusArrived tells which came.
   std::uint8_t status[2];
   state.statusArrived = static_cast<int>(port.Read(status, 2, kTransferRetries));

@@ -7,6 +7,15 @@
 
 namespace quorvel {
 
+// Where an exchange ended.
+enum class ExchangeStop : std::uint8_t {
+  kComplete,            // it reached the status phase
+  kNoEcho,              // fewer than the 5 echo bytes of the header came back
+  kNoProcedureByte,     // the echo, then nothing
+  kWrongProcedureByte,  // another byte than INS in place of the procedure byte
+  kShortDataEcho,       // data sent to the card, fewer bytes echoed
+};
+
 // The main dialog's fields that an exchange fills.
 struct ExchangeState {
   // Every byte received but the status bytes: header echo, procedure byte, data phase.
@@ -14,6 +23,7 @@ struct ExchangeState {
   std::uint32_t lastCount = 0;          // bytes of the last exchange in rxBuffer
   std::uint8_t statusWord[2] = {0, 0};  // SW1 SW2
   int statusArrived = 0;                // status bytes that arrived in the last status phase
+  ExchangeStop stop = ExchangeStop::kComplete;  // where the last exchange ended
 };
 
 // Runs one command over the echoing line as the terminal side of T=0: header, echo and

@@ -50,7 +50,7 @@ void LogFile::WriteRaw(const std::uint8_t* bytes, std::size_t count) {
     const std::uint8_t* stop = lineFeed != nullptr ? lineFeed : end;
     std::fwrite(bytes, 1, static_cast<std::size_t>(stop - bytes), stream_);
     if (lineFeed == nullptr) break;
-    std::fwrite("\r\n", 1, 2, stream_);
+    std::fwrite(kTextLogLineEnd, 1, 2, stream_);
     bytes = lineFeed + 1;
   }
 }

@@ -7,6 +7,9 @@
 
 namespace quorvel {
 
+// How a text log ends each row on disk.
+inline constexpr const char* kTextLogLineEnd = "\r\n";
+
 // The log stream. Its mode is fixed when it is opened: binary stores bytes
 // unchanged; text stores every line feed as a carriage return and a line feed,
 // on every platform, so logs match what the program has always written.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "card/hex_rows.h"
+#include "card/row_explanations.h"
 
 namespace quorvel {
 
@@ -32,6 +33,7 @@ void OutputPanel::AppendHexRows(const std::uint8_t* bytes, std::uint32_t count) 
   while (done < count) {
     const std::size_t k = std::min<std::size_t>(kBytesPerHexRow, count - done);
     const std::string row = HexRow(bytes + done, k);
+    Tag(RowKind::kReceived, static_cast<std::uint8_t>(done / kBytesPerHexRow));
     done += k;
     output_list_.AddString(row);
     if (TextOn()) log_.WriteLine(row);
@@ -42,16 +44,85 @@ void OutputPanel::AppendStatusRow(const std::uint8_t statusWord[2], int arrived)
   const int logged = std::clamp(arrived, 0, 2);
   if (BinOn()) log_.WriteRaw(statusWord, static_cast<std::size_t>(logged));
   const std::string row = StatusRowText(statusWord, arrived);
+  Tag(RowKind::kStatus);
   output_list_.AddString(row);
   if (TextOn()) log_.WriteLine(row);
 }
 
-void OutputPanel::AppendRow(const std::string& text) {
+void OutputPanel::AppendRow(RowKind kind, const std::string& text) {
+  Tag(kind);
   output_list_.AddString(text);
+}
+
+void OutputPanel::Tag(RowKind kind, std::uint8_t position) {
+  tags_.push_back(RowTag{open_exchange_, kind, position});
 }
 
 void OutputPanel::RemoveAllRows() {
   for (int last = output_list_.GetCount() - 1; last >= 0; --last) output_list_.DeleteString(last);
+  tags_.clear();
+  // No row refers to a record any more, unless one is being filled.
+  if (open_exchange_ == RowTag::kNoExchange) records_.clear();
+}
+
+ExchangeRecord& OutputPanel::OpenExchange(ExchangeRecord record) {
+  open_exchange_ = static_cast<std::uint32_t>(records_.size());
+  records_.push_back(std::move(record));
+  return records_.back();
+}
+
+void OutputPanel::CloseExchange() {
+  open_exchange_ = RowTag::kNoExchange;
+}
+
+std::vector<std::uint8_t> OutputPanel::ReceptionOf(int row) const {
+  const std::uint32_t exchange = tags_[static_cast<std::size_t>(row)].exchange;
+  const auto same = [&](int r) {
+    return r >= 0 && r < static_cast<int>(tags_.size()) &&
+           tags_[static_cast<std::size_t>(r)].exchange == exchange;
+  };
+  if (exchange == RowTag::kNoExchange) {
+    // Rows outside a Reset or Execute stand alone.
+    return ReadHexRow(output_list_.GetText(row));
+  }
+  // An exchange's rows are appended together, so they lie next to each other.
+  int first = row;
+  while (same(first - 1)) --first;
+  std::vector<std::uint8_t> bytes;
+  for (int r = first; same(r); ++r) {
+    if (tags_[static_cast<std::size_t>(r)].kind != RowKind::kReceived) continue;
+    const std::vector<std::uint8_t> part = ReadHexRow(output_list_.GetText(r));
+    bytes.insert(bytes.end(), part.begin(), part.end());
+  }
+  return bytes;
+}
+
+std::string OutputPanel::ExplainRow(int row) const {
+  if (row < 0 || row >= static_cast<int>(tags_.size()) || row >= output_list_.GetCount()) {
+    return std::string();
+  }
+  const RowTag& tag = tags_[static_cast<std::size_t>(row)];
+  const std::string text = output_list_.GetText(row);
+  const std::vector<std::uint8_t> reception = ReceptionOf(row);
+  RowToExplain what;
+  what.kind = tag.kind;
+  what.position = tag.position;
+  what.text = text;
+  what.exchange = tag.exchange < records_.size() ? &records_[tag.exchange] : nullptr;
+  what.reception = reception;
+  what.atrList = atr_list_;
+  return quorvel::ExplainRow(what);
+}
+
+std::string OutputPanel::RowsAsText(const std::vector<int>& rows, bool withExplanations) const {
+  std::string text;
+  for (int row : rows) {
+    if (row < 0 || row >= output_list_.GetCount()) continue;
+    text += output_list_.GetText(row);
+    text += kTextLogLineEnd;
+    if (withExplanations) AppendIndented(text, ExplainRow(row), kTextLogLineEnd);
+  }
+  return text;
 }
 
 void OutputPanel::ScrollOutputToEnd() {

@@ -1,16 +1,23 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <vector>
 
+#include "card/exchange_record.h"
 #include "card/log_file.h"
 #include "controls/controls.h"
+#include "iso7816/atr_list.h"
 
 namespace quorvel {
 
 // The output list, the byte counter and the log file, as Reset and Execute use
 // them. What goes to the log follows the "Bin" box at each write; the file's
 // mode follows it at the moment the log is opened.
+//
+// Beside each row it keeps a small tag, and one record per Reset or Execute, so
+// that any row can be explained when someone asks; explanations are never stored.
 class OutputPanel {
  public:
   OutputPanel(ListBox& outputList, EditBox& countEdit, CheckBox& binCheck);
@@ -28,22 +35,44 @@ class OutputPanel {
   // SW1 SW2; the binary log receives only the status bytes that arrived.
   void AppendStatusRow(const std::uint8_t statusWord[2], int arrived);
   // Marker, failure and hint rows: shown, never logged.
-  void AppendRow(const std::string& text);
+  void AppendRow(RowKind kind, const std::string& text);
   void RemoveAllRows();
+
+  // Rows appended from here until CloseExchange belong to this Reset or Execute. The
+  // returned record may be completed while it is open (a Reset learns its timing late).
+  ExchangeRecord& OpenExchange(ExchangeRecord record);
+  void CloseExchange();
+
+  // What the row means, as plain text of one or more lines, made now; empty when there
+  // is no such row.
+  std::string ExplainRow(int row) const;
+  // The rows as the text log has them, each followed by its line end; with explanations,
+  // each row's explanation follows it, every line indented.
+  std::string RowsAsText(const std::vector<int>& rows, bool withExplanations) const;
   // Moves the caret to the last row and scrolls it into view.
   void ScrollOutputToEnd();
   void FlushLog();
 
   const LogFile& log() const { return log_; }
+  // Where ATR rows find their card's name: the system's list unless told otherwise.
+  void UseAtrList(const AtrList& list) { atr_list_ = &list; }
 
  private:
   bool BinOn() const { return bin_check_.GetCheck() == 1; }
   bool TextOn() const { return bin_check_.GetCheck() == 0; }
+  void Tag(RowKind kind, std::uint8_t position = 0);
+  // The bytes of every hex row of the row's exchange, in order.
+  std::vector<std::uint8_t> ReceptionOf(int row) const;
 
   ListBox& output_list_;
   EditBox& count_edit_;
   CheckBox& bin_check_;
   LogFile log_;
+  std::vector<RowTag> tags_;            // one per row of the output list
+  std::deque<ExchangeRecord> records_;  // grows without moving the records
+  std::uint32_t open_exchange_ = RowTag::kNoExchange;
+  AtrList system_atr_list_;  // read on the first ATR explanation, never before
+  const AtrList* atr_list_ = &system_atr_list_;
 };
 
 }  // namespace quorvel

@@ -57,6 +57,7 @@ class CCardPort {
   // Returns the number of bytes the device accepted; the caller's bytes are not changed.
   unsigned Write(const std::uint8_t* bytes, unsigned count);
   void SetInverse(std::int32_t flag);
+  std::int32_t inverse() const { return m_inverse; }
   // Complement, then reverse the bit order; its own inverse.
   static std::uint8_t ConvertInverse(std::uint8_t byte);
   bool IsOpen() const;

@@ -43,12 +43,20 @@ struct Rect {
   int x, y, width, height;
 };
 
+// How a control follows a window made larger than its template: each of its edges moves
+// by its share, in percent, of the extra width (left, right) or height (top, bottom).
+// Controls that share an edge give it the same share, so they stay flush.
+struct Stretch {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
 struct ControlTemplate {
   int id;
   ControlKind kind;
   std::uint32_t style;
-  const char* text;  // caption; for a bitmap, the bitmap resource name
-  Rect rect;         // dialog units
+  const char* text;   // caption; for a bitmap, the bitmap resource name
+  Rect rect;          // dialog units
+  Stretch stretch{};  // none: the control keeps its place and size
 };
 
 struct DialogTemplate {
@@ -58,7 +66,11 @@ struct DialogTemplate {
   std::span<const ControlTemplate> controls;  // template order = tab order
 };
 
-// Dialog 102: the main window.
+// `rect` (pixels) in a window `extraWidth` and `extraHeight` pixels larger than its template.
+Rect Stretched(const Rect& rect, const Stretch& stretch, int extraWidth, int extraHeight);
+
+// Dialog 102: the main window. It can be made larger than its template: the output list,
+// the details pane below it and the command list grow with it.
 const DialogTemplate& MainDialogTemplate();
 // Dialog 131: "Edit Command".
 const DialogTemplate& EditCommandDialogTemplate();
@@ -69,5 +81,8 @@ const DialogTemplate& AboutDialogTemplate();
 inline constexpr int kIconResource = 128;
 inline constexpr int kLogoBitmapResource = 132;
 inline constexpr const char* kAboutMenuText = "&About";  // string 1
+
+// The main window's details pane: the explanation of the selected output row.
+inline constexpr int kDetailsPane = 1030;
 
 }  // namespace quorvel::res

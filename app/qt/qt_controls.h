@@ -24,6 +24,7 @@ class ListViewBox final : public ListBox {
   std::string GetText(int index) const override;
 
   QListView* view() const { return view_; }
+  TextListModel* model() const { return model_; }
 
  private:
   QListView* view_;

@@ -1,6 +1,8 @@
 #include "app/qt/qt_services.h"
 
+#include <QClipboard>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include "controls/field_text.h"
@@ -20,6 +22,10 @@ bool MessageBoxQuestion::AskYesNo(const std::string& text) {
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+void SystemClipboard::SetText(const std::string& text) {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
 QStringList NameFilters(const std::string& filter) {

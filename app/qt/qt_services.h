@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "app/clipboard.h"
 #include "app/file_chooser.h"
 #include "app/yes_no_question.h"
 #include "port/message_sink.h"
@@ -41,6 +42,12 @@ class DialogFileChooser final : public FileChooser {
 
  private:
   QWidget* parent_;
+};
+
+// The desktop's clipboard.
+class SystemClipboard final : public Clipboard {
+ public:
+  void SetText(const std::string& text) override;
 };
 
 // Qt's name filters for a filter string, each its description and the patterns

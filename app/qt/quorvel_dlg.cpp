@@ -2,18 +2,29 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
+#include <algorithm>
 
 #include "about/about_command.h"
 #include "about/link_opener.h"
 #include "about/qt/about_dlg.h"
 #include "about/qt/desktop_link_opener.h"
+#include "app/qt/full_text_tool_tips.h"
+#include "app/window_size.h"
+#include "card/hex_rows.h"
 #include "commands/qt/edit_command_dlg.h"
 #include "controls/field_text.h"
 
@@ -38,6 +49,10 @@ constexpr int kExecuteButton = 1016;
 constexpr int kCommandList = 1020;
 constexpr int kBinCheck = 1022;
 constexpr int kBrowseButton = 1023;
+constexpr int kDetailsPane = res::kDetailsPane;
+
+// Marks the details pane's row as no longer matching its text.
+constexpr int kStaleDetails = -2;
 
 // The About box as the desktop shows it. The desktop's link opener is made when
 // the box first opens, not at start-up.
@@ -73,7 +88,9 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
       inv_check_(Require<QCheckBox>(built_, kInvCheck)),
       execute_edit_(Require<QLineEdit>(built_, kExecuteEdit)),
       reset_edit_(Require<QLineEdit>(built_, kResetEdit)),
-      count_edit_(Require<QLineEdit>(built_, kCountEdit)) {
+      count_edit_(Require<QLineEdit>(built_, kCountEdit)),
+      profile_(deps.profile),
+      details_(Require<QPlainTextEdit>(built_, kDetailsPane)) {
   MessageSink* messages = deps.messages;
   if (messages == nullptr) {
     own_messages_ = std::make_unique<MessageBoxSink>(this);
@@ -99,6 +116,11 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
     own_about_ = std::make_unique<AboutDialogOpener>(*messages);
     about_ = own_about_.get();
   }
+  clipboard_ = deps.clipboard;
+  if (clipboard_ == nullptr) {
+    own_clipboard_ = std::make_unique<SystemClipboard>();
+    clipboard_ = own_clipboard_.get();
+  }
 
   logic_ = std::make_unique<MainDialog>(
       MainDialogControls{output_list_, command_list_, bin_check_, inv_check_, execute_edit_,
@@ -108,6 +130,9 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
 
   BuildWindowMenu();
   ConnectButtons();
+  SetUpOutputList();
+  new FullTextToolTips(command_list_.view());
+  RestoreWindowSize();
   if (QWidget* logo = Logo()) {
     logo->setCursor(Qt::PointingHandCursor);
     logo->installEventFilter(this);
@@ -123,6 +148,8 @@ CQuorvelDlg::~CQuorvelDlg() {
   // No more focus notices into the logic once it is going away.
   Control(kResetEdit)->removeEventFilter(this);
   Control(kExecuteEdit)->removeEventFilter(this);
+  output_list_.view()->removeEventFilter(this);
+  RememberWindowSize();
   logic_->OnDestroy();
 }
 
@@ -152,6 +179,130 @@ void CQuorvelDlg::ConnectButtons() {
   on_click(kExecuteButton, &MainDialog::OnExecute);
   on_click(kBrowseButton, &MainDialog::OnBrowse);
   connect(built_.Get<QCheckBox>(kInvCheck), &QCheckBox::clicked, this, [this] { logic_->OnInv(); });
+}
+
+void CQuorvelDlg::SetUpOutputList() {
+  QListView* list = output_list_.view();
+  // Hex columns line up in a fixed-pitch font of the window's size.
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (font().pointSizeF() > 0) {
+    fixed.setPointSizeF(font().pointSizeF());
+  } else {
+    fixed.setPixelSize(font().pixelSize());
+  }
+  list->setFont(fixed);
+  details_->setFont(fixed);
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  output_list_.model()->SetToolTips([this](int row) { return logic_->output().ExplainRow(row); });
+
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& at) {
+    OutputMenu()->popup(list->viewport()->mapToGlobal(at));
+  });
+  list->installEventFilter(this);  // Ctrl+C copies the selected rows, not only the current one
+
+  QItemSelectionModel* selection = list->selectionModel();
+  connect(selection, &QItemSelectionModel::selectionChanged, this, &CQuorvelDlg::ShowDetails);
+  connect(selection, &QItemSelectionModel::currentChanged, this, &CQuorvelDlg::ShowDetails);
+  connect(list->model(), &QAbstractItemModel::rowsRemoved, this, [this] {
+    if (details_row_ >= 0) details_row_ = kStaleDetails;
+    ShowDetails();
+  });
+}
+
+QSize CQuorvelDlg::SmallestSize() const {
+  QListView* list = output_list_.view();
+  const QFontMetrics metrics = list->fontMetrics();
+  QChar widest = QLatin1Char('0');
+  for (QChar digit : QStringLiteral("0123456789ABCDEF")) {
+    if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widest)) widest = digit;
+  }
+  QString row;
+  for (std::size_t i = 0; i < kBytesPerHexRow; ++i) row += QString(2, widest) + QLatin1Char(' ');
+  QStyle* style = list->style();
+  // Room for the text, the item's margins, the frame and a vertical scroll bar.
+  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+  const int needed =
+      metrics.horizontalAdvance(row) + 2 * margin + 2 * list->frameWidth() +
+      style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list->verticalScrollBar());
+  QSize smallest = built_.TemplateSize();
+  while (built_.PlaceIn(list, smallest).width() < needed) smallest.rwidth() += 1;
+  return smallest;
+}
+
+void CQuorvelDlg::RestoreWindowSize() {
+  const QSize smallest = SmallestSize();
+  setMinimumSize(smallest);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  QSize size = smallest;
+  const auto remembered =
+      ParseWindowSize(profile_.GetString(kWindowSection, kWindowSizeKey, std::string()));
+  if (remembered) {
+    size = QSize(remembered->width, remembered->height);
+    // A size remembered on a larger screen is cut to this one.
+    if (const QScreen* on = screen()) size = size.boundedTo(on->availableSize());
+    size = size.expandedTo(smallest);
+  }
+  resize(size);
+  built_.LayOut(size);
+}
+
+void CQuorvelDlg::RememberWindowSize() {
+  const bool remembered =
+      !profile_.GetString(kWindowSection, kWindowSizeKey, std::string()).empty();
+  // A window never made larger than its smallest size has nothing to remember.
+  if (!remembered && size() == minimumSize()) return;
+  profile_.SetString(kWindowSection, kWindowSizeKey, WindowSizeText({width(), height()}));
+}
+
+void CQuorvelDlg::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  built_.LayOut(event->size());
+}
+
+std::vector<int> CQuorvelDlg::SelectedOutputRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : output_list_.view()->selectionModel()->selectedRows()) {
+    rows.push_back(index.row());
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+int CQuorvelDlg::DetailsRow() const {
+  const QItemSelectionModel* selection = output_list_.view()->selectionModel();
+  if (!selection->hasSelection()) return -1;
+  // Of several selected rows, the one the keyboard is on, else the first.
+  const QModelIndex current = selection->currentIndex();
+  if (current.isValid() && selection->isSelected(current)) return current.row();
+  const std::vector<int> rows = SelectedOutputRows();
+  return rows.empty() ? -1 : rows.front();
+}
+
+void CQuorvelDlg::ShowDetails() {
+  const int row = DetailsRow();
+  if (row == details_row_) return;
+  details_row_ = row;
+  details_->setPlainText(row < 0 ? QString()
+                                 : QString::fromStdString(logic_->output().ExplainRow(row)));
+}
+
+void CQuorvelDlg::CopySelectedRows(bool withExplanations) {
+  const std::vector<int> rows = SelectedOutputRows();
+  if (rows.empty()) return;
+  clipboard_->SetText(logic_->output().RowsAsText(rows, withExplanations));
+}
+
+QMenu* CQuorvelDlg::OutputMenu() {
+  if (output_menu_ == nullptr) {
+    output_menu_ = new QMenu(this);
+    QAction* copy = output_menu_->addAction(tr("Copy"), this, [this] { CopySelectedRows(false); });
+    copy->setShortcut(QKeySequence::Copy);
+    output_menu_->addAction(tr("Copy with explanations"), this, [this] { CopySelectedRows(true); });
+  }
+  const bool selected = output_list_.view()->selectionModel()->hasSelection();
+  for (QAction* action : output_menu_->actions()) action->setEnabled(selected);
+  return output_menu_;
 }
 
 void CQuorvelDlg::BuildWindowMenu() {
@@ -191,6 +342,11 @@ void CQuorvelDlg::OnLogoClicked() {
 }
 
 bool CQuorvelDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == output_list_.view() && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    CopySelectedRows(false);
+    return true;
+  }
   if (event->type() == QEvent::FocusOut) {
     if (watched == Control(kResetEdit)) logic_->OnKillFocusResetEdit();
     if (watched == Control(kExecuteEdit)) logic_->OnKillFocusExecuteEdit();

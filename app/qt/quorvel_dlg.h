@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <vector>
 
 #include "app/main_dialog.h"
 #include "app/qt/qt_controls.h"
@@ -9,6 +10,7 @@
 #include "res/qt/dialog_builder.h"
 
 class QMenu;
+class QPlainTextEdit;
 
 namespace quorvel::gui {
 
@@ -30,6 +32,7 @@ struct MainWindowDeps {
   EditCommandRunner* editor = nullptr;
   AboutBoxOpener* about = nullptr;
   YesNoQuestion* questions = nullptr;
+  Clipboard* clipboard = nullptr;
 };
 
 // The main window: dialog 102 over the program's logic. It only wires widgets
@@ -50,15 +53,31 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
   QWidget* Control(int id) const { return built_.Control(id); }
   QWidget* Logo() const;
   QMenu* WindowMenu();
+  // The output list's own menu: "Copy" and "Copy with explanations" of the selected rows.
+  QMenu* OutputMenu();
+  // The selected output rows to the clipboard as the text log has them; with
+  // explanations, each row's explanation under it.
+  void CopySelectedRows(bool withExplanations);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void SetTitle(const std::string& title) override;
   void BuildWindowMenu();
   void ConnectButtons();
+  void SetUpOutputList();
+  // The smallest window: the template's size, wider where the output list's font needs
+  // more room for a full row of 16 bytes.
+  QSize SmallestSize() const;
+  void RestoreWindowSize();
+  void RememberWindowSize();
+  std::vector<int> SelectedOutputRows() const;
+  // The row whose explanation the details pane shows, or -1.
+  int DetailsRow() const;
+  void ShowDetails();
 
   BuiltDialog built_;
   ListViewBox output_list_;
@@ -75,9 +94,15 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
   std::unique_ptr<EditCommandRunner> own_editor_;
   std::unique_ptr<AboutBoxOpener> own_about_;
   std::unique_ptr<YesNoQuestion> own_questions_;
+  std::unique_ptr<Clipboard> own_clipboard_;
   AboutBoxOpener* about_;
+  Clipboard* clipboard_;
+  Profile& profile_;
 
+  QPlainTextEdit* details_;
+  int details_row_ = -1;  // the row the details pane shows
   QMenu* window_menu_ = nullptr;
+  QMenu* output_menu_ = nullptr;
   std::unique_ptr<MainDialog> logic_;
 };
 

@@ -1,5 +1,7 @@
 #include "app/qt/text_list_model.h"
 
+#include <QTextDocument>
+
 #include "controls/field_text.h"
 
 namespace quorvel::gui {
@@ -12,6 +14,11 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Count()) return {};
   if (role == Qt::DisplayRole) {
     return QString::fromStdString(ShownText(Text(index.row())));
+  }
+  if (role == Qt::ToolTipRole && tool_tip_) {
+    const QString tip = QString::fromStdString(tool_tip_(index.row()));
+    // Tooltips that look like markup are shown as markup: keep ours plain.
+    return Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal) : tip;
   }
   return {};
 }

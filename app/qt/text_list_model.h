@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <deque>
+#include <functional>
 #include <string>
 
 namespace quorvel::gui {
@@ -18,6 +19,9 @@ class TextListModel final : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
+  // Where a row's tooltip comes from, asked only when the tooltip is shown.
+  void SetToolTips(std::function<std::string(int row)> toolTip) { tool_tip_ = std::move(toolTip); }
+
   void Insert(int row, std::string text);
   void Remove(int row);
   const std::string& Text(int row) const { return rows_[static_cast<std::size_t>(row)]; }
@@ -25,6 +29,7 @@ class TextListModel final : public QAbstractListModel {
 
  private:
   std::deque<std::string> rows_;
+  std::function<std::string(int row)> tool_tip_;
 };
 
 }  // namespace quorvel::gui

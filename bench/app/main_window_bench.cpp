@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -40,11 +41,36 @@ long ResidentKiB() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// 100,000 rows of 16 bytes appended to the real output list, then scrolled to.
-void BM_AppendHexRowsToOutputList(benchmark::State& state) {
-  const int rows = static_cast<int>(state.range(0));
+// Appends `rows` rows to the panel: plain rows of 16 bytes, or rows as Executes add them,
+// each Execute with its record (a 22-character comment), a row of 16 bytes, a row of 6 and
+// the status row.
+void AppendRows(OutputPanel& panel, int rows, bool asExecutes) {
   std::uint8_t bytes[16];
   for (int i = 0; i < 16; ++i) bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
+  const std::uint8_t status[2] = {0x90, 0x00};
+  if (!asExecutes) {
+    for (int r = 0; r < rows; ++r) panel.AppendHexRows(bytes, 16);
+    return;
+  }
+  for (int r = 0; r < rows; r += 3) {
+    ExchangeRecord record;
+    std::memcpy(record.header, bytes, sizeof record.header);
+    record.comment = "READ BINARY of EF 2FE2";
+    record.received = 22;
+    record.started = std::chrono::system_clock::now();
+    panel.OpenExchange(std::move(record));
+    panel.AppendHexRows(bytes, 16);
+    panel.AppendHexRows(bytes, 6);
+    panel.AppendStatusRow(status, 2);
+    panel.CloseExchange();
+  }
+}
+
+// 100,000 rows appended to the real output list, then scrolled to. Each row keeps its
+// tag beside it; an Execute's rows also share its record.
+void BM_AppendRowsToOutputList(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const bool asExecutes = state.range(1) == 1;
   double bytes_per_row = 0;
   double scroll_ms = 0;
   for (auto _ : state) {
@@ -56,19 +82,20 @@ void BM_AppendHexRowsToOutputList(benchmark::State& state) {
     ListViewBox list(view);
     testing::FakeEditBox count;
     testing::FakeCheckBox bin;
-    OutputPanel panel(list, count, bin);
+    auto panel = std::make_unique<OutputPanel>(list, count, bin);
     const std::size_t heap_before = HeapInUse();
     state.ResumeTiming();
 
-    for (int r = 0; r < rows; ++r) panel.AppendHexRows(bytes, 16);
+    AppendRows(*panel, rows, asExecutes);
 
     state.PauseTiming();
     bytes_per_row = static_cast<double>(HeapInUse() - heap_before) / rows;
     const auto start = std::chrono::steady_clock::now();
-    panel.ScrollOutputToEnd();
+    panel->ScrollOutputToEnd();
     QApplication::processEvents();
     scroll_ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    panel.reset();
     delete view;
     state.ResumeTiming();
   }
@@ -79,7 +106,29 @@ void BM_AppendHexRowsToOutputList(benchmark::State& state) {
   state.counters["bytes_per_row"] = bytes_per_row;
   state.counters["scroll_to_end_ms"] = scroll_ms;
 }
-BENCHMARK(BM_AppendHexRowsToOutputList)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AppendRowsToOutputList)
+    ->Args({100000, 0})
+    ->Args({99999, 1})
+    ->ArgNames({"rows", "executes"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// Explaining one row when the tooltip or the details pane asks, in a list of 100,000 rows.
+void BM_ExplainRowOfALongList(benchmark::State& state) {
+  auto* view = new QListView;
+  ListViewBox list(view);
+  testing::FakeEditBox count;
+  testing::FakeCheckBox bin;
+  OutputPanel panel(list, count, bin);
+  AppendRows(panel, 99999, true);
+  int row = 50000;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(panel.ExplainRow(row));
+    row = row == 50000 ? 50002 : 50000;  // a command row, then a status row
+  }
+  delete view;
+}
+BENCHMARK(BM_ExplainRowOfALongList)->Unit(benchmark::kMicrosecond);
 
 struct Window {
   explicit Window(DeviceFactory& devices, Clock& clock, const fs::path& folder)

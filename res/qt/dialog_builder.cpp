@@ -34,6 +34,7 @@ QWidget* MakeControl(QDialog& dialog, const res::ControlTemplate& c) {
     case ControlKind::Edit: {
       if (Has(c, res::kMultiLine)) {
         auto* edit = new QPlainTextEdit(&dialog);
+        edit->setReadOnly(Has(c, res::kReadOnly));
         edit->setTabChangesFocus(true);
         edit->setLineWrapMode(Has(c, res::kAutoHScroll) ? QPlainTextEdit::NoWrap
                                                         : QPlainTextEdit::WidgetWidth);
@@ -108,11 +109,33 @@ QWidget* BuiltDialog::Control(int id) const {
   return it == by_id_.end() ? nullptr : it->second;
 }
 
+QRect BuiltDialog::PlaceIn(QWidget* control, const QSize& size) const {
+  const int extra_width = std::max(0, size.width() - template_size_.width());
+  const int extra_height = std::max(0, size.height() - template_size_.height());
+  for (const Placed& placed : placed_) {
+    if (placed.widget != control) continue;
+    const QRect& r = placed.rect;
+    const res::Rect moved = res::Stretched({r.x(), r.y(), r.width(), r.height()}, placed.stretch,
+                                           extra_width, extra_height);
+    return QRect(moved.x, moved.y, moved.width, moved.height);
+  }
+  return control->geometry();
+}
+
+void BuiltDialog::LayOut(const QSize& size) const {
+  for (const Placed& placed : placed_) {
+    const res::Stretch& s = placed.stretch;
+    if (s.left == 0 && s.top == 0 && s.right == 0 && s.bottom == 0) continue;
+    placed.widget->setGeometry(PlaceIn(placed.widget, size));
+  }
+}
+
 BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tpl) {
   BuiltDialog built;
   const DialogUnits units(dialog.font());
   dialog.setWindowTitle(QString::fromUtf8(tpl.caption));
-  dialog.setFixedSize(units.ToPixels(tpl.width, tpl.height));
+  built.template_size_ = units.ToPixels(tpl.width, tpl.height);
+  dialog.setFixedSize(built.template_size_);
 
   QWidget* previous_tab_stop = nullptr;
   std::vector<QWidget*> group_boxes;
@@ -126,6 +149,7 @@ BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tpl) {
       rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
     }
     widget->setGeometry(rect);
+    built.placed_.push_back({widget, rect, c.stretch});
     widget->setObjectName(c.id == res::kNoId ? QStringLiteral("unnamed")
                                              : QStringLiteral("control%1").arg(c.id));
     if (c.kind == ControlKind::GroupBox) group_boxes.push_back(widget);

@@ -41,11 +41,24 @@ class BuiltDialog {
   const std::vector<QWidget*>& UnnamedControls() const { return unnamed_; }
   // The first bitmap control, or null.
   QLabel* Bitmap() const { return bitmap_; }
+  // The dialog's size as its template gives it.
+  QSize TemplateSize() const { return template_size_; }
+  // A control's place, in pixels, in a dialog of `size` (at least the template's size).
+  QRect PlaceIn(QWidget* control, const QSize& size) const;
+  // Moves and sizes the controls that follow the dialog for a dialog of `size`.
+  void LayOut(const QSize& size) const;
 
  private:
   friend BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tpl);
+  struct Placed {
+    QWidget* widget;
+    QRect rect;  // at the template's size
+    res::Stretch stretch;
+  };
   std::map<int, QWidget*> by_id_;
   std::vector<QWidget*> unnamed_;
+  std::vector<Placed> placed_;
+  QSize template_size_;
   QLabel* bitmap_ = nullptr;
 };
 

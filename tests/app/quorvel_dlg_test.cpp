@@ -9,17 +9,23 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <QWindow>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "app/fixed_text.h"
+#include "app/qt/full_text_tool_tips.h"
 #include "commands/scc_file.h"
+#include "iso7816/atr.h"
+#include "iso7816/status_words.h"
 #include "port/system_device_factory.h"
 #include "support/fake_clock.h"
 #include "support/fake_serial_device.h"
@@ -89,11 +95,18 @@ class QuorvelDlgTest : public ::testing::Test {
     profile_ = std::make_unique<Profile>(Profile::Load(profile_path_));
     dialog_ = std::make_unique<CQuorvelDlg>(MainWindowDeps{devices ? *devices : devices_, clock_,
                                                            *profile_, &messages_, &files_, &editor_,
-                                                           &about_, &questions_});
+                                                           &about_, &questions_, &clipboard_});
     dialog_->show();
     return *dialog_;
   }
   void Quit() { dialog_.reset(); }
+  // Starts with COM2 pointing at the demo card.
+  CQuorvelDlg& StartWithDemoCard() {
+    std::ofstream(profile_path_) << "[ports]\nCOM2=DEMO\n";
+    demo_ = std::make_unique<SystemDeviceFactory>(Profile::Load(profile_path_).Section("ports"),
+                                                  clock_);
+    return Start(demo_.get());
+  }
 
   template <class T>
   T* W(int id) {
@@ -152,7 +165,9 @@ class QuorvelDlgTest : public ::testing::Test {
   ScriptedEditor editor_;
   testing::ScriptedQuestion questions_;
   CountingAboutOpener about_;
+  testing::RecordingClipboard clipboard_;
   std::unique_ptr<Profile> profile_;
+  std::unique_ptr<SystemDeviceFactory> demo_;
   std::unique_ptr<CQuorvelDlg> dialog_;
   testing::TempFolder folder_{"dlg"};
   const fs::path& dir_ = folder_.path();
@@ -653,10 +668,7 @@ TEST_F(QuorvelDlgTest, EnterInASettingsEditOrEscapeEndsTheDialog) {
 }
 
 TEST_F(QuorvelDlgTest, DemoCardAnswersSelectAndReadBinary) {
-  std::ofstream(profile_path_) << "[ports]\nCOM2=DEMO\n";
-  const Profile ports = Profile::Load(profile_path_);
-  SystemDeviceFactory demo(ports.Section("ports"), clock_);
-  Start(&demo);
+  StartWithDemoCard();
   AddCommand(Command("select", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x2F, 0xE2}));
   AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x0A}, kFromCard));
   Click(1000);
@@ -673,6 +685,176 @@ TEST_F(QuorvelDlgTest, DemoCardAnswersSelectAndReadBinary) {
               ElementsAre("00 A4 00 0C 02 A4 2F E2 ", "90 00",
                           "00 B0 00 00 0A B0 98 94 01 00 00 00 00 00 21 F3 ", "90 00"));
   EXPECT_EQ(Counter(), "40");  // a 16-byte ATR, 8 and 16 bytes of the two commands
+}
+
+// Every line of an explanation under its row, as "Copy with explanations" puts it.
+std::string RowWithExplanation(const std::string& row, const std::string& explanation) {
+  std::string text = row + "\r\n";
+  std::istringstream lines(explanation);
+  for (std::string line; std::getline(lines, line);) text += "  " + line + "\r\n";
+  return text;
+}
+
+TEST_F(QuorvelDlgTest, RowsOfTheDemoCardExplainThemselvesInTheDetailsPaneAndTooltips) {
+  StartWithDemoCard();
+  AddCommand(Command("select", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x2F, 0xE2}));
+  AddCommand(Command("wrong class", {0xA0, 0xB0, 0x00, 0x00, 0x0A}, kFromCard));
+  Click(1000);
+  Select(1020, 1);
+  Click(1016);
+  Select(1020, 2);
+  Click(1016);
+  ASSERT_THAT(Rows(1002),
+              ElementsAre("Reset...", "3B 6C 00 00 51 55 4F 52 56 45 4C 20 44 45 4D 4F ",
+                          "00 A4 00 0C 02 A4 2F E2 ", "90 00", "Command execution failed!",
+                          "A0 B0 00 00 0A 6E 00 "));
+  QListView* list = W<QListView>(1002);
+  auto* details = W<QPlainTextEdit>(res::kDetailsPane);
+  const auto shown = [&] { return details->toPlainText().toStdString(); };
+  EXPECT_EQ(shown(), "");
+
+  // The keyboard walks the rows; the pane follows.
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Home);
+  EXPECT_THAT(shown(), ::testing::HasSubstr("Reset settings, for the reset pulse: " +
+                                            std::string(kDefaults)));
+  QTest::keyClick(list, Qt::Key_Down);
+  const Bytes atr = {0x3B, 0x6C, 0x00, 0x00, 'Q', 'U', 'O', 'R',
+                     'V',  'E',  'L',  ' ',  'D', 'E', 'M', 'O'};
+  EXPECT_THAT(shown(), ::testing::HasSubstr("this row holds bytes 1-16 of the 16 received.\n" +
+                                            RenderAtr(DecodeAtr(atr)).substr(0, 60)));
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_THAT(shown(), ::testing::HasSubstr("Byte 6: the procedure byte A4"));
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_THAT(shown(), ::testing::HasSubstr("90 00: " + ExplainStatusWord(0x90, 0x00, 2, 0x00)));
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_THAT(shown(),
+              ::testing::HasSubstr("the card refused the command with the status word 6E 00: " +
+                                   ExplainStatusWord(0x6E, 0x00, 2, 0xA0)));
+
+  // The tooltip of every row is its explanation.
+  for (int row = 0; row < 6; ++row) {
+    EXPECT_EQ(list->model()->index(row, 0).data(Qt::ToolTipRole).toString().toStdString(),
+              dialog_->logic().output().ExplainRow(row))
+        << row;
+  }
+  list->selectionModel()->clearSelection();
+  EXPECT_EQ(shown(), "");
+  Click(1000);  // the rows go, and with them what the pane showed
+  QTest::keyClick(list, Qt::Key_Home);
+  EXPECT_THAT(shown(), ::testing::HasSubstr("Reset"));
+  Atr({});
+  Click(1000);
+  EXPECT_EQ(shown(), "");
+}
+
+TEST_F(QuorvelDlgTest, SelectedRowsCopyAsTheTextLogHasThemOrWithTheirExplanations) {
+  CardAnswers([](const Bytes& h) { return Bytes{h[1], 0x01, 0x02, 0x03, 0x04, 0x90, 0x00}; });
+  Start();
+  AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard));
+  Atr({0x3B, 0x00});
+  Click(1000);
+  Select(1020, 1);
+  Click(1016);
+  QListView* list = W<QListView>(1002);
+  for (QAction* action : dialog_->OutputMenu()->actions()) EXPECT_FALSE(action->isEnabled());
+
+  // Every logged row selected by the keyboard: the copy is the text log, byte for byte.
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Home);
+  QTest::keyClick(list, Qt::Key_Down);
+  QTest::keyClick(list, Qt::Key_End, Qt::ShiftModifier);
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(clipboard_.text, ReadFile("test.txt"));
+  EXPECT_EQ(clipboard_.text, "3B 00 \r\n00 B0 00 00 04 B0 01 02 03 04 \r\n90 00\r\n");
+
+  const auto actions = dialog_->OutputMenu()->actions();
+  ASSERT_EQ(actions.size(), 2);
+  EXPECT_EQ(actions[0]->text().toStdString(), "Copy");
+  EXPECT_EQ(actions[1]->text().toStdString(), "Copy with explanations");
+  list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select);
+  actions[1]->trigger();
+  const OutputPanel& output = dialog_->logic().output();
+  std::string expected;
+  for (int row = 0; row < 4; ++row) {
+    expected += RowWithExplanation(Rows(1002)[row], output.ExplainRow(row));
+  }
+  EXPECT_EQ(clipboard_.text, expected);
+  EXPECT_EQ(ReadFile("test.txt"), "3B 00 \r\n00 B0 00 00 04 B0 01 02 03 04 \r\n90 00\r\n");
+}
+
+TEST_F(QuorvelDlgTest, AFullRowFitsTheOutputListInAFixedPitchFontOfAnySize) {
+  const QFont desktop = QApplication::font();
+  for (double points : {desktop.pointSizeF(), 18.0}) {
+    QFont font = desktop;
+    font.setPointSizeF(points);
+    QApplication::setFont(font);
+    Start();
+    Atr(Sequence(16, 0xD0));
+    Click(1000);
+    QListView* list = W<QListView>(1002);
+    EXPECT_TRUE(QFontInfo(list->font()).fixedPitch());
+    const QModelIndex row = list->model()->index(1, 0);
+    const QString text = row.data().toString();
+    ASSERT_EQ(text.size(), 48);
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const int scrollBar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    EXPECT_LE(list->fontMetrics().horizontalAdvance(text) + 2 * margin,
+              list->width() - 2 * list->frameWidth() - scrollBar)
+        << points;
+    Quit();
+  }
+  QApplication::setFont(desktop);
+}
+
+TEST_F(QuorvelDlgTest, TheWindowGrowsWithItsListsKeepsItsSmallestSizeAndIsRemembered) {
+  Start();
+  const QSize smallest = dialog_->minimumSize();
+  const DialogUnits units(dialog_->font());
+  EXPECT_GE(smallest.width(), units.ToPixels(402, 196).width());
+  EXPECT_EQ(smallest.height(), units.ToPixels(402, 196).height());
+  EXPECT_EQ(dialog_->size(), smallest);
+  const auto place = [&](int id) { return dialog_->Control(id)->geometry(); };
+  const QRect output = place(1002), commands = place(1020), details = place(res::kDetailsPane);
+  const QRect resetEdit = place(1008), quit = place(1);
+
+  dialog_->resize(smallest + QSize(90, 60));
+  EXPECT_GT(place(1002).width(), output.width());
+  EXPECT_GT(place(1002).height(), output.height());
+  EXPECT_GT(place(1020).width(), commands.width());
+  EXPECT_EQ(place(1020).height(), commands.height() + 60);
+  EXPECT_EQ(place(1002).right() + 1, dialog_->width() - (smallest.width() - output.right() - 1));
+  EXPECT_EQ(place(res::kDetailsPane).top() - place(1002).bottom(), details.top() - output.bottom());
+  EXPECT_EQ(place(res::kDetailsPane).bottom(), details.bottom() + 60);
+  EXPECT_EQ(place(1008).top(), resetEdit.top() + 60);
+  EXPECT_EQ(place(1), quit);
+
+  dialog_->resize(10, 10);
+  EXPECT_EQ(dialog_->size(), smallest);
+  dialog_->resize(smallest + QSize(40, 30));
+  const QRect grown = place(1002);
+  Quit();
+  const std::string size =
+      std::to_string(smallest.width() + 40) + "x" + std::to_string(smallest.height() + 30);
+  EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("[window]\nsize=" + size + "\n"));
+  Start();
+  EXPECT_EQ(dialog_->size(), smallest + QSize(40, 30));
+  EXPECT_EQ(place(1002), grown);
+}
+
+TEST_F(QuorvelDlgTest, CommandEntriesThatDoNotFitShowWholeInTheirTooltip) {
+  Start();
+  AddCommand(Command("short", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard));
+  const std::string longComment(63, 'L');
+  AddCommand(Command(longComment.c_str(), {0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard));
+  QListView* list = W<QListView>(1020);
+  EXPECT_TRUE(FullTextToolTips::ShownWhole(*list, list->model()->index(1, 0)));
+  EXPECT_FALSE(FullTextToolTips::ShownWhole(*list, list->model()->index(2, 0)));
+
+  const QPoint at = list->visualRect(list->model()->index(2, 0)).center();
+  QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(list->viewport(), &help);
+  EXPECT_EQ(QToolTip::text().toStdString(), longComment + " (00 B0 00 00 04)");
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ TEST_F(ExchangeTest, ReadBinaryAnsweredInFull) {
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state), 1);
   EXPECT_EQ(state.lastCount, 10u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x04, 0xB0, 0x11, 0x22, 0x33, 0x44));
+  EXPECT_EQ(state.stop, ExchangeStop::kComplete);
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
   EXPECT_EQ(state.statusArrived, 2);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
@@ -70,6 +71,7 @@ TEST_F(ExchangeTest, AStatusWordInPlaceOfTheProcedureByteStandsInTheReceivedByte
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard), state), 0);
   EXPECT_EQ(state.lastCount, 7u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xCA, 0x00, 0x00, 0x04, 0x6D, 0x00));
+  EXPECT_EQ(state.stop, ExchangeStop::kWrongProcedureByte);
   EXPECT_THAT(state.statusWord, ElementsAre(0xAB, 0xCD));
   EXPECT_EQ(state.statusArrived, 0);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
@@ -78,6 +80,7 @@ TEST_F(ExchangeTest, AStatusWordInPlaceOfTheProcedureByteStandsInTheReceivedByte
 TEST_F(ExchangeTest, OnlyTheEchoEndsAfterTheLateProcedureByteWait) {
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state), 0);
   EXPECT_EQ(state.lastCount, 5u);
+  EXPECT_EQ(state.stop, ExchangeStop::kNoProcedureByte);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50), milliseconds(150)));
   EXPECT_EQ(line.writes.size(), 1u);  // no data without a procedure byte
 }
@@ -96,6 +99,7 @@ TEST_F(ExchangeTest, NothingAtAllOnAClosedPort) {
   port.Close();
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state), 0);
   EXPECT_EQ(state.lastCount, 0u);
+  EXPECT_EQ(state.stop, ExchangeStop::kNoEcho);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
 }
 
@@ -113,6 +117,7 @@ TEST_F(ExchangeTest, AShortDataEchoStopsBeforeTheStatus) {
   EXPECT_EQ(
       ExchangeCommand(port, Command({0x00, 0xD6, 0x00, 0x00, 0x03}, kToCard, {1, 2, 3}), state), 0);
   EXPECT_EQ(state.lastCount, 8u);
+  EXPECT_EQ(state.stop, ExchangeStop::kShortDataEcho);
   EXPECT_EQ(clock.TotalWaited(), milliseconds(50 + 6 * 200));
   EXPECT_EQ(line.pending.size(), 2u);  // the status bytes were never read
 }

@@ -99,7 +99,7 @@ TEST_F(OutputPanelTest, TextLogHoldsRowsEndedByCarriageReturnAndLineFeed) {
   Receive(20);
   const std::uint8_t status[2] = {0x90, 0x00};
   panel.AppendStatusRow(status, 2);
-  panel.AppendRow("Command execution failed!");
+  panel.AppendRow(RowKind::kFailure, "Command execution failed!");
   EXPECT_EQ(Log(), "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \r\n10 11 12 13 \r\n90 00\r\n");
   EXPECT_THAT(rows.entries.back(), "Command execution failed!");
 }
@@ -111,7 +111,7 @@ TEST_F(OutputPanelTest, BinaryLogHoldsTheBytesOnly) {
   const std::uint8_t status[2] = {0x6A, 0x82};
   panel.AppendStatusRow(status, 2);
   panel.AppendStatusRow(status, 1);
-  panel.AppendRow("Reset...");
+  panel.AppendRow(RowKind::kResetMarker, "Reset...");
   const auto expected = Counting(20);
   EXPECT_EQ(Log(), std::string(expected.begin(), expected.end()) + "\x6A\x82\x6A");
   EXPECT_THAT(rows.entries, ElementsAre(HexRow(expected.data(), 16), "10 11 12 13 ", "6A 82",

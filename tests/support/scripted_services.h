@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/clipboard.h"
 #include "app/file_chooser.h"
 #include "app/yes_no_question.h"
 #include "commands/command_list.h"
@@ -62,6 +63,14 @@ class ScriptedEditor final : public EditCommandRunner {
 
   std::deque<Step> steps;
   int runs = 0;
+};
+
+// A clipboard that keeps what was copied last.
+class RecordingClipboard final : public Clipboard {
+ public:
+  void SetText(const std::string& copied) override { text = copied; }
+
+  std::string text;
 };
 
 }  // namespace quorvel::testing

@@ -1,0 +1,39 @@
+#include "app/qt/full_text_tool_tips.h"
+
+#include <QHelpEvent>
+#include <QListView>
+#include <QStyle>
+#include <QToolTip>
+
+namespace quorvel::gui {
+
+FullTextToolTips::FullTextToolTips(QListView* list) : QObject(list), list_(list) {
+  list->viewport()->installEventFilter(this);
+}
+
+bool FullTextToolTips::ShownWhole(const QListView& list, const QModelIndex& index) {
+  const QString text = index.data(Qt::DisplayRole).toString();
+  // The item delegate keeps this margin on either side of the text.
+  const int margin = list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
+  const int needed = list.fontMetrics().horizontalAdvance(text) + 2 * margin;
+  const QRect item = list.visualRect(index);
+  return item.left() >= 0 && needed <= item.width() &&
+         item.left() + needed <= list.viewport()->width();
+}
+
+bool FullTextToolTips::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != list_->viewport() || event->type() != QEvent::ToolTip) {
+    return QObject::eventFilter(watched, event);
+  }
+  auto* help = static_cast<QHelpEvent*>(event);
+  const QModelIndex index = list_->indexAt(help->pos());
+  if (index.isValid() && !ShownWhole(*list_, index)) {
+    QToolTip::showText(help->globalPos(), index.data(Qt::DisplayRole).toString(), list_->viewport(),
+                       list_->visualRect(index));
+  } else {
+    QToolTip::hideText();
+  }
+  return true;
+}
+
+}  // namespace quorvel::gui

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "card/command_exchange.h"
+
+namespace quorvel {
+
+// What a row of the output list is. Its text never says more than the row shows; the
+// kind and the exchange it belongs to let its explanation be made when asked for.
+enum class RowKind : std::uint8_t {
+  kResetMarker,  // "Reset..."
+  kReceived,     // a hex row: ATR bytes after a Reset, the exchange's bytes after an Execute
+  kStatus,       // SW1 SW2
+  kFailure,      // "Command execution failed!"
+  kLogHint,      // "Click Reset for new settings to take effect!"
+};
+
+// Kept beside every row: which Reset or Execute it belongs to, what it is, and for a
+// hex row its place among that reception's rows.
+struct RowTag {
+  static constexpr std::uint32_t kNoExchange = 0xFFFFFFFF;
+
+  std::uint32_t exchange = kNoExchange;  // index of its ExchangeRecord
+  RowKind kind = RowKind::kReceived;
+  std::uint8_t position = 0;  // hex rows: 0 for the reception's first row
+};
+
+// The settings a Reset ran with; only Resets carry them.
+struct ResetSettingsUsed {
+  std::string resetSettings;    // applied for the reset pulse
+  std::string executeSettings;  // named the port, applied again afterwards
+  bool inverse = false;
+};
+
+enum class ExchangeKind : std::uint8_t { kReset, kExecute };
+
+// One Reset or Execute as it happened, enough to explain its rows later: the command as it
+// was then (it may be edited or deleted since), how the exchange ended and when.
+struct ExchangeRecord {
+  ExchangeKind kind = ExchangeKind::kExecute;
+  ExchangeStop stop = ExchangeStop::kComplete;
+  std::uint8_t header[5] = {0, 0, 0, 0, 0};
+  std::uint8_t direction = 0;
+  std::uint16_t received = 0;  // bytes shown in the hex rows
+  std::chrono::system_clock::time_point started;
+  std::chrono::nanoseconds took{0};
+  std::string comment;                       // Execute: the command's comment
+  std::unique_ptr<ResetSettingsUsed> reset;  // Reset only
+};
+
+}  // namespace quorvel

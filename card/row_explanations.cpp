@@ -1,0 +1,390 @@
+#include "card/row_explanations.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "card/hex_rows.h"
+#include "controls/field_text.h"
+#include "iso7816/atr.h"
+#include "iso7816/instructions.h"
+#include "iso7816/status_words.h"
+#include "iso7816/text_append.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::size_t kEchoBytes = 5;
+constexpr std::size_t kProcedureByte = 5;
+constexpr std::size_t kDataStart = 6;
+constexpr std::size_t kMaxAtrBytes = 64;
+
+const char* const kCheckTheReader =
+    "Is the reader connected and powered, the card inserted, the settings right (port name, "
+    "baud rate, parity)?";
+
+using iso7816_text::AppendHex;
+
+void AppendHexBytes(std::string& text, std::span<const std::uint8_t> bytes) {
+  iso7816_text::AppendHexBytes(text, bytes.data(), bytes.size());
+}
+
+void AppendNumber(std::string& text, std::size_t value) {
+  iso7816_text::AppendDecimal(text, value);
+}
+
+// "byte 6" or "bytes 1-5", counted from 1.
+void AppendByteRange(std::string& text, const char* singular, const char* plural, std::size_t first,
+                     std::size_t end) {
+  if (end - first == 1) {
+    text += singular;
+    AppendNumber(text, first + 1);
+  } else {
+    text += plural;
+    AppendNumber(text, first + 1);
+    text += '-';
+    AppendNumber(text, end);
+  }
+}
+
+// "2025-01-02 10:11:12.345", local time.
+void AppendWallClock(std::string& text, std::chrono::system_clock::time_point when) {
+  const auto since = when.time_since_epoch();
+  const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since).count();
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(since).count() % 1000;
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char stamp[40];
+  const std::size_t length = std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+  text.append(stamp, length);
+  std::snprintf(stamp, sizeof stamp, ".%03d", static_cast<int>(millis));
+  text += stamp;
+}
+
+// Milliseconds, with a tenth below 10 ms where the tenth still says something.
+void AppendMilliseconds(std::string& text, std::chrono::nanoseconds took) {
+  const double ms = std::chrono::duration<double, std::milli>(took).count();
+  char number[32];
+  std::snprintf(number, sizeof number, ms < 10.0 ? "%.1f ms" : "%.0f ms", ms);
+  text += number;
+}
+
+void AppendWhen(std::string& text, const ExchangeRecord& record) {
+  text += "Started ";
+  AppendWallClock(text, record.started);
+  text += ", took ";
+  AppendMilliseconds(text, record.took);
+  text += '.';
+}
+
+std::uint8_t Cla(const ExchangeRecord& record) {
+  return record.header[0];
+}
+std::uint8_t Ins(const ExchangeRecord& record) {
+  return record.header[1];
+}
+std::uint8_t P3(const ExchangeRecord& record) {
+  return record.header[4];
+}
+bool ToCard(const ExchangeRecord& record) {
+  return record.direction == kToCard;
+}
+
+// Command "read": 00 B0 00 00 10, READ BINARY, 16 bytes from the card.
+void AppendCommand(std::string& text, const ExchangeRecord& record) {
+  text += "Command \"";
+  text += ShownText(record.comment);
+  text += "\": ";
+  AppendHexBytes(text, record.header);
+  text += ", ";
+  text += InstructionName(Cla(record), Ins(record));
+  text += ", ";
+  AppendNumber(text, P3(record));
+  text += P3(record) == 1 ? " byte " : " bytes ";
+  text += ToCard(record) ? "to the card." : "from the card.";
+}
+
+// A status word's bytes and meaning: "6A 82: file or application not found".
+void AppendStatusWord(std::string& text, const std::uint8_t statusWord[2], int arrived,
+                      std::uint8_t cla) {
+  for (int i = 0; i < 2; ++i) {
+    if (i > 0) text += ' ';
+    if (i < arrived) {
+      AppendHex(text, statusWord[i]);
+    } else {
+      text += "--";
+    }
+  }
+  text += ": ";
+  text += ExplainStatusWord(statusWord[0], statusWord[1], arrived, cla);
+}
+
+// True for a byte that can start a status word (6x but 60, or 9x).
+bool CouldBeSw1(std::uint8_t byte) {
+  const std::uint8_t high = byte & 0xF0;
+  return (high == 0x60 && byte != 0x60) || high == 0x90;
+}
+
+// What the bytes [first, end) of an Execute's reception are, one line.
+void AppendBytesRole(std::string& text, const ExchangeRecord& record,
+                     std::span<const std::uint8_t> reception, std::size_t first, std::size_t end) {
+  if (end <= kEchoBytes) {
+    AppendByteRange(text, "Byte ", "Bytes ", first, end);
+    text += ": the echo of the header";
+    if (record.received < kEchoBytes) {
+      text += " (";
+      AppendNumber(text, record.received);
+      text += " of its 5 bytes came back)";
+    } else if (!std::equal(reception.begin(), reception.begin() + kEchoBytes, record.header)) {
+      text += ", which differs from the header sent (";
+      AppendHexBytes(text, record.header);
+      text += "): the line changes bytes; check the settings";
+    }
+  } else if (first == kProcedureByte) {
+    text += "Byte 6: ";
+    if (record.stop == ExchangeStop::kWrongProcedureByte) {
+      text += "in place of the procedure byte INS ";
+      AppendHex(text, Ins(record));
+      text += " the card sent ";
+      AppendHex(text, reception[kProcedureByte]);
+    } else {
+      text += "the procedure byte ";
+      AppendHex(text, reception[kProcedureByte]);
+      text += ", equal to INS: the data follow in one block";
+    }
+  } else if (record.stop == ExchangeStop::kWrongProcedureByte) {
+    text += "Byte 7: the byte after it";
+    if (CouldBeSw1(reception[kProcedureByte])) text += " (SW2 of the card's status word)";
+  } else {
+    AppendByteRange(text, "Byte ", "Bytes ", first, end);
+    text += ToCard(record) ? ": the echo of the data sent, " : ": data from the card, ";
+    AppendByteRange(text, "byte ", "bytes ", first - kDataStart, end - kDataStart);
+    text += " of ";
+    AppendNumber(text, P3(record));
+  }
+}
+
+// Positions where the role of a reception's bytes changes.
+std::size_t RoleEnd(const ExchangeRecord& record, std::size_t at) {
+  if (at < kEchoBytes) return kEchoBytes;
+  if (at == kProcedureByte) return kDataStart;
+  if (record.stop == ExchangeStop::kWrongProcedureByte) return at + 1;
+  return static_cast<std::size_t>(-1);
+}
+
+std::string ExplainCommandRow(const RowToExplain& row, const ExchangeRecord& record) {
+  std::string text;
+  AppendCommand(text, record);
+  const std::size_t first = static_cast<std::size_t>(row.position) * kBytesPerHexRow;
+  const std::size_t count = ReadHexRow(row.text).size();
+  const std::size_t end = std::min(first + count, row.reception.size());
+  text += "\nThis row holds ";
+  AppendByteRange(text, "byte ", "bytes ", first, end);
+  text += " of the ";
+  AppendNumber(text, row.reception.size());
+  text += " received:";
+  for (std::size_t at = first; at < end;) {
+    const std::size_t stop = std::min(end, RoleEnd(record, at));
+    text += "\n";
+    AppendBytesRole(text, record, row.reception, at, stop);
+    at = stop;
+  }
+  const std::size_t data =
+      row.reception.size() > kDataStart ? row.reception.size() - kDataStart : 0;
+  if (record.stop == ExchangeStop::kComplete && !ToCard(record) && data < P3(record)) {
+    text += "\nOnly ";
+    AppendNumber(text, data);
+    text += " of the ";
+    AppendNumber(text, P3(record));
+    text +=
+        " data bytes asked for arrived; a card that sends fewer data bytes than P3 has its "
+        "status word among them.";
+  }
+  text += "\n";
+  AppendWhen(text, record);
+  return text;
+}
+
+std::string ExplainStatusRow(const RowToExplain& row, const ExchangeRecord* record) {
+  std::uint8_t statusWord[2] = {0, 0};
+  const int arrived = ReadStatusRow(row.text, statusWord);
+  std::string text = "Status ";
+  AppendStatusWord(text, statusWord, arrived, record != nullptr ? Cla(*record) : 0x00);
+  if (record != nullptr) {
+    text += "\n";
+    AppendCommand(text, *record);
+  }
+  return text;
+}
+
+std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record) {
+  std::string text = "The exchange stopped before the status bytes. ";
+  const auto& received = row.reception;
+  switch (record.stop) {
+    case ExchangeStop::kNoEcho:
+      if (received.empty()) {
+        text += "Nothing came back, not even the echo of the header. ";
+      } else {
+        text += "Only ";
+        AppendNumber(text, received.size());
+        text += " of the 5 echo bytes of the header came back. ";
+      }
+      text += kCheckTheReader;
+      break;
+    case ExchangeStop::kNoProcedureByte:
+      text +=
+          "The header's echo came back, but no procedure byte from the card within 200 ms: "
+          "the card did not answer. Was it reset (click Reset) and do the Execute settings "
+          "match its speed? An inverse-convention card needs Inv.";
+      break;
+    case ExchangeStop::kWrongProcedureByte: {
+      if (received.size() <= kProcedureByte) break;
+      const std::uint8_t sent = received[kProcedureByte];
+      text += "In place of the procedure byte INS ";
+      AppendHex(text, Ins(record));
+      text += " the card sent ";
+      AppendHex(text, sent);
+      if (sent == 0x60) {
+        text +=
+            ", the null byte: the card asks for more time, and this program takes only INS as "
+            "procedure byte.";
+      } else if (sent == static_cast<std::uint8_t>(~Ins(record))) {
+        text +=
+            ", the complement of INS: the card asks for the data one byte at a time, which this "
+            "program does not do.";
+      } else if (CouldBeSw1(sent)) {
+        text += ": the card refused the command with the status word ";
+        const std::uint8_t statusWord[2] = {
+            sent, received.size() > kDataStart ? received[kDataStart] : std::uint8_t{0}};
+        AppendStatusWord(text, statusWord, received.size() > kDataStart ? 2 : 1, Cla(record));
+        text += '.';
+      } else {
+        text +=
+            ", neither a procedure byte nor a status byte: check the settings (baud rate, "
+            "parity) and Inv.";
+      }
+      break;
+    }
+    case ExchangeStop::kShortDataEcho:
+      text += "Of the ";
+      AppendNumber(text, P3(record));
+      text += " data bytes sent to the card only ";
+      AppendNumber(text, received.size() > kDataStart ? received.size() - kDataStart : 0);
+      text +=
+          " came back as their echo: the card or the line swallowed some. Check the settings "
+          "and the reader's wiring.";
+      break;
+    case ExchangeStop::kComplete:
+      break;
+  }
+  text += "\n";
+  AppendCommand(text, record);
+  text += "\n";
+  AppendWhen(text, record);
+  return text;
+}
+
+std::string ExplainResetMarker(const ExchangeRecord& record) {
+  std::string text = "Reset. ";
+  AppendWhen(text, record);
+  if (record.reset) {
+    text += "\nReset settings, for the reset pulse: ";
+    text += ShownText(record.reset->resetSettings);
+    text += "\nExecute settings, naming the port and set again after the ATR: ";
+    text += ShownText(record.reset->executeSettings);
+    text += record.reset->inverse ? "\nInv is on: every byte is converted (inverse convention)."
+                                  : "\nInv is off (direct convention).";
+  }
+  text += "\n";
+  if (record.received == 0) {
+    text += "Nothing arrived within 250 ms of the reset pulse. ";
+    text += kCheckTheReader;
+  } else {
+    text += "The card answered with ";
+    AppendNumber(text, record.received);
+    text += record.received == 1 ? " byte" : " bytes";
+    text += ", its answer to reset (ATR), shown below.";
+    if (record.received >= kMaxAtrBytes) text += " A Reset reads at most 64: more may have come.";
+  }
+  return text;
+}
+
+// The cards the system's ATR list knows by this ATR, if any.
+void AppendCardNames(std::string& text, const AtrList& list, std::span<const std::uint8_t> atr) {
+  const std::vector<AtrListMatch> cards = list.Find(atr);
+  if (cards.empty()) {
+    if (list.Size() > 0) text += "\nThe system's ATR list knows no card with this ATR.";
+    return;
+  }
+  text += "\nCards with this ATR in the system's ATR list:";
+  for (const AtrListMatch& card : cards) {
+    text += "\n";
+    text += card.pattern;
+    for (const std::string& line : card.description) {
+      text += "\n  ";
+      text += line;
+    }
+  }
+}
+
+std::string ExplainAtrRow(const RowToExplain& row) {
+  const std::size_t first = static_cast<std::size_t>(row.position) * kBytesPerHexRow;
+  const std::size_t end = std::min(first + ReadHexRow(row.text).size(), row.reception.size());
+  std::string text = "Answer to reset (ATR); this row holds ";
+  AppendByteRange(text, "byte ", "bytes ", first, end);
+  text += " of the ";
+  AppendNumber(text, row.reception.size());
+  text += " received.\n";
+  const AtrDescription atr = DecodeAtr(row.reception);
+  text += RenderAtr(atr);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  if (row.atrList != nullptr && atr.atrLength > 0) {
+    AppendCardNames(text, *row.atrList, row.reception.first(atr.atrLength));
+  }
+  return text;
+}
+
+std::string ExplainLogHint() {
+  return "Browse chose a new log file name. The log file open now keeps receiving until the "
+         "next Reset, which creates the new file: raw bytes with Bin on, text rows with Bin "
+         "off.";
+}
+
+}  // namespace
+
+std::string ExplainRow(const RowToExplain& row) {
+  const ExchangeRecord* record = row.exchange;
+  const bool reset = record != nullptr && record->kind == ExchangeKind::kReset;
+  switch (row.kind) {
+    case RowKind::kResetMarker:
+      return record != nullptr ? ExplainResetMarker(*record) : "Reset.";
+    case RowKind::kReceived:
+      if (record == nullptr) {
+        std::string text = "Bytes received: ";
+        AppendHexBytes(text, row.reception);
+        return text;
+      }
+      return reset ? ExplainAtrRow(row) : ExplainCommandRow(row, *record);
+    case RowKind::kStatus:
+      return ExplainStatusRow(row, record);
+    case RowKind::kFailure:
+      return record != nullptr ? ExplainFailure(row, *record)
+                               : "The exchange stopped before the status bytes.";
+    case RowKind::kLogHint:
+      return ExplainLogHint();
+  }
+  return std::string();
+}
+
+void AppendIndented(std::string& out, std::string_view text, std::string_view lineEnd) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    out += "  ";
+    out += text.substr(0, end);
+    out += lineEnd;
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+}
+
+}  // namespace quorvel

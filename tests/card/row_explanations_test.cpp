@@ -1,0 +1,275 @@
+// Explanations of output rows, made from the rows and the records the panel keeps beside
+// them, for every kind of row and every way an exchange ends.
+#include "card/row_explanations.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "card/output_panel.h"
+#include "iso7816/atr.h"
+#include "iso7816/instructions.h"
+#include "iso7816/status_words.h"
+#include "support/fake_controls.h"
+
+namespace quorvel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+// 2025-01-02 10:11:12.345 UTC.
+const auto kStarted = std::chrono::system_clock::time_point(milliseconds(1735812672345));
+constexpr const char* kStartedText = "Started 2025-01-02 10:11:12.345";
+
+// A real card's ATR, longer than one row: T=1 with TCK and compact-TLV historical bytes.
+const Bytes kLongAtr = {0x3B, 0xDF, 0x18, 0x00, 0x81, 0x31, 0xFE, 0x7D, 0x00, 0x6B, 0x15, 0x0C,
+                        0x01, 0x81, 0x01, 0x11, 0x01, 0x43, 0x4E, 0x53, 0x10, 0x31, 0x80, 0xE8};
+
+class RowExplanationsTest : public ::testing::Test {
+ public:  // the cases below play their rows through the fixture
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    panel.UseAtrList(names);
+  }
+
+  void Reset(const Bytes& atr, bool inverse = false) {
+    ExchangeRecord record;
+    record.kind = ExchangeKind::kReset;
+    record.reset = std::make_unique<ResetSettingsUsed>(
+        ResetSettingsUsed{"DEMO: baud=9600", "COM2: baud=9600 parity=E", inverse});
+    record.started = kStarted;
+    record.took = milliseconds(300);
+    record.received = static_cast<std::uint16_t>(atr.size());
+    panel.OpenExchange(std::move(record));
+    panel.AppendRow(RowKind::kResetMarker, "Reset...");
+    panel.AppendHexRows(atr.data(), static_cast<std::uint32_t>(atr.size()));
+    panel.CloseExchange();
+  }
+
+  // Rows as an Execute adds them: the failure row, the hex rows, the status row.
+  void Execute(const Bytes& header, std::uint8_t direction, ExchangeStop stop,
+               const Bytes& received, int statusArrived = 2, Bytes statusWord = {0x90, 0x00}) {
+    ExchangeRecord record;
+    std::copy(header.begin(), header.end(), record.header);
+    record.direction = direction;
+    record.stop = stop;
+    record.comment = "read";
+    record.received = static_cast<std::uint16_t>(received.size());
+    record.started = kStarted;
+    record.took = milliseconds(61);
+    panel.OpenExchange(std::move(record));
+    if (stop != ExchangeStop::kComplete)
+      panel.AppendRow(RowKind::kFailure, "Command execution failed!");
+    panel.AppendHexRows(received.data(), static_cast<std::uint32_t>(received.size()));
+    if (stop == ExchangeStop::kComplete) panel.AppendStatusRow(statusWord.data(), statusArrived);
+    panel.CloseExchange();
+  }
+
+  testing::FakeListBox rows;
+  testing::FakeEditBox counter;
+  testing::FakeCheckBox bin;
+  OutputPanel panel{rows, counter, bin};
+  const AtrList names = AtrList::FromText(
+      "# a comment\n3B DF 18 00 81 31 FE 7D 00 6B .. 0C 01 81 01 11 01 43 4E 53 10 31 80 ..\n"
+      "\tA national ID card\n\tsecond line\nnot an ATR line\n\tskipped\n");
+};
+
+Bytes Header(std::uint8_t cla, std::uint8_t ins, std::uint8_t p3) {
+  return {cla, ins, 0x00, 0x00, p3};
+}
+
+Bytes Joined(Bytes first, const Bytes& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+struct Case {
+  const char* name;
+  std::function<void(RowExplanationsTest&)> play;
+  int row;
+  std::vector<std::string> expected;  // parts of the explanation, in this order
+};
+
+TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
+  const Bytes read = Header(0x00, 0xB0, 0x10);
+  Bytes data(16);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(0xA0 + i);
+  const std::string readBinary = InstructionName(0x00, 0xB0);
+  // Class A0 is GSM: the same status word means something else there.
+  ASSERT_NE(ExplainStatusWord(0x98, 0x04, 2, 0xA0), ExplainStatusWord(0x98, 0x04, 2, 0x00));
+
+  const std::vector<Case> cases = {
+      {"reset marker",
+       [](auto& t) {
+         t.Reset({0x3B, 0x00}, true);
+       },
+       0,
+       {"Reset. " + std::string(kStartedText) + ", took 300 ms.",
+        "Reset settings, for the reset pulse: DEMO: baud=9600",
+        "port and set again after the ATR: COM2: baud=9600 parity=E", "Inv is on",
+        "answered with 2 bytes"}},
+      {"reset without an answer",
+       [](auto& t) { t.Reset({}); },
+       0,
+       {"Nothing arrived within 250 ms", "Is the reader connected and powered, the card inserted"}},
+      {"second ATR row",
+       [](auto& t) { t.Reset(kLongAtr); },
+       2,
+       {"this row holds bytes 17-24 of the 24 received",
+        RenderAtr(DecodeAtr(kLongAtr)).substr(0, 40),
+        "Cards with this ATR in the system's ATR list:", "\n  A national ID card\n  second line"}},
+      {"unknown ATR",
+       [](auto& t) {
+         t.Reset({0x3B, 0x00});
+       },
+       1,
+       {"this row holds bytes 1-2 of the 2", "knows no card with this ATR"}},
+      {"first row of a command",
+       [&](auto& t) {
+         t.Execute(read, kFromCard, ExchangeStop::kComplete, Joined(Joined(read, {0xB0}), data));
+       },
+       0,
+       {"Command \"read\": 00 B0 00 00 10, " + readBinary + ", 16 bytes from the card.",
+        "bytes 1-16 of the 22 received:", "\nBytes 1-5: the echo of the header\n",
+        "Byte 6: the procedure byte B0, equal to INS",
+        "Bytes 7-16: data from the card, bytes 1-10 of 16",
+        std::string(kStartedText) + ", took 61 ms."}},
+      {"second row of a command",
+       [&](auto& t) {
+         t.Execute(read, kFromCard, ExchangeStop::kComplete, Joined(Joined(read, {0xB0}), data));
+       },
+       1,
+       {"bytes 17-22 of the 22 received:\nBytes 17-22: data from the card, bytes 11-16 of 16\n"}},
+      {"echo of data sent",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xA4, 2), kToCard, ExchangeStop::kComplete,
+                   {0x00, 0xA4, 0x00, 0x00, 0x02, 0xA4, 0x3F, 0x00});
+       },
+       0,
+       {"2 bytes to the card.", "Bytes 7-8: the echo of the data sent, bytes 1-2 of 2"}},
+      {"echo that differs",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xB0, 0), kFromCard, ExchangeStop::kComplete,
+                   {0x00, 0xB0, 0x00, 0x80, 0x00, 0xB0});
+       },
+       0,
+       {"differs from the header sent (00 B0 00 00 00)"}},
+      {"short answer",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xB0, 8), kFromCard, ExchangeStop::kComplete,
+                   {0x00, 0xB0, 0x00, 0x00, 0x08, 0xB0, 1, 2, 0x90, 0x00}, 0);
+       },
+       0,
+       {"Only 4 of the 8 data bytes asked for arrived"}},
+      {"status of class 00",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xB0, 0), kFromCard, ExchangeStop::kComplete,
+                   {0x00, 0xB0, 0x00, 0x00, 0x00, 0xB0}, 2, {0x98, 0x04});
+       },
+       1,
+       {"Status 98 04: " + ExplainStatusWord(0x98, 0x04, 2, 0x00), "Command \"read\""}},
+      {"status of class A0",
+       [](auto& t) {
+         t.Execute(Header(0xA0, 0x20, 0), kToCard, ExchangeStop::kComplete,
+                   {0xA0, 0x20, 0x00, 0x00, 0x00, 0x20}, 2, {0x98, 0x04});
+       },
+       1,
+       {"Status 98 04: " + ExplainStatusWord(0x98, 0x04, 2, 0xA0)}},
+      {"status with SW2 missing",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xB0, 0), kFromCard, ExchangeStop::kComplete,
+                   {0x00, 0xB0, 0x00, 0x00, 0x00, 0xB0}, 1, {0x6A, 0x82});
+       },
+       1,
+       {"Status 6A --: " + ExplainStatusWord(0x6A, 0x82, 1, 0x00)}},
+      {"status with nothing",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xB0, 0), kFromCard, ExchangeStop::kComplete,
+                   {0x00, 0xB0, 0x00, 0x00, 0x00, 0xB0}, 0);
+       },
+       1,
+       {"Status -- --: " + ExplainStatusWord(0x90, 0x00, 0, 0x00)}},
+      {"no echo at all",
+       [&](auto& t) { t.Execute(read, kFromCard, ExchangeStop::kNoEcho, {}); },
+       0,
+       {"Nothing came back, not even the echo of the header.", "Is the reader connected",
+        "Command \"read\": 00 B0 00 00 10"}},
+      {"part of the echo",
+       [&](auto& t) {
+         t.Execute(read, kFromCard, ExchangeStop::kNoEcho, {0x00, 0xB0, 0x00});
+       },
+       0,
+       {"Only 3 of the 5 echo bytes of the header came back."}},
+      {"part of the echo, its row",
+       [&](auto& t) {
+         t.Execute(read, kFromCard, ExchangeStop::kNoEcho, {0x00, 0xB0, 0x00});
+       },
+       1,
+       {"Bytes 1-3: the echo of the header (3 of its 5 bytes came back)"}},
+      {"no procedure byte",
+       [&](auto& t) { t.Execute(read, kFromCard, ExchangeStop::kNoProcedureByte, read); },
+       0,
+       {"but no procedure byte from the card within 200 ms"}},
+      {"refused",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xCA, 0), kFromCard, ExchangeStop::kWrongProcedureByte,
+                   {0x00, 0xCA, 0x00, 0x00, 0x00, 0x6D, 0x00});
+       },
+       0,
+       {"In place of the procedure byte INS CA the card sent 6D: the card refused the command "
+        "with the status word 6D 00: " +
+        ExplainStatusWord(0x6D, 0x00, 2, 0x00)}},
+      {"refused, its row",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xCA, 0), kFromCard, ExchangeStop::kWrongProcedureByte,
+                   {0x00, 0xCA, 0x00, 0x00, 0x00, 0x6D, 0x00});
+       },
+       1,
+       {"Byte 6: in place of the procedure byte INS CA the card sent 6D\n"
+        "Byte 7: the byte after it (SW2 of the card's status word)"}},
+      {"null byte",
+       [&](auto& t) {
+         t.Execute(read, kFromCard, ExchangeStop::kWrongProcedureByte, Joined(read, {0x60}));
+       },
+       0,
+       {"the card sent 60, the null byte"}},
+      {"complement of INS",
+       [&](auto& t) {
+         t.Execute(read, kFromCard, ExchangeStop::kWrongProcedureByte, Joined(read, {0x4F, 0x90}));
+       },
+       0,
+       {"the card sent 4F, the complement of INS"}},
+      {"short echo of the data",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xD6, 3), kToCard, ExchangeStop::kShortDataEcho,
+                   {0x00, 0xD6, 0x00, 0x00, 0x03, 0xD6, 0x01, 0x02});
+       },
+       0,
+       {"Of the 3 data bytes sent to the card only 2 came back"}},
+      {"log hint",
+       [](auto& t) { t.panel.AppendRow(RowKind::kLogHint, "Click Reset ..."); },
+       0,
+       {"Browse chose a new log file name", "next Reset"}},
+  };
+  for (const Case& c : cases) {
+    rows.entries.clear();
+    panel.RemoveAllRows();
+    c.play(*this);
+    const std::string text = panel.ExplainRow(c.row);
+    std::size_t at = 0;
+    for (const std::string& part : c.expected) {
+      const std::size_t found = text.find(part, at);
+      EXPECT_NE(found, std::string::npos) << c.name << ": no \"" << part << "\" in\n" << text;
+      if (found != std::string::npos) at = found + part.size();
+    }
+  }
+  EXPECT_EQ(panel.ExplainRow(99), "");
+}
+
+}  // namespace
+}  // namespace quorvel

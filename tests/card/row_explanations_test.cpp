@@ -53,12 +53,13 @@ class RowExplanationsTest : public ::testing::Test {
 
   // Rows as an Execute adds them: the failure row, the hex rows, the status row.
   void Execute(const Bytes& header, std::uint8_t direction, ExchangeStop stop,
-               const Bytes& received, int statusArrived = 2, Bytes statusWord = {0x90, 0x00}) {
+               const Bytes& received, int statusArrived = 2, Bytes statusWord = {0x90, 0x00},
+               std::string comment = "read") {
     ExchangeRecord record;
     std::copy(header.begin(), header.end(), record.header);
     record.direction = direction;
     record.stop = stop;
-    record.comment = "read";
+    record.comment = std::move(comment);
     record.received = static_cast<std::uint16_t>(received.size());
     record.started = kStarted;
     record.took = milliseconds(61);
@@ -251,6 +252,13 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
        },
        0,
        {"Of the 3 data bytes sent to the card only 2 came back"}},
+      {"comment in the Windows code page",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0xB0, 0), kFromCard, ExchangeStop::kComplete,
+                   {0x00, 0xB0, 0x00, 0x00, 0x00, 0xB0}, 2, {0x90, 0x00}, "caf\xE9");
+       },
+       0,
+       {"Command \"caf\xC3\xA9\""}},
       {"log hint",
        [](auto& t) { t.panel.AppendRow(RowKind::kLogHint, "Click Reset ..."); },
        0,

@@ -21,7 +21,7 @@ struct AtrPatternByte {
   std::uint16_t high = 0;
   std::uint16_t low = 0;
   bool Matches(std::uint8_t byte) const {
-    return (high >> (byte >> 4) & low >> (byte & 0x0F) & 1) != 0;
+    return ((high >> (byte >> 4)) & (low >> (byte & 0x0F)) & 1u) != 0;
   }
 };
 

@@ -66,7 +66,7 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   ExchangeState exchange;
   std::uint32_t totalBytes = 0;
   CardSession session(port, services.clock, output, exchange, totalBytes);
-  RunReport report(services.out, line.format, rows);
+  RunReport report(services.out, line.format, line.explain, rows, output);
 
   OpenRunLog(line, TextOf(stored.logFileName), output, services.messages);
   if (line.reset) {

@@ -21,6 +21,7 @@ enum class Option {
   kNoReset,
   kLog,
   kNoLog,
+  kExplain,
   kFormat,
   kStrictTiming,
 };
@@ -43,6 +44,7 @@ constexpr OptionName kOptions[] = {
     {"--no-reset", Option::kNoReset, false, true},
     {"--log", Option::kLog, true, true},
     {"--no-log", Option::kNoLog, false, true},
+    {"--explain", Option::kExplain, false, true},
     {"--format", Option::kFormat, true, true},
     {"--strict-timing", Option::kStrictTiming, false, true},
 };
@@ -128,6 +130,9 @@ void TakeFlag(Option option, CommandLine& line, bool& run, bool& list, bool& hel
       break;
     case Option::kNoLog:
       line.log = false;
+      break;
+    case Option::kExplain:
+      line.explain = true;
       break;
     case Option::kStrictTiming:
       line.strictTiming = true;
@@ -228,6 +233,7 @@ Options of --run:
   --no-reset          Skip the Reset: the commands go to the card as it is.
   --log FILE          Write the log to FILE in place of the file's log file name.
   --no-log            Write no log file.
+  --explain           Add under each row what it means, in lines starting with "  # ".
   --format FORMAT     rows (the default) or jsonl: one JSON object a line, for the
                       Reset and for each command.
   --strict-timing     Wait every described wait in full, as the window does. Without

@@ -32,6 +32,7 @@ struct CommandLine {
   bool reset = true;
   std::optional<std::string> logFile;  // in place of the file's log file name
   bool log = true;
+  bool explain = false;
   RowFormat format = RowFormat::kRows;
   bool strictTiming = false;
 

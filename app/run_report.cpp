@@ -1,9 +1,11 @@
 #include "app/run_report.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/json_string.h"
 #include "card/hex_rows.h"
@@ -26,23 +28,57 @@ std::string Milliseconds(std::chrono::nanoseconds took) {
   return text;
 }
 
+// The explanation's lines, without the line end of the last.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 }  // namespace
 
-RunReport::RunReport(std::ostream& out, RowFormat format, const RowList& rows)
-    : out_(out), format_(format), rows_(rows) {}
+RunReport::RunReport(std::ostream& out, RowFormat format, bool explain, const RowList& rows,
+                     const OutputPanel& panel)
+    : out_(out), format_(format), explain_(explain), rows_(rows), panel_(panel) {}
 
 void RunReport::PrintNewRows() {
-  for (; printed_ < rows_.GetCount(); ++printed_) out_ << rows_.GetText(printed_) << '\n';
+  for (; printed_ < rows_.GetCount(); ++printed_) {
+    out_ << rows_.GetText(printed_) << '\n';
+    if (!explain_) continue;
+    for (const std::string& line : Lines(panel_.ExplainRow(printed_)))
+      out_ << "  # " << line << '\n';
+  }
+}
+
+std::string RunReport::NewRowsAsJson() {
+  std::string json;
+  if (explain_) {
+    json = ", \"rows\": [";
+    for (int row = printed_; row < rows_.GetCount(); ++row) {
+      std::string explanation = panel_.ExplainRow(row);
+      if (!explanation.empty() && explanation.back() == '\n') explanation.pop_back();
+      json += (row > printed_ ? ", " : "") + std::string("{\"text\": ") +
+              JsonString(rows_.GetText(row)) + ", \"explanation\": " + JsonString(explanation) +
+              "}";
+    }
+    json += "]";
+  }
+  printed_ = rows_.GetCount();
+  return json;
 }
 
 void RunReport::Reset(const ExchangeState& exchange, const ExchangeTiming& timing) {
   if (format_ == RowFormat::kRows) {
     PrintNewRows();
   } else {
-    printed_ = rows_.GetCount();
     out_ << "{\"reset\": true, \"atr\": "
          << JsonString(HexBytes(exchange.rxBuffer, exchange.lastCount))
-         << ", \"ms\": " << Milliseconds(timing.took) << "}\n";
+         << ", \"ms\": " << Milliseconds(timing.took) << NewRowsAsJson() << "}\n";
   }
   out_.flush();
 }
@@ -52,7 +88,6 @@ void RunReport::Command(int index, const CardCommand& command, const ExchangeSta
   if (format_ == RowFormat::kRows) {
     PrintNewRows();
   } else {
-    printed_ = rows_.GetCount();
     const std::string comment = ShownText(
         std::string_view(command.comment, strnlen(command.comment, sizeof command.comment)));
     const std::string sw =
@@ -62,7 +97,7 @@ void RunReport::Command(int index, const CardCommand& command, const ExchangeSta
          << ", \"header\": " << JsonString(FormatHeaderText(command))
          << ", \"received\": " << JsonString(HexBytes(exchange.rxBuffer, exchange.lastCount))
          << ", \"sw\": " << sw << ", \"completed\": " << (result == 1 ? "true" : "false")
-         << ", \"ms\": " << Milliseconds(timing.took) << "}\n";
+         << ", \"ms\": " << Milliseconds(timing.took) << NewRowsAsJson() << "}\n";
   }
   out_.flush();
 }

@@ -5,17 +5,21 @@
 #include "app/command_line.h"
 #include "card/card_session.h"
 #include "card/command_exchange.h"
+#include "card/output_panel.h"
 #include "commands/card_command.h"
 #include "controls/windowless_controls.h"
 
 namespace quorvel {
 
 // What a batch run prints on standard output after the Reset and after each command:
-// the rows the output list gained, one a line, or one JSON object a line. Each report is
-// flushed at once, so a long list can be watched as it runs.
+// the rows the output list gained, one a line, or one JSON object a line. With
+// explanations each row is followed by what the output panel says of it, every line
+// starting with "  # " (in JSON: a "rows" list of texts and explanations). Each report
+// is flushed at once, so a long list can be watched as it runs.
 class RunReport {
  public:
-  RunReport(std::ostream& out, RowFormat format, const RowList& rows);
+  RunReport(std::ostream& out, RowFormat format, bool explain, const RowList& rows,
+            const OutputPanel& panel);
 
   // {"reset": true, "atr": "3B ...", "ms": ...}
   void Reset(const ExchangeState& exchange, const ExchangeTiming& timing);
@@ -26,10 +30,15 @@ class RunReport {
  private:
   // The rows added since the last report.
   void PrintNewRows();
+  // The same rows, with their explanations, as the JSON member "rows"; empty without
+  // explanations.
+  std::string NewRowsAsJson();
 
   std::ostream& out_;
   RowFormat format_;
+  bool explain_;
   const RowList& rows_;
+  const OutputPanel& panel_;
   int printed_ = 0;
 };
 

@@ -8,9 +8,9 @@ namespace quorvel {
 namespace {
 
 TEST(CommandLineTest, ReadsEveryOptionOfARunInEitherForm) {
-  const CommandLine line =
-      ParseCommandLine({"--port=USB0", "--run", "list.scc", "--settings", "COM1: 9600,n,8,1",
-                        "--no-reset", "--log", "out.log", "--format=jsonl", "--strict-timing"});
+  const CommandLine line = ParseCommandLine({"--port=USB0", "--run", "list.scc", "--settings",
+                                             "COM1: 9600,n,8,1", "--no-reset", "--log", "out.log",
+                                             "--explain", "--format=jsonl", "--strict-timing"});
   EXPECT_EQ(line.mode, CommandLineMode::kRun);
   EXPECT_EQ(line.file, "list.scc");
   EXPECT_EQ(line.port, "USB0");
@@ -18,6 +18,7 @@ TEST(CommandLineTest, ReadsEveryOptionOfARunInEitherForm) {
   EXPECT_FALSE(line.reset);
   EXPECT_EQ(line.logFile, "out.log");
   EXPECT_TRUE(line.log);
+  EXPECT_TRUE(line.explain);
   EXPECT_EQ(line.format, RowFormat::kJsonLines);
   EXPECT_TRUE(line.strictTiming);
 }

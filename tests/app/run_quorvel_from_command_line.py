@@ -159,6 +159,31 @@ class DemoCardRuns(unittest.TestCase):
         self.assertEqual(w.read("outside.log"), log_lines(DEMO_ROWS[:4]))
         self.assertFalse(os.path.exists(os.path.join(w.path, "..", "outside.log")))
 
+    def test_explain_adds_lines_under_every_row(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32]))
+        result = w.run("--run", "list.scc", "--explain", "--no-log")
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        lines = result.stdout.decode().split("\n")
+        self.assertEqual(lines.pop(), "")
+        rows = [line for line in lines if not line.startswith("  # ")]
+        self.assertEqual(rows, DEMO_ROWS)
+        explained = {}
+        for line in lines:
+            if line.startswith("  # "):
+                explained[row].append(line[4:])
+            else:
+                row = line
+                explained.setdefault(row, [])
+        self.assertTrue(all(explained.values()), explained)
+        self.assertIn("TS 3B: direct convention", explained[DEMO_ATR_ROW])
+        self.assertIn("Status 90 00: normal ending of the command", explained["90 00"])
+        in_json = w.run("--run", "list.scc", "--explain", "--no-log", "--format", "jsonl")
+        objects = [json.loads(line) for line in in_json.stdout.decode().splitlines()]
+        self.assertEqual([r["text"] for o in objects for r in o["rows"]], DEMO_ROWS)
+        self.assertIn("TS 3B: direct convention",
+                      objects[0]["rows"][1]["explanation"].split("\n"))
+
     def test_jsonl_parses_back(self):
         w = Workspace(self)
         w.file("list.scc", scc_bytes([READ_32, SELECT_DF, UNKNOWN_INS]))
@@ -265,7 +290,7 @@ Command 4:
         help_text = w.run("--help")
         self.assertEqual((help_text.returncode, help_text.stderr), (0, b""))
         for option in ["--run", "--list", "--port", "--settings", "--no-reset", "--log",
-                       "--no-log", "--format", "--strict-timing", "--version", "Exit status",
+                       "--no-log", "--explain", "--format", "--strict-timing", "--version", "Exit status",
                        "Example"]:
             self.assertIn(option, help_text.stdout.decode())
         version = w.run("--version")

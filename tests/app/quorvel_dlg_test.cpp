@@ -665,6 +665,14 @@ TEST_F(QuorvelDlgTest, EnterInASettingsEditOrEscapeEndsTheDialog) {
   QTest::keyClick(W<QLineEdit>(1012), Qt::Key_Escape);
   EXPECT_FALSE(dialog_->isVisible());
   EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+  // The output list and the details pane beside it do the same.
+  for (int id : {1002, res::kDetailsPane}) {
+    Quit();
+    Start();
+    QTest::keyClick(dialog_->Control(id), Qt::Key_Return);
+    EXPECT_FALSE(dialog_->isVisible()) << id;
+    EXPECT_EQ(dialog_->result(), QDialog::Accepted) << id;
+  }
 }
 
 TEST_F(QuorvelDlgTest, DemoCardAnswersSelectAndReadBinary) {

@@ -92,9 +92,12 @@ bool ToCard(const ExchangeRecord& record) {
 
 // Command "read": 00 B0 00 00 10, READ BINARY, 16 bytes from the card.
 void AppendCommand(std::string& text, const ExchangeRecord& record) {
-  text += "Command \"";
-  text += ShownText(record.comment);
-  text += "\": ";
+  text += "Command ";
+  if (!record.comment.empty()) {
+    text += '"';
+    text += ShownText(record.comment);
+    text += "\": ";
+  }
   AppendHexBytes(text, record.header);
   text += ", ";
   text += InstructionName(Cla(record), Ins(record));

@@ -22,7 +22,8 @@ bool FullTextToolTips::ShownWhole(const QListView& list, const QModelIndex& inde
 }
 
 bool FullTextToolTips::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != list_->viewport() || event->type() != QEvent::ToolTip) {
+  // Only the type is looked at first: the list may be going away as events pass.
+  if (event->type() != QEvent::ToolTip || watched != list_->viewport()) {
     return QObject::eventFilter(watched, event);
   }
   auto* help = static_cast<QHelpEvent*>(event);

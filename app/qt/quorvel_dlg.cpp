@@ -149,6 +149,9 @@ CQuorvelDlg::~CQuorvelDlg() {
   Control(kResetEdit)->removeEventFilter(this);
   Control(kExecuteEdit)->removeEventFilter(this);
   output_list_.view()->removeEventFilter(this);
+  // The output list's last changes, as the window's children go, are no longer shown.
+  QObject::disconnect(output_list_.view()->selectionModel(), nullptr, this, nullptr);
+  QObject::disconnect(output_list_.model(), nullptr, this, nullptr);
   RememberWindowSize();
   logic_->OnDestroy();
 }

@@ -76,6 +76,7 @@ void CCardPort::Close() {
 unsigned CCardPort::Attempt(std::uint8_t* buffer, unsigned from, unsigned count) {
   if (!m_hPort || from >= count) return 0;
   const auto got = static_cast<unsigned>(m_hPort->Read(buffer + from, count - from));
+  CloseIfGone();
   if (m_inverse != 0)
     std::transform(buffer + from, buffer + from + got, buffer + from, ConvertInverse);
   return got;
@@ -86,8 +87,11 @@ unsigned CCardPort::Read(std::uint8_t* buffer, unsigned count, int retries) {
     return ReadByDeadline(buffer, count, m_clock.Now() + std::max(retries, 0) * kRetryWait,
                           nullptr);
   }
+  const bool wasOpen = IsOpen();
   unsigned received = Attempt(buffer, 0, count);
-  for (int retry = 0; retry < retries && received < count; ++retry) {
+  // A device that went away during the read is waited for no more; a read that began on a
+  // closed port keeps its waits.
+  for (int retry = 0; retry < retries && received < count && IsOpen() == wasOpen; ++retry) {
     m_clock.Wait(kRetryWait);
     received += Attempt(buffer, received, count);
   }
@@ -124,7 +128,11 @@ unsigned CCardPort::ReadByDeadline(std::uint8_t* buffer, unsigned count,
 
 unsigned CCardPort::Write(const std::uint8_t* bytes, unsigned count) {
   if (!m_hPort) return 0;
-  if (m_inverse == 0) return static_cast<unsigned>(m_hPort->Write(bytes, count));
+  if (m_inverse == 0) {
+    const auto sent = static_cast<unsigned>(m_hPort->Write(bytes, count));
+    CloseIfGone();
+    return sent;
+  }
   // Converted in pieces the size of the buffer, so any count is sent whole.
   unsigned sent = 0;
   while (sent < count) {
@@ -134,6 +142,7 @@ unsigned CCardPort::Write(const std::uint8_t* bytes, unsigned count) {
     sent += accepted;
     if (accepted < piece) break;
   }
+  CloseIfGone();
   return sent;
 }
 
@@ -154,8 +163,18 @@ bool CCardPort::IsOpen() const {
 }
 
 void CCardPort::FailAndClose(const char* message) {
+  if (CloseIfGone()) return;
   m_messages.ShowMessage(message);
   Close();
+}
+
+bool CCardPort::CloseIfGone() {
+  if (!m_hPort || !m_hPort->IsGone()) return false;
+  // Told once: the port is closed now, and a closed port fails quietly until Reset.
+  m_messages.ShowMessage("The card reader has gone away (" + m_hPort->GoneReason() +
+                         ").\nWhen it is back, click Reset to open it again.");
+  Close();
+  return true;
 }
 
 }  // namespace quorvel

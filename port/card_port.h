@@ -19,7 +19,8 @@ enum class PortTiming { kFixed, kDeadline };
 // The one object through which the program touches the card reader: opens the device
 // named by a settings string, applies settings strings, pulses RTS to reset the card,
 // reads with timed retries, writes, and applies the card's inverse convention to every
-// byte in both directions. Failures are shown through messages and leave the port closed.
+// byte in both directions. Failures are shown through messages and leave the port closed;
+// so does a device that goes away (a reader unplugged), which is then waited for no more.
 class CCardPort {
  public:
   CCardPort(DeviceFactory& devices, Clock& clock, MessageSink& messages);
@@ -63,7 +64,10 @@ class CCardPort {
   bool IsOpen() const;
 
  private:
+  // Shows the message and closes the port; a device that is gone is reported as such.
   void FailAndClose(const char* message);
+  // Closes a device that has gone away and tells the user; true when it did.
+  bool CloseIfGone();
   // One read attempt into buffer[from, count), converted for the inverse convention.
   unsigned Attempt(std::uint8_t* buffer, unsigned from, unsigned count);
   unsigned ReadByDeadline(std::uint8_t* buffer, unsigned count, std::chrono::nanoseconds deadline,

@@ -19,7 +19,8 @@ struct ReadTimeouts {
 };
 
 // One open serial line (a real device, the demo card or a test fake). Every
-// operation returns at once; all waiting is done by the callers in fixed steps.
+// operation returns at once (a write waits at most a short bound for room in a full
+// output queue); all waiting is done by the callers in fixed steps.
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
@@ -34,11 +35,16 @@ class SerialDevice {
   virtual bool SetRts(bool raised) = 0;
   // Takes up to count bytes of what has arrived; returns how many (0 on failure).
   virtual std::size_t Read(std::uint8_t* buffer, std::size_t count) = 0;
-  // Returns once input is waiting or the timeout is over, whichever comes first; at once
-  // when input is already waiting. Only the command line's deadline reads use it.
+  // Returns once input is waiting, the device is gone or the timeout is over, whichever
+  // comes first; at once when input is already waiting. Only deadline reads use it.
   virtual void WaitForInput(std::chrono::nanoseconds timeout) = 0;
   // Sends count bytes; returns how many the device accepted (0 on failure).
   virtual std::size_t Write(const std::uint8_t* bytes, std::size_t count) = 0;
+  // Whether the device has gone for good (a reader unplugged, the far end of a
+  // pseudo-terminal closed): nothing will ever pass through it again.
+  virtual bool IsGone() const { return false; }
+  // For a device that is gone: its path and what the system said.
+  virtual std::string GoneReason() const { return {}; }
 };
 
 struct DeviceOpenResult {

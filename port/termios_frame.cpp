@@ -57,3 +57,13 @@ void ReadFrameFlags(tcflag_t cflag, LineSettings& settings) {
 }
 
 }  // namespace quorvel
+
+namespace quorvel {
+
+bool FrameKept(tcflag_t asked, tcflag_t kept) {
+  tcflag_t compared = CSIZE | CSTOPB | PARENB;
+  if (asked & PARENB) compared |= PARODD | CMSPAR;
+  return (asked & compared) == (kept & compared);
+}
+
+}  // namespace quorvel

@@ -18,4 +18,9 @@ tcflag_t FrameFlags(const LineSettings& settings);
 // which of them CRTSCTS stands for.
 void ReadFrameFlags(tcflag_t cflag, LineSettings& settings);
 
+// Whether a driver kept the character frame it was asked for: data bits, stop bits and
+// parity (the kind of parity only where there is one). Drivers change what they cannot do
+// without an error, so this is how a refusal shows.
+bool FrameKept(tcflag_t asked, tcflag_t kept);
+
 }  // namespace quorvel

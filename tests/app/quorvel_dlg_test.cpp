@@ -2,6 +2,10 @@
 // line, a fake clock and scripted modal services.
 #include "app/qt/quorvel_dlg.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -863,6 +867,113 @@ TEST_F(QuorvelDlgTest, CommandEntriesThatDoNotFitShowWholeInTheirTooltip) {
   QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
   QApplication::sendEvent(list->viewport(), &help);
   EXPECT_EQ(QToolTip::text().toStdString(), longComment + " (00 B0 00 00 04)");
+}
+
+TEST_F(QuorvelDlgTest, AReaderThatGoesAwayMidCommandIsToldOnceAndWhatCameIsKept) {
+  CardAnswers([](const Bytes& h) { return Bytes{h[1], 0x11, 0x22}; });  // 2 of 4 data bytes
+  Start();
+  AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard));
+  Atr({0x3B});
+  Click(1000);
+  Select(1020, 1);
+  line_.goneAt = clock_.Now() + std::chrono::milliseconds(300);  // while the data come in
+  Click(1016);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B ", "00 B0 00 00 04 B0 11 22 ", "-- --"));
+  EXPECT_EQ(Counter(), "9");
+  EXPECT_EQ(ReadFile("test.txt"), "3B \r\n00 B0 00 00 04 B0 11 22 \r\n-- --\r\n");
+  ASSERT_EQ(messages_.messages.size(), 1u);
+  EXPECT_THAT(messages_.messages[0], ::testing::StartsWith("The card reader has gone away ("));
+
+  // The next command fails at once, as on a closed port, and quietly.
+  const auto before = clock_.TotalWaited();
+  Click(1016);
+  EXPECT_EQ(clock_.TotalWaited() - before, std::chrono::milliseconds(50));
+  EXPECT_EQ(Rows(1002).back(), "Command execution failed!");
+  EXPECT_EQ(messages_.messages.size(), 1u);
+
+  line_.goneAt = std::chrono::nanoseconds::max();  // back again: Reset opens it
+  Atr({0x3B, 0x02});
+  Click(1000);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B 02 "));
+  EXPECT_EQ(messages_.messages.size(), 1u);
+}
+
+// One side of a pseudo-terminal pair, raw, where the test plays the card on the other.
+class CardOnAPseudoTerminal {
+ public:
+  CardOnAPseudoTerminal() {
+    termios raw{};
+    cfmakeraw(&raw);
+    EXPECT_EQ(openpty(&card_, &reader_, nullptr, &raw, nullptr), 0);
+    fcntl(card_, F_SETFL, O_NONBLOCK);
+    path_ = ttyname(reader_);
+  }
+  ~CardOnAPseudoTerminal() { Unplug(); }
+  const std::string& path() const { return path_; }
+
+  // The card sends bytes; they are on the reader's side once this returns.
+  void Sends(const Bytes& bytes) {
+    ASSERT_EQ(write(card_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    int waiting = 0;
+    for (int tries = 0; tries < 1000 && waiting < static_cast<int>(bytes.size()); ++tries) {
+      usleep(1000);
+      ioctl(reader_, FIONREAD, &waiting);
+    }
+  }
+  // What the reader sent, as far as it has come.
+  Bytes Received() {
+    pollfd ready{card_, POLLIN, 0};
+    poll(&ready, 1, 1000);
+    Bytes got(64);
+    got.resize(std::max<ssize_t>(read(card_, got.data(), got.size()), 0));
+    return got;
+  }
+  void Unplug() {
+    if (card_ >= 0) close(card_);
+    if (reader_ >= 0) close(reader_);
+    card_ = reader_ = -1;
+  }
+
+ private:
+  int card_ = -1;
+  int reader_ = -1;
+  std::string path_;
+};
+
+TEST_F(QuorvelDlgTest, AReaderBehindAPseudoTerminalWorksWithTheDefaultsAndComesBack) {
+  auto card = std::make_unique<CardOnAPseudoTerminal>();
+  const fs::path link = dir_ / "reader";
+  fs::create_symlink(card->path(), link);
+  SystemDeviceFactory devices({{"COM2", link.string()}}, clock_);
+  Start(&devices);
+  EXPECT_THAT(messages_.messages, IsEmpty());
+  AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x02}, kFromCard));
+
+  card->Sends({0x3B, 0x00});
+  Click(1000);
+  card->Sends({0x00, 0xB0, 0x00, 0x00, 0x02, 0xB0, 0x12, 0x34, 0x90, 0x00});  // echo, answer
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B 00 ", "00 B0 00 00 02 B0 12 34 ", "90 00"));
+  EXPECT_THAT(card->Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x02));
+  EXPECT_THAT(messages_.messages, IsEmpty());
+
+  card->Unplug();
+  Click(1016);
+  Click(1016);
+  EXPECT_THAT(
+      messages_.messages,
+      ElementsAre("The card reader has gone away (" + link.string() +
+                  ": Input/output error).\nWhen it is back, click Reset to open it again."));
+  EXPECT_EQ(Counter(), "10");
+
+  card = std::make_unique<CardOnAPseudoTerminal>();  // a new device behind the same name
+  fs::remove(link);
+  fs::create_symlink(card->path(), link);
+  card->Sends({0x3B, 0x01});
+  Click(1000);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B 01 "));
+  EXPECT_EQ(messages_.messages.size(), 1u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 
 #include "support/fake_clock.h"
@@ -289,6 +290,40 @@ TEST_F(CardPortTest, AClosedPortTransfersNothingButStillWaitsBetweenRetries) {
   port.Close();
   EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(line.devicesOpen, 0);
+}
+
+constexpr const char* kGone =
+    "The card reader has gone away (/dev/fake: Input/output error).\nWhen it is back, click "
+    "Reset to open it again.";
+
+TEST_F(CardPortTest, AReaderThatGoesAwayIsClosedAndReportedOnceWhateverNoticesIt) {
+  const std::function<void(CCardPort&)> notices[] = {
+      [](CCardPort& p) {
+        std::uint8_t b[4];
+        p.Read(b, 4, 6);
+      },
+      [](CCardPort& p) { p.Write(reinterpret_cast<const std::uint8_t*>("\0\xB0\0\0\4"), 5); },
+      [](CCardPort& p) {
+        std::uint8_t b[4];
+        p.SetTiming(PortTiming::kDeadline);
+        p.ReadWithin(b, 4, milliseconds(250));
+      },
+      [](CCardPort& p) { p.ApplySettings(kSettings); }};
+  for (const auto& notice : notices) {
+    FakeClock lineClock;
+    FakeLine gone(lineClock);
+    gone.goneAt = milliseconds(0);
+    FakeDeviceFactory factory(gone);
+    RecordingMessageSink shown;
+    CCardPort goneReader(factory, lineClock, shown);
+    goneReader.Open(kSettings);
+    notice(goneReader);
+    EXPECT_FALSE(goneReader.IsOpen());
+    EXPECT_EQ(gone.devicesOpen, 0);
+    EXPECT_THAT(lineClock.waits, IsEmpty());  // no retry waits for a reader that is gone
+    notice(goneReader);
+    EXPECT_THAT(shown.messages, ElementsAre(kGone));
+  }
 }
 
 TEST_F(CardPortTest, TheInverseFlagOutlivesCloseAndOpen) {

@@ -12,15 +12,18 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <numeric>
 
 #include "port/card_port.h"
+#include "port/kernel_termios.h"
 #include "port/open_failure.h"
 #include "port/system_device_factory.h"
-#include "port/termios2_baud.h"
 #include "port/termios_frame.h"
 #include "support/fake_clock.h"
 #include "support/recording_message_sink.h"
+#include "support/temp_folder.h"
+#include "support/time_bound.h"
 
 namespace quorvel {
 namespace {
@@ -69,6 +72,19 @@ class TermiosDeviceTest : public ::testing::Test {
     return got;
   }
 
+  // The card port over the terminal side, under the name COM2, in place of device_.
+  struct CardPortOnTerminal {
+    CardPortOnTerminal(const std::string& path, Clock& clock)
+        : devices({{"COM2", path}}, clock), port(devices, clock, messages) {}
+    testing::RecordingMessageSink messages;
+    SystemDeviceFactory devices;
+    CCardPort port;
+  };
+  std::unique_ptr<CardPortOnTerminal> PortOnTerminal(Clock& clock) {
+    device_.reset();
+    return std::make_unique<CardPortOnTerminal>(path_, clock);
+  }
+
   int farEnd_ = -1;
   int terminal_ = -1;
   std::string path_;
@@ -105,9 +121,9 @@ TEST_F(TermiosDeviceTest, ANonStandardRateIsSetThroughTermios2) {
   ASSERT_TRUE(device_->SetLineSettings(settings));
   ASSERT_TRUE(device_->SetReadTimeouts({0, 0}));  // later attribute changes keep the rate
 
-  std::uint32_t rate = 0;
-  ASSERT_TRUE(GetBaudRate(terminal_, rate));
-  EXPECT_EQ(rate, 10472u);
+  TerminalAttributes kernel;
+  ASSERT_TRUE(ReadTerminal(terminal_, kernel));
+  EXPECT_EQ(kernel.baudRate, 10472u);
   LineSettings readBack;
   ASSERT_TRUE(device_->GetLineSettings(readBack));
   EXPECT_EQ(readBack.baudRate, 10472u);
@@ -160,6 +176,17 @@ TEST(TermiosFrameTest, SetsTheKernelsBits) {
   EXPECT_FALSE(handshake.outCtsFlow);
 }
 
+// How a real driver's refusal shows: it keeps another frame than the one it was given.
+TEST(TermiosFrameTest, AFrameIsKeptOnlyWhenItsDataStopAndParityBitsAre) {
+  const tcflag_t even82 = CS8 | PARENB | CSTOPB;
+  EXPECT_TRUE(FrameKept(even82, even82 | CRTSCTS));
+  EXPECT_TRUE(FrameKept(CS8, CS8 | PARODD));  // the kind of parity means nothing without one
+  for (tcflag_t kept : {CS8 | CSTOPB, CS7 | PARENB | CSTOPB, CS8 | PARENB,
+                        CS8 | PARENB | CSTOPB | PARODD | CMSPAR}) {
+    EXPECT_FALSE(FrameKept(even82, kept)) << std::oct << kept;
+  }
+}
+
 TEST_F(TermiosDeviceTest, RtsThatCannotChangeIsReportedNotFatal) {
   EXPECT_FALSE(device_->SetRts(true));
   EXPECT_FALSE(device_->SetRts(false));
@@ -176,15 +203,13 @@ TEST_F(TermiosDeviceTest, ASecondOpenOfTheSameDeviceIsRefused) {
 }
 
 TEST_F(TermiosDeviceTest, TheCardPortRunsAResetOnAPseudoTerminal) {
-  device_.reset();
   testing::FakeClock clock;
-  testing::RecordingMessageSink messages;
-  SystemDeviceFactory factory({{"PTY0", path_}}, clock);
-  CCardPort port(factory, clock, messages);
-  port.Open("PTY0: baud=9600");
-  port.PulseReset("PTY0: baud=10472 parity=E data=8 stop=2");
+  const auto onTerminal = PortOnTerminal(clock);
+  CCardPort& port = onTerminal->port;
+  port.Open("COM2: baud=9600");
+  port.PulseReset("COM2: baud=10472 parity=E data=8 stop=2");
   EXPECT_TRUE(port.IsOpen());
-  EXPECT_TRUE(messages.messages.empty());
+  EXPECT_TRUE(onTerminal->messages.messages.empty());
 
   const std::uint8_t atr[] = {0x3B, 0x00};
   ASSERT_EQ(write(farEnd_, atr, 2), 2);
@@ -197,9 +222,79 @@ TEST_F(TermiosDeviceTest, TheCardPortRunsAResetOnAPseudoTerminal) {
 TEST(TermiosDeviceOpenTest, NamesThePathAndTheReasonWhenItCannotOpen) {
   EXPECT_EQ(TermiosDevice::Open("/nonexistent/ttyS9").reason,
             "/nonexistent/ttyS9: No such file or directory");
-  const DeviceOpenResult notTerminal = TermiosDevice::Open("/dev/null");
-  EXPECT_EQ(notTerminal.device, nullptr);
-  EXPECT_THAT(notTerminal.reason, HasSubstr("/dev/null: "));
+}
+
+TEST(TermiosDeviceOpenTest, WhatIsNoTerminalIsRefusedWithoutBlocking) {
+  testing::TempFolder folder("notserial");
+  const std::string file = folder / "file", fifo = folder / "fifo";
+  std::ofstream(file) << "AT\r";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {file, folder.path().string(), fifo, std::string("/dev/null")}) {
+    EXPECT_TRUE(testing::FinishesWithin(std::chrono::seconds(10), [&] {
+      const DeviceOpenResult opened = TermiosDevice::Open(path);
+      return opened.device == nullptr && opened.reason == path + ": not a serial device";
+    })) << path;
+  }
+}
+
+// Every string the parser takes applies: the frame bits a pseudo-terminal cannot hold
+// are simply not kept there, as the kernel has it.
+TEST_F(TermiosDeviceTest, EverySettingsStringAppliesOnAPseudoTerminal) {
+  testing::FakeClock clock;
+  const auto onTerminal = PortOnTerminal(clock);
+  CCardPort& port = onTerminal->port;
+  port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+  for (const char* settings :
+       {"COM2: baud=9600 parity=E data=8 stop=2", "COM2: baud=10472 parity=E data=8 stop=2",
+        "COM2: data=7 parity=o", "COM2: parity=m data=6", "COM2: parity=s stop=1",
+        "COM2: data=5 stop=1.5", "COM2: baud=123456", "COM2: 96,e,7,1", "COM2: baud=2400 xon=on"}) {
+    port.ApplySettings(settings);
+    EXPECT_TRUE(port.IsOpen()) << settings;
+  }
+  EXPECT_THAT(onTerminal->messages.messages, ::testing::IsEmpty());
+  TerminalAttributes kernel;
+  ASSERT_TRUE(ReadTerminal(terminal_, kernel));
+  EXPECT_EQ(kernel.baudRate, 2400u);
+}
+
+// A pseudo-terminal master heeds no VMIN or VTIME, and no one reads what is written to it.
+TEST(TermiosDeviceOpenTest, APseudoTerminalMasterAsThePortNeverBlocks) {
+  EXPECT_TRUE(testing::FinishesWithin(std::chrono::seconds(20), [] {
+    testing::FakeClock clock;
+    testing::RecordingMessageSink messages;
+    SystemDeviceFactory factory({{"COM2", "/dev/ptmx"}}, clock);
+    CCardPort port(factory, clock, messages);
+    port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+    port.PulseReset("COM2: baud=9600 parity=E data=8 stop=2");
+    std::uint8_t buffer[64];
+    const std::uint8_t header[] = {0x00, 0xB0, 0x00, 0x00, 0x04};
+    const bool quiet =
+        port.Read(buffer, 64, 0) == 0 && port.Write(header, 5) == 5 && port.Read(buffer, 4, 6) == 0;
+    // Far more than the kernel queues hold: what cannot go out within the bound is not sent.
+    std::vector<std::uint8_t> flood(1 << 20, 0x55);
+    const unsigned sent = port.Write(flood.data(), static_cast<unsigned>(flood.size()));
+    return quiet && port.IsOpen() && sent < flood.size() && messages.messages.empty();
+  }));
+}
+
+// With deadlines the port waits on the device itself: a hung-up one must end the wait,
+// not answer every poll at once until the time is over.
+TEST_F(TermiosDeviceTest, APortNoticesAReaderThatWentAwayOnceAndWaitsForItNoMore) {
+  SystemClock clock;
+  const auto onTerminal = PortOnTerminal(clock);
+  CCardPort& port = onTerminal->port;
+  port.SetTiming(PortTiming::kDeadline);
+  port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+  close(farEnd_);
+  farEnd_ = -1;
+  std::uint8_t buffer[64];
+  EXPECT_EQ(port.Read(buffer, 64, 6), 0u);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.Write(buffer, 5), 0u);
+  EXPECT_THAT(
+      onTerminal->messages.messages,
+      ::testing::ElementsAre("The card reader has gone away (" + path_ +
+                             ": hung up).\nWhen it is back, click Reset to open it again."));
 }
 
 TEST(OpenFailureTest, APermissionErrorNamesTheGroupThatOwnsTheDevice) {

@@ -38,6 +38,10 @@ struct FakeLine {
   bool failGetLine = false;
   bool failSetLine = false;
   std::size_t writeLimit = SIZE_MAX;  // most bytes one write accepts
+  // From this clock time on the device is gone: it reads and writes nothing, and its
+  // waits end at once, as a hung-up terminal's do.
+  std::chrono::nanoseconds goneAt = std::chrono::nanoseconds::max();
+  bool Gone() const { return clock.Now() >= goneAt; }
 
   // Records.
   std::vector<std::vector<std::uint8_t>> writes;
@@ -78,20 +82,23 @@ class FakeSerialDevice final : public SerialDevice {
   }
   bool GetLineSettings(LineSettings& settings) override {
     settings = line_.line;
-    return !line_.failGetLine;
+    return !line_.failGetLine && !line_.Gone();
   }
   bool SetLineSettings(const LineSettings& settings) override {
-    if (line_.failSetLine) return false;
+    if (line_.failSetLine || line_.Gone()) return false;
     line_.line = settings;
     line_.linesSet.push_back(settings);
     return true;
   }
+  bool IsGone() const override { return line_.Gone(); }
+  std::string GoneReason() const override { return "/dev/fake: Input/output error"; }
   bool SetRts(bool raised) override {
     line_.rtsChanges.push_back({raised, line_.clock.Now()});
     return false;  // like a pseudo-terminal: the line cannot be changed
   }
   std::size_t Read(std::uint8_t* buffer, std::size_t count) override {
     line_.readRequests.push_back(count);
+    if (line_.Gone()) return 0;
     std::size_t taken = 0;
     while (taken < count && !line_.pending.empty() &&
            line_.pending.front().at <= line_.clock.Now()) {
@@ -101,11 +108,13 @@ class FakeSerialDevice final : public SerialDevice {
     return taken;
   }
   void WaitForInput(std::chrono::nanoseconds timeout) override {
+    if (line_.Gone()) return;
     auto until = line_.clock.Now() + timeout;
     if (!line_.pending.empty()) until = std::min(until, line_.pending.front().at);
     line_.clock.WaitUntil(until);
   }
   std::size_t Write(const std::uint8_t* bytes, std::size_t count) override {
+    if (line_.Gone()) return 0;
     const std::vector<std::uint8_t> written(bytes, bytes + std::min(count, line_.writeLimit));
     line_.writes.push_back(written);
     if (line_.echo) line_.Arrive(written);

@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "port/port_choices.h"
 #include "port/settings_string.h"
 
 namespace quorvel {
@@ -32,6 +34,9 @@ void CCardPort::Open(const char* settings) {
   if (!opened.device) {
     std::string message = "Could not create handle";
     if (!opened.reason.empty()) message += "\n" + opened.reason;
+    // Only now, when it helps, are the ports present looked up.
+    const std::vector<PortChoice> choices = m_devices.PortChoices();
+    if (!choices.empty()) message += "\n\n" + DescribePortChoices(choices, settings);
     m_messages.ShowMessage(message);
     return;
   }

@@ -1,27 +1,31 @@
 #include "port/port_names.h"
 
 #include <cctype>
+#include <optional>
 
 namespace quorvel {
 namespace {
 
-std::string Uppercased(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
+PortTarget ForPath(const std::string& path) {
+  if (IsDemoTarget(path)) return {PortTarget::Kind::Demo, {}};
+  return {PortTarget::Kind::Device, path};
 }
 
-PortTarget ForPath(const std::string& path) {
-  if (Uppercased(path) == kDemoPortName) return {PortTarget::Kind::Demo, {}};
-  return {PortTarget::Kind::Device, path};
+// The single digit after prefix, as in "ttyUSB7"; nothing for other names.
+std::optional<char> DigitAfter(std::string_view device, std::string_view prefix) {
+  if (device.size() != prefix.size() + 1 || !device.starts_with(prefix)) return std::nullopt;
+  const char digit = device.back();
+  if (!std::isdigit(static_cast<unsigned char>(digit))) return std::nullopt;
+  return digit;
 }
 
 }  // namespace
 
 PortTarget ResolvePortName(const std::string& portName,
                            const std::map<std::string, std::string>& overrides) {
-  const std::string name = Uppercased(portName);
+  const std::string name = UppercasePortName(portName);
   for (const auto& [key, path] : overrides) {
-    if (Uppercased(key) == name) return ForPath(path);
+    if (UppercasePortName(key) == name) return ForPath(path);
   }
   if (name == kDemoPortName) return {PortTarget::Kind::Demo, {}};
   if (name.size() != 4 || !std::isdigit(static_cast<unsigned char>(name[3]))) return {};
@@ -32,6 +36,24 @@ PortTarget ResolvePortName(const std::string& portName,
   }
   if (prefix == "USB") return {PortTarget::Kind::Device, "/dev/ttyUSB" + std::string(1, digit)};
   if (prefix == "ACM") return {PortTarget::Kind::Device, "/dev/ttyACM" + std::string(1, digit)};
+  return {};
+}
+
+std::string UppercasePortName(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool IsDemoTarget(std::string_view target) {
+  return UppercasePortName(std::string(target)) == kDemoPortName;
+}
+
+std::string PortNameForDevice(std::string_view device) {
+  if (const auto digit = DigitAfter(device, "ttyS"); digit && *digit != '9') {
+    return "COM" + std::string(1, static_cast<char>(*digit + 1));
+  }
+  if (const auto digit = DigitAfter(device, "ttyUSB")) return "USB" + std::string(1, *digit);
+  if (const auto digit = DigitAfter(device, "ttyACM")) return "ACM" + std::string(1, *digit);
   return {};
 }
 

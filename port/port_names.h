@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace quorvel {
 
@@ -19,5 +20,15 @@ inline constexpr const char* kDemoPortName = "DEMO";
 // these. Names and override keys are compared without regard to case.
 PortTarget ResolvePortName(const std::string& portName,
                            const std::map<std::string, std::string>& overrides);
+
+// Port names are compared, and shown, in upper case.
+std::string UppercasePortName(std::string name);
+
+// Whether an override's target stands for the demo card ("DEMO", in any case).
+bool IsDemoTarget(std::string_view target);
+
+// The default name of a device in /dev ("ttyUSB0" -> "USB0", "ttyS0" -> "COM1"); empty for a
+// device that has none.
+std::string PortNameForDevice(std::string_view device);
 
 }  // namespace quorvel

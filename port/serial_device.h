@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "port/line_settings.h"
+#include "port/port_choices.h"
 
 namespace quorvel {
 
@@ -57,6 +59,9 @@ class DeviceFactory {
  public:
   virtual ~DeviceFactory() = default;
   virtual DeviceOpenResult Open(const std::string& portName) = 0;
+  // The names that would open something now: ports present, the user's own names,
+  // the demo card. Looked up anew at each call, only when they are to be shown.
+  virtual std::vector<PortChoice> PortChoices() { return {}; }
 };
 
 }  // namespace quorvel

@@ -1,13 +1,16 @@
 #include "port/system_device_factory.h"
 
+#include <algorithm>
+
 #include "port/demo_card.h"
 #include "port/port_names.h"
 #include "port/termios_device.h"
 
 namespace quorvel {
 
-SystemDeviceFactory::SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock)
-    : overrides_(std::move(overrides)), clock_(clock) {}
+SystemDeviceFactory::SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock,
+                                         SystemRoots roots)
+    : overrides_(std::move(overrides)), clock_(clock), roots_(std::move(roots)) {}
 
 DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
   const PortTarget target = ResolvePortName(portName, overrides_);
@@ -22,6 +25,25 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
   return {nullptr, "\"" + portName +
                        "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO or "
                        "a name from the [ports] section of the profile"};
+}
+
+std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
+  std::vector<PortChoice> choices;
+  for (PortChoice& port : ListSerialPorts(roots_)) {
+    if (port.name.empty() || !Overridden(port.name)) choices.push_back(std::move(port));
+  }
+  for (const auto& [name, target] : overrides_) {
+    choices.push_back({PortChoice::Source::kOverride, UppercasePortName(name), target, {}});
+  }
+  if (!Overridden(kDemoPortName)) {
+    choices.push_back({PortChoice::Source::kDemo, kDemoPortName, kDemoPortName, {}});
+  }
+  return choices;
+}
+
+bool SystemDeviceFactory::Overridden(const std::string& name) const {
+  return std::any_of(overrides_.begin(), overrides_.end(),
+                     [&](const auto& entry) { return UppercasePortName(entry.first) == name; });
 }
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 
 #include "port/clock.h"
 #include "port/serial_device.h"
+#include "port/serial_port_listing.h"
 
 namespace quorvel {
 
@@ -14,12 +15,19 @@ class SystemDeviceFactory final : public DeviceFactory {
  public:
   // overrides: port name -> device path or "DEMO" (from the profile's [ports] section);
   // an override wins over the default names. The demo card keeps its time by clock.
-  SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock);
+  // The ports present are looked up under roots.
+  SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock,
+                      SystemRoots roots = {});
   DeviceOpenResult Open(const std::string& portName) override;
+  // The ports present (but those an override renames), the overrides, and DEMO.
+  std::vector<PortChoice> PortChoices() override;
 
  private:
+  bool Overridden(const std::string& name) const;
+
   std::map<std::string, std::string> overrides_;
   Clock& clock_;
+  SystemRoots roots_;
 };
 
 }  // namespace quorvel

@@ -23,6 +23,7 @@
 #include "about/qt/about_dlg.h"
 #include "about/qt/desktop_link_opener.h"
 #include "app/qt/full_text_tool_tips.h"
+#include "app/qt/port_name_completer.h"
 #include "app/window_size.h"
 #include "card/hex_rows.h"
 #include "commands/qt/edit_command_dlg.h"
@@ -139,6 +140,8 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   }
   Control(kResetEdit)->installEventFilter(this);
   Control(kExecuteEdit)->installEventFilter(this);
+  new PortNameCompleter(Require<QLineEdit>(built_, kResetEdit), deps.devices);
+  new PortNameCompleter(Require<QLineEdit>(built_, kExecuteEdit), deps.devices);
 
   logic_->OnInitDialog();
   Control(kQuitButton)->setFocus();

@@ -7,7 +7,9 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -867,6 +869,39 @@ TEST_F(QuorvelDlgTest, CommandEntriesThatDoNotFitShowWholeInTheirTooltip) {
   QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
   QApplication::sendEvent(list->viewport(), &help);
   EXPECT_EQ(QToolTip::text().toStdString(), longComment + " (00 B0 00 00 04)");
+}
+
+TEST_F(QuorvelDlgTest, SettingsEditsOfferPortNamesWhereTheUserTypesOne) {
+  devices_.choices = {{PortChoice::Source::kPresent, "USB0", "/dev/ttyUSB0", "FT232R USB UART"},
+                      {PortChoice::Source::kDemo, "DEMO", "DEMO", ""}};
+  Start();
+  EXPECT_EQ(devices_.choicesRead, 0);  // nothing is looked up at start-up
+  const std::size_t applied = line_.linesSet.size();
+  QLineEdit* edit = W<QLineEdit>(1012);
+  dialog_->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+  edit->setFocus();
+  edit->setSelection(0, 4);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QCompleter* completer = edit->findChild<QCompleter*>();
+  ASSERT_NE(completer, nullptr);
+  EXPECT_TRUE(completer->popup()->isVisible());
+  EXPECT_EQ(completer->completionModel()->rowCount(), 2);
+  QTest::keyClicks(edit, "u");
+  const QModelIndex usb0 = completer->completionModel()->index(0, 0);
+  EXPECT_EQ(completer->completionModel()->rowCount(), 1);
+  EXPECT_EQ(usb0.data().toString(), "USB0  /dev/ttyUSB0  FT232R USB UART");
+  completer->popup()->setCurrentIndex(usb0);
+  QTest::keyClick(completer->popup(), Qt::Key_Return);
+  EXPECT_EQ(edit->text().toStdString(), "USB0: baud=9600 parity=E data=8 stop=2");
+  EXPECT_FALSE(completer->popup()->isVisible());
+
+  // The popup takes no focus: nothing half typed was applied.
+  EXPECT_EQ(line_.linesSet.size(), applied);
+  EXPECT_THAT(messages_.messages, IsEmpty());
+  LoseFocus(1012);
+  EXPECT_EQ(TextOf(State().m_executeSettings), "USB0: baud=9600 parity=E data=8 stop=2");
+  EXPECT_EQ(devices_.choicesRead, 1);
 }
 
 TEST_F(QuorvelDlgTest, AReaderThatGoesAwayMidCommandIsToldOnceAndWhatCameIsKept) {

@@ -213,7 +213,7 @@ class DemoCardRuns(unittest.TestCase):
         before = (os.stat(broken).st_mtime_ns, w.read("broken.scc"))
         cases = [
             (["--run", "list.scc", "--port", "NOPE"],
-             "Could not create handle\n/nonexistent/ttyX: No such file or directory\n"),
+             "Could not create handle\n/nonexistent/ttyX: No such file or directory\n\n"),
             (["--run", "broken.scc", "--port", "DEMO"],
              "The file ends early: 1 of its 2 commands were loaded.\n"),
             (["--list", "broken.scc"], "The file ends early: 1 of its 2 commands were loaded.\n"),
@@ -235,7 +235,11 @@ class DemoCardRuns(unittest.TestCase):
                 self.assertEqual(result.returncode, 2)
                 self.assertEqual(result.stdout, b"")
                 stderr = result.stderr.decode()
-                if error.endswith("\n"):
+                if error.endswith("\n\n"):  # the reason, then the ports there are
+                    self.assertTrue(stderr.startswith(error), stderr)
+                    self.assertIn("\n  NOPE  /nonexistent/ttyX\n", stderr)
+                    self.assertIn("\n  DEMO  the built-in demo card\n", stderr)
+                elif error.endswith("\n"):
                     self.assertEqual(stderr, error)
                 else:
                     self.assertIn(error, stderr)

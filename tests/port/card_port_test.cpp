@@ -87,6 +87,23 @@ TEST_F(CardPortTest, ADeviceThatCannotBeOpenedIsReportedWithItsReason) {
               ElementsAre("Could not create handle\n/dev/ttyS1: Permission denied"));
 }
 
+TEST_F(CardPortTest, AFailedOpenListsThePortsThereAreAndOnlyThen) {
+  devices.choices = {{PortChoice::Source::kPresent, "USB0", "/dev/ttyUSB0", "FT232R USB UART"},
+                     {PortChoice::Source::kDemo, "DEMO", "DEMO", ""}};
+  port.Open(kSettings);
+  EXPECT_EQ(devices.choicesRead, 0);
+  devices.failureReason = "/dev/ttyS1: No such file or directory";
+  port.Open(kSettings);
+  ASSERT_EQ(messages.messages.size(), 1u);
+  EXPECT_THAT(messages.messages[0],
+              ::testing::StartsWith("Could not create handle\n/dev/ttyS1: No such file or "
+                                    "directory\n\nSerial ports on this machine:\n"
+                                    "  USB0  /dev/ttyUSB0  FT232R USB UART\n"));
+  EXPECT_THAT(messages.messages[0],
+              ::testing::HasSubstr("\"USB0: baud=9600 parity=E data=8 stop=2\""));
+  EXPECT_EQ(devices.choicesRead, 1);
+}
+
 TEST_F(CardPortTest, EachFailingPreparationStepClosesThePort) {
   const std::pair<bool FakeLine::*, const char*> steps[] = {
       {&FakeLine::failQueueSizes, "SetupComm failed"},

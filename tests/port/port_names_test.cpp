@@ -39,6 +39,16 @@ TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
   EXPECT_EQ(ResolvePortName("COM1", overrides).devicePath, "/dev/ttyS0");
 }
 
+TEST(PortNamesTest, DevicesGetTheDefaultNamesThatOpenThem) {
+  for (const char* device : {"ttyS0", "ttyS8", "ttyUSB0", "ttyUSB9", "ttyACM4"}) {
+    const std::string name = PortNameForDevice(device);
+    EXPECT_EQ(ResolvePortName(name, {}).devicePath, std::string("/dev/") + device) << device;
+  }
+  for (const char* device : {"ttyS9", "ttyS10", "ttyUSB10", "ttyAMA0", "tty1", "ttyUSB"}) {
+    EXPECT_EQ(PortNameForDevice(device), "") << device;
+  }
+}
+
 TEST(SystemDeviceFactoryTest, OpensTheDemoCardAndExplainsUnknownNames) {
   testing::FakeClock clock;
   SystemDeviceFactory factory({{"COM7", "DEMO"}}, clock);

@@ -137,9 +137,16 @@ class FakeDeviceFactory final : public DeviceFactory {
     return {std::make_unique<FakeSerialDevice>(line_), {}};
   }
 
+  std::vector<PortChoice> PortChoices() override {
+    ++choicesRead;
+    return choices;
+  }
+
   std::vector<std::string> openedNames;
   std::vector<int> devicesOpenAtOpen;  // devices still open when each open began
   std::string failureReason;           // non-empty: every open fails with it
+  std::vector<PortChoice> choices;     // what PortChoices offers
+  int choicesRead = 0;
 
  private:
   FakeLine& line_;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel {
+
+// A name the user can put first in the settings, and what it opens.
+struct PortChoice {
+  enum class Source { kPresent, kOverride, kDemo };
+  Source source = Source::kPresent;
+  std::string name;         // empty for a present device with no name of its own
+  std::string target;       // the device path, or "DEMO" for an override to the demo card
+  std::string description;  // the product, when the system knows it
+};
+
+// "USB0  /dev/ttyUSB0  FT232R USB UART": the name, what it opens and what that is.
+std::string PortChoiceLine(const PortChoice& choice);
+
+// The settings string with its port name (all before its colon) replaced by name; a string
+// without a colon becomes the name and a colon.
+std::string WithPortName(std::string_view settings, std::string_view name);
+
+// What follows "Could not create handle" and its reason: the ports present, the user's
+// own names and the demo card, then how to use a name, shown with the user's settings.
+std::string DescribePortChoices(const std::vector<PortChoice>& choices, std::string_view settings);
+
+}  // namespace quorvel

@@ -131,7 +131,6 @@ class NullDevice final : public SerialDevice {
     benchmark::DoNotOptimize(buffer);
     return count;
   }
-  void WaitForInput(std::chrono::nanoseconds) override {}
   std::size_t Write(const std::uint8_t* bytes, std::size_t count) override {
     benchmark::DoNotOptimize(bytes);
     return count;

@@ -5,6 +5,7 @@
 #include "app/scc_input.h"
 #include "app/scc_listing.h"
 #include "app/stream_message_sink.h"
+#include "files/file_replace.h"
 #include "port/system_device_factory.h"
 #include "res/publisher.h"
 
@@ -26,6 +27,8 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
       return kExitCompleted;
     }
     case CommandLineMode::kRun: {
+      // A log that reaches a file-size limit stops being written; the run goes on.
+      IgnoreFileSizeSignal();
       const Profile profile = Profile::Load(Profile::DefaultPath());
       SystemClock clock;
       SystemDeviceFactory devices(profile.Section("ports"), clock);

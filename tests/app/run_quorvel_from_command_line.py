@@ -7,6 +7,7 @@ Usage: run_quorvel_from_command_line.py PATH_TO_QUORVEL [unittest arguments]
 """
 import json
 import os
+import resource
 import select
 import struct
 import subprocess
@@ -91,7 +92,7 @@ class Workspace:
         with open(os.path.join(self.path, name), "rb") as f:
             return f.read()
 
-    def run(self, *args, env=None):
+    def run(self, *args, env=None, preexec_fn=None):
         environment = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         environment.update({"XDG_CONFIG_HOME": self.config,
                             # No platform plugin may be loaded: one that does not exist
@@ -99,7 +100,8 @@ class Workspace:
                             "QT_QPA_PLATFORM": "does-not-exist", "QT_DEBUG_PLUGINS": "1"})
         environment.update(env or {})
         return subprocess.run([QUORVEL, *args], cwd=self.path, env=environment,
-                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60,
+                              preexec_fn=preexec_fn)
 
 
 def rows_of(result):
@@ -149,6 +151,14 @@ class DemoCardRuns(unittest.TestCase):
         self.assertEqual(quiet.returncode, 1)
         self.assertEqual(rows_of(quiet), ["Command execution failed!", "00 A4 00 0C 02 "] * 2
                          + ["Command execution failed!", "00 B0 00 00 20 "])
+
+    def test_a_file_size_limit_cuts_the_log_not_the_run(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32]))
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (64, 64))
+        result = w.run("--run", "list.scc", preexec_fn=limit)
+        self.assertEqual((result.returncode, rows_of(result)), (0, DEMO_ROWS))
+        self.assertEqual(w.read("run.log"), log_lines(DEMO_ROWS)[:64])
 
     def test_a_log_name_leading_out_of_the_working_folder_stays_in_it(self):
         w = Workspace(self)

@@ -8,7 +8,6 @@
 namespace quorvel {
 namespace {
 
-constexpr unsigned kMaxAtrBytes = 64;
 constexpr std::chrono::milliseconds kAnswerWait{250};
 
 // With deadlines a reset ends as soon as the bytes so far make a whole ATR.

@@ -29,6 +29,9 @@ struct RowTag {
   std::uint8_t position = 0;  // hex rows: 0 for the reception's first row
 };
 
+// The most ATR bytes a Reset reads.
+inline constexpr unsigned kMaxAtrBytes = 64;
+
 // The settings a Reset ran with; only Resets carry them.
 struct ResetSettingsUsed {
   std::string resetSettings;    // applied for the reset pulse

@@ -17,7 +17,6 @@ namespace {
 constexpr std::size_t kEchoBytes = 5;
 constexpr std::size_t kProcedureByte = 5;
 constexpr std::size_t kDataStart = 6;
-constexpr std::size_t kMaxAtrBytes = 64;
 
 const char* const kCheckTheReader =
     "Is the reader connected and powered, the card inserted, the settings right (port name, "

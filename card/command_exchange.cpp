@@ -9,10 +9,6 @@ constexpr std::chrono::milliseconds kHeaderWait{50};
 constexpr std::chrono::milliseconds kLateProcedureByteWait{150};
 constexpr int kTransferRetries = 6;
 
-constexpr unsigned kHeaderBytes = 5;
-constexpr unsigned kProcedureBytePosition = 5;
-constexpr unsigned kDataPosition = 6;
-
 }  // namespace
 
 int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& state) {

@@ -7,6 +7,12 @@
 
 namespace quorvel {
 
+// Where an exchange's bytes stand among those it received: the header's echo, the
+// procedure byte, then the data phase.
+inline constexpr unsigned kHeaderBytes = 5;
+inline constexpr unsigned kProcedureBytePosition = 5;
+inline constexpr unsigned kDataPosition = 6;
+
 // Where an exchange ended.
 enum class ExchangeStop : std::uint8_t {
   kComplete,            // it reached the status phase

@@ -14,10 +14,6 @@
 namespace quorvel {
 namespace {
 
-constexpr std::size_t kEchoBytes = 5;
-constexpr std::size_t kProcedureByte = 5;
-constexpr std::size_t kDataStart = 6;
-
 const char* const kCheckTheReader =
     "Is the reader connected and powered, the card inserted, the settings right (port name, "
     "baud rate, parity)?";
@@ -130,37 +126,37 @@ bool CouldBeSw1(std::uint8_t byte) {
 // What the bytes [first, end) of an Execute's reception are, one line.
 void AppendBytesRole(std::string& text, const ExchangeRecord& record,
                      std::span<const std::uint8_t> reception, std::size_t first, std::size_t end) {
-  if (end <= kEchoBytes) {
+  if (end <= kHeaderBytes) {
     AppendByteRange(text, "Byte ", "Bytes ", first, end);
     text += ": the echo of the header";
-    if (record.received < kEchoBytes) {
+    if (record.received < kHeaderBytes) {
       text += " (";
       AppendNumber(text, record.received);
       text += " of its 5 bytes came back)";
-    } else if (!std::equal(reception.begin(), reception.begin() + kEchoBytes, record.header)) {
+    } else if (!std::equal(reception.begin(), reception.begin() + kHeaderBytes, record.header)) {
       text += ", which differs from the header sent (";
       AppendHexBytes(text, record.header);
       text += "): the line changes bytes; check the settings";
     }
-  } else if (first == kProcedureByte) {
+  } else if (first == kProcedureBytePosition) {
     text += "Byte 6: ";
     if (record.stop == ExchangeStop::kWrongProcedureByte) {
       text += "in place of the procedure byte INS ";
       AppendHex(text, Ins(record));
       text += " the card sent ";
-      AppendHex(text, reception[kProcedureByte]);
+      AppendHex(text, reception[kProcedureBytePosition]);
     } else {
       text += "the procedure byte ";
-      AppendHex(text, reception[kProcedureByte]);
+      AppendHex(text, reception[kProcedureBytePosition]);
       text += ", equal to INS: the data follow in one block";
     }
   } else if (record.stop == ExchangeStop::kWrongProcedureByte) {
     text += "Byte 7: the byte after it";
-    if (CouldBeSw1(reception[kProcedureByte])) text += " (SW2 of the card's status word)";
+    if (CouldBeSw1(reception[kProcedureBytePosition])) text += " (SW2 of the card's status word)";
   } else {
     AppendByteRange(text, "Byte ", "Bytes ", first, end);
     text += ToCard(record) ? ": the echo of the data sent, " : ": data from the card, ";
-    AppendByteRange(text, "byte ", "bytes ", first - kDataStart, end - kDataStart);
+    AppendByteRange(text, "byte ", "bytes ", first - kDataPosition, end - kDataPosition);
     text += " of ";
     AppendNumber(text, P3(record));
   }
@@ -168,8 +164,8 @@ void AppendBytesRole(std::string& text, const ExchangeRecord& record,
 
 // Positions where the role of a reception's bytes changes.
 std::size_t RoleEnd(const ExchangeRecord& record, std::size_t at) {
-  if (at < kEchoBytes) return kEchoBytes;
-  if (at == kProcedureByte) return kDataStart;
+  if (at < kHeaderBytes) return kHeaderBytes;
+  if (at == kProcedureBytePosition) return kDataPosition;
   if (record.stop == ExchangeStop::kWrongProcedureByte) return at + 1;
   return static_cast<std::size_t>(-1);
 }
@@ -192,7 +188,7 @@ std::string ExplainCommandRow(const RowToExplain& row, const ExchangeRecord& rec
     at = stop;
   }
   const std::size_t data =
-      row.reception.size() > kDataStart ? row.reception.size() - kDataStart : 0;
+      row.reception.size() > kDataPosition ? row.reception.size() - kDataPosition : 0;
   if (record.stop == ExchangeStop::kComplete && !ToCard(record) && data < P3(record)) {
     text += "\nOnly ";
     AppendNumber(text, data);
@@ -240,8 +236,8 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
           "match its speed? An inverse-convention card needs Inv.";
       break;
     case ExchangeStop::kWrongProcedureByte: {
-      if (received.size() <= kProcedureByte) break;
-      const std::uint8_t sent = received[kProcedureByte];
+      if (received.size() <= kProcedureBytePosition) break;
+      const std::uint8_t sent = received[kProcedureBytePosition];
       text += "In place of the procedure byte INS ";
       AppendHex(text, Ins(record));
       text += " the card sent ";
@@ -257,8 +253,8 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
       } else if (CouldBeSw1(sent)) {
         text += ": the card refused the command with the status word ";
         const std::uint8_t statusWord[2] = {
-            sent, received.size() > kDataStart ? received[kDataStart] : std::uint8_t{0}};
-        AppendStatusWord(text, statusWord, received.size() > kDataStart ? 2 : 1, Cla(record));
+            sent, received.size() > kDataPosition ? received[kDataPosition] : std::uint8_t{0}};
+        AppendStatusWord(text, statusWord, received.size() > kDataPosition ? 2 : 1, Cla(record));
         text += '.';
       } else {
         text +=
@@ -271,7 +267,7 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
       text += "Of the ";
       AppendNumber(text, P3(record));
       text += " data bytes sent to the card only ";
-      AppendNumber(text, received.size() > kDataStart ? received.size() - kDataStart : 0);
+      AppendNumber(text, received.size() > kDataPosition ? received.size() - kDataPosition : 0);
       text +=
           " came back as their echo: the card or the line swallowed some. Check the settings "
           "and the reader's wiring.";

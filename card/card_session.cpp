@@ -8,8 +8,6 @@
 namespace quorvel {
 namespace {
 
-constexpr std::chrono::milliseconds kAnswerWait{250};
-
 // With deadlines a reset ends as soon as the bytes so far make a whole ATR.
 bool AtrComplete(const std::uint8_t* bytes, unsigned count) {
   const auto length = CompleteAtrLength(std::span<const std::uint8_t>(bytes, count));
@@ -54,14 +52,11 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   ExchangeRecord& record = output_.OpenExchange(std::move(opened));
   output_.AppendRow(RowKind::kResetMarker, kResetMarker);
   StartTiming();
-  unsigned received;
-  if (port_.timing() == PortTiming::kFixed) {
-    port_.PulseReset(resetSettings);
-    received = port_.Read(exchange_.rxBuffer, kMaxAtrBytes, 0);
-  } else {
-    port_.PulseResetLine(resetSettings);
-    received = port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, kAnswerWait, AtrComplete);
-  }
+  // With fixed waits: the pulse, the whole wait for the answer, then one read. With
+  // deadlines the read ends as soon as the ATR is whole.
+  port_.PulseResetLine(resetSettings);
+  const unsigned received =
+      port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, CCardPort::kAnswerWait, AtrComplete);
   StopTiming();
   record.started = timing_.started;
   record.took = timing_.took;

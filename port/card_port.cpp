@@ -15,7 +15,6 @@ namespace {
 constexpr std::size_t kQueueBytes = 1024;
 constexpr std::chrono::milliseconds kRetryWait{200};
 constexpr std::chrono::milliseconds kRtsRaised{50};
-constexpr std::chrono::milliseconds kAnswerWait{250};
 
 }  // namespace
 

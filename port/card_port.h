@@ -37,8 +37,10 @@ class CCardPort {
   // The waits happen even when the port is closed.
   void PulseReset(const char* settings);
   // PulseReset without the wait for the answer, for a caller that reads the answer with
-  // ReadWithin and the same 250 ms.
+  // ReadWithin and kAnswerWait.
   void PulseResetLine(const char* settings);
+  // How long the card is given for its answer after the reset pulse.
+  static constexpr std::chrono::milliseconds kAnswerWait{250};
   void Close();
   // Up to count bytes, with up to retries more attempts each after 200 ms. With deadlines
   // the read ends once count bytes are in, or retries x 200 ms after it began.
@@ -54,7 +56,6 @@ class CCardPort {
   // the window's end, so what arrived within it is taken either way.
   unsigned ReadRestOfWindow(std::uint8_t* buffer, unsigned count);
   void SetTiming(PortTiming timing) { m_timing = timing; }
-  PortTiming timing() const { return m_timing; }
   // Returns the number of bytes the device accepted; the caller's bytes are not changed.
   unsigned Write(const std::uint8_t* bytes, unsigned count);
   void SetInverse(std::int32_t flag);

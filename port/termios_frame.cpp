@@ -56,10 +56,6 @@ void ReadFrameFlags(tcflag_t cflag, LineSettings& settings) {
   settings.outCtsFlow = (cflag & CRTSCTS) && (settings.outCtsFlow || !rtsHandshake);
 }
 
-}  // namespace quorvel
-
-namespace quorvel {
-
 bool FrameKept(tcflag_t asked, tcflag_t kept) {
   tcflag_t compared = CSIZE | CSTOPB | PARENB;
   if (asked & PARENB) compared |= PARODD | CMSPAR;

@@ -9,11 +9,10 @@
 #include "controls/windowless_controls.h"
 #include "files/path_name.h"
 #include "port/card_port.h"
+#include "port/port_names.h"
 
 namespace quorvel {
 namespace {
-
-constexpr std::size_t kPortNameLength = 4;
 
 // Opens the run's log. --log names the user's own choice, like Browse. A name from the
 // file is trusted as little as in the window: never created through a symbolic link,

@@ -3,12 +3,12 @@
 #include <string_view>
 
 #include "port/line_settings.h"
+#include "port/port_names.h"
 #include "port/settings_string.h"
 
 namespace quorvel {
 namespace {
 
-constexpr std::size_t kPortNameLength = 4;
 constexpr std::size_t kMaxSettingsLength = 127;  // what a settings field holds
 
 enum class Option {

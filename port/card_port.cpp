@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "port/port_choices.h"
+#include "port/port_names.h"
 #include "port/settings_string.h"
 
 namespace quorvel {
@@ -28,7 +29,7 @@ CCardPort::~CCardPort() {
 void CCardPort::Open(const char* settings) {
   // Reopening must not leak the old device, nor let it keep the lock on the line.
   Close();
-  const std::string portName(settings, strnlen(settings, 4));
+  const std::string portName(settings, strnlen(settings, kPortNameLength));
   DeviceOpenResult opened = m_devices.Open(portName);
   if (!opened.device) {
     std::string message = "Could not create handle";

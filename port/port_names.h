@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
@@ -14,6 +15,8 @@ struct PortTarget {
 };
 
 inline constexpr const char* kDemoPortName = "DEMO";
+// A settings string's first characters that name its port.
+inline constexpr std::size_t kPortNameLength = 4;
 
 // COM1..COM9 -> /dev/ttyS0..8, USB0..9 -> /dev/ttyUSB0..9, ACM0..9 -> /dev/ttyACM0..9,
 // DEMO -> the built-in demo card. An override (name -> device path or "DEMO") wins over

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "commands/scc_file.h"
 #include "port/line_settings.h"
 #include "port/port_names.h"
 #include "port/settings_string.h"
@@ -9,7 +10,7 @@
 namespace quorvel {
 namespace {
 
-constexpr std::size_t kMaxSettingsLength = 127;  // what a settings field holds
+constexpr std::size_t kMaxSettingsLength = kSccTextSize - 1;  // what a settings field holds
 
 enum class Option {
   kRun,

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/fixed_text.h"
 #include "app/json_string.h"
 #include "card/hex_rows.h"
 #include "commands/command_text.h"
@@ -88,8 +88,7 @@ void RunReport::Command(int index, const CardCommand& command, const ExchangeSta
   if (format_ == RowFormat::kRows) {
     PrintNewRows();
   } else {
-    const std::string comment = ShownText(
-        std::string_view(command.comment, strnlen(command.comment, sizeof command.comment)));
+    const std::string comment = ShownText(TextOf(command.comment));
     const std::string sw =
         result == 1 ? JsonString(StatusRowText(exchange.statusWord, exchange.statusArrived))
                     : std::string("null");

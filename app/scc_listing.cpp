@@ -1,7 +1,6 @@
 #include "app/scc_listing.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "app/fixed_text.h"
 #include "commands/command_text.h"
@@ -82,8 +81,7 @@ std::string ListScc(const SccDecodeResult& file) {
   int entry = 0;
   for (const auto& command : file.records) {
     out += "\n";
-    const std::string comment = Printable(
-        std::string_view(command->comment, strnlen(command->comment, sizeof command->comment)));
+    const std::string comment = Printable(TextOf(command->comment));
     out +=
         "Command " + std::to_string(++entry) + ":" + (comment.empty() ? "" : " " + comment) + "\n";
     out += "  Header:    " + FormatHeaderText(*command) + "\n";

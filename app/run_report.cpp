@@ -1,14 +1,13 @@
 #include "app/run_report.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "app/fixed_text.h"
 #include "app/json_string.h"
 #include "card/hex_rows.h"
+#include "card/row_explanations.h"
 #include "commands/command_text.h"
 #include "controls/field_text.h"
 
@@ -28,18 +27,6 @@ std::string Milliseconds(std::chrono::nanoseconds took) {
   return text;
 }
 
-// The explanation's lines, without the line end of the last.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 }  // namespace
 
 RunReport::RunReport(std::ostream& out, RowFormat format, bool explain, const RowList& rows,
@@ -48,10 +35,9 @@ RunReport::RunReport(std::ostream& out, RowFormat format, bool explain, const Ro
 
 void RunReport::PrintNewRows() {
   for (; printed_ < rows_.GetCount(); ++printed_) {
-    out_ << rows_.GetText(printed_) << '\n';
-    if (!explain_) continue;
-    for (const std::string& line : Lines(panel_.ExplainRow(printed_)))
-      out_ << "  # " << line << '\n';
+    std::string text = rows_.GetText(printed_) + '\n';
+    if (explain_) AppendIndented(text, panel_.ExplainRow(printed_), "  # ", "\n");
+    out_ << text;
   }
 }
 

@@ -120,7 +120,7 @@ std::string OutputPanel::RowsAsText(const std::vector<int>& rows, bool withExpla
     if (row < 0 || row >= output_list_.GetCount()) continue;
     text += output_list_.GetText(row);
     text += kTextLogLineEnd;
-    if (withExplanations) AppendIndented(text, ExplainRow(row), kTextLogLineEnd);
+    if (withExplanations) AppendIndented(text, ExplainRow(row), "  ", kTextLogLineEnd);
   }
   return text;
 }

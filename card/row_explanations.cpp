@@ -374,10 +374,11 @@ std::string ExplainRow(const RowToExplain& row) {
   return std::string();
 }
 
-void AppendIndented(std::string& out, std::string_view text, std::string_view lineEnd) {
+void AppendIndented(std::string& out, std::string_view text, std::string_view indent,
+                    std::string_view lineEnd) {
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
-    out += "  ";
+    out += indent;
     out += text.substr(0, end);
     out += lineEnd;
     if (end == std::string_view::npos) break;

@@ -25,7 +25,8 @@ struct RowToExplain {
 // status word says, why an exchange failed, what the settings and times were.
 std::string ExplainRow(const RowToExplain& row);
 
-// Appends every line of `text` indented by two blanks, each followed by `lineEnd`.
-void AppendIndented(std::string& out, std::string_view text, std::string_view lineEnd);
+// Appends every line of `text` after `indent`, each followed by `lineEnd`.
+void AppendIndented(std::string& out, std::string_view text, std::string_view indent,
+                    std::string_view lineEnd);
 
 }  // namespace quorvel

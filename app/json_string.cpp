@@ -1,5 +1,7 @@
 #include "app/json_string.h"
 
+#include "app/control_character.h"
+
 namespace quorvel {
 
 namespace {
@@ -19,8 +21,6 @@ std::string JsonString(std::string_view utf8) {
   out += '"';
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     const char c = utf8[i];
-    const auto byte = static_cast<unsigned char>(c);
-    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0u;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -38,11 +38,9 @@ std::string JsonString(std::string_view utf8) {
         out += "\\t";
         break;
       default:
-        if (byte < 0x20 || byte == 0x7F) {
-          AppendEscape(out, byte);
-        } else if (byte == 0xC2 && next >= 0x80 && next < 0xA0) {
-          AppendEscape(out, next);  // the C1 controls, U+0080 to U+009F
-          ++i;
+        if (const ControlCharacter control = ControlCharacterAt(utf8, i); control.length > 0) {
+          AppendEscape(out, control.code);
+          i += control.length - 1;
         } else {
           out += c;
         }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/control_character.h"
 #include "app/fixed_text.h"
 #include "commands/command_text.h"
 #include "controls/field_text.h"
@@ -22,13 +23,9 @@ std::string Printable(std::string_view bytes) {
   const std::string text = ShownText(bytes);
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
-    if (byte < 0x20 || byte == 0x7F) {
-      AppendEscaped(out, byte);
-    } else if (byte == 0xC2 && next >= 0x80 && next < 0xA0) {
-      AppendEscaped(out, next);  // U+0080 to U+009F
-      ++i;
+    if (const ControlCharacter control = ControlCharacterAt(text, i); control.length > 0) {
+      AppendEscaped(out, control.code);
+      i += control.length - 1;
     } else {
       out += text[i];
     }

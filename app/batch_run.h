@@ -20,11 +20,10 @@ struct BatchServices {
 // --run: what a user does in the window, without one. Reads the SCC file as Load would,
 // opens the log as a Reset would (or the --log file, or none; a name from the file that
 // leads out of the working folder is kept in it, as the window's default answer does),
-// resets the card with the
-// file's settings strings (after --settings and --port), then executes every command in
-// order through the same card session the window uses, with deadlines in place of the
-// fixed waits unless strict timing is asked for. Returns the exit status: 0 every
-// exchange completed, 1 at least one failed, 2 nothing could run.
+// resets the card with the file's settings strings (after --settings and --port), then
+// executes every command in order through the same card session the window uses, with
+// deadlines in place of the fixed waits unless strict timing is asked for. Returns the
+// exit status: 0 every exchange completed, 1 at least one failed, 2 nothing could run.
 int RunBatch(const CommandLine& line, const BatchServices& services);
 
 // The settings string used for a run: `--settings` in place of the file's string, then

@@ -9,8 +9,9 @@
 namespace quorvel::testing {
 
 // Runs `step` in a forked copy of the test process and returns its exit status,
-// or -1 when it did not exit by itself: a crash, an abort, or the alarm that ends
-// it after `seconds`, so a hang fails the test instead of stalling the run.
+// or -1 when it could not start or did not exit by itself: a crash, an abort, or
+// the alarm that ends it after `seconds`, so a hang fails the test instead of
+// stalling the run.
 inline int InChild(const std::function<int()>& step, unsigned seconds = 30) {
   std::fflush(nullptr);
   const pid_t child = fork();
@@ -19,7 +20,7 @@ inline int InChild(const std::function<int()>& step, unsigned seconds = 30) {
     _exit(step());
   }
   int status = 0;
-  waitpid(child, &status, 0);
+  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

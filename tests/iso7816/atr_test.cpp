@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "iso7816/hex_bytes.h"
+#include "support/hex_bytes.h"
 
 namespace quorvel {
 namespace {

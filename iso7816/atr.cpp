@@ -13,6 +13,7 @@ using iso7816_text::AppendCount;
 using iso7816_text::AppendDecimal;
 using iso7816_text::AppendHex;
 using iso7816_text::AppendHexBytes;
+using iso7816_text::AppendHexDigit;
 
 constexpr std::uint8_t kDirectTs = 0x3B;
 constexpr std::uint8_t kInverseTs = 0x3F;
@@ -229,7 +230,7 @@ void AtrExplainer::ExplainTs() {
 void AtrExplainer::ExplainT0(const AtrShape& shape) {
   std::string& text = StartByte(1, "T0");
   text += "Y1=";
-  text += "0123456789ABCDEF"[atr_[1] >> 4];
+  AppendHexDigit(text, atr_[1] >> 4);
   text += ": ";
   AppendFollowing(text, atr_[1] >> 4, 1);
   text += "; K=";

@@ -203,7 +203,7 @@ void ExplainObject(std::vector<AtrItem>& items, std::span<const std::uint8_t> hi
   const char* name = ObjectName(tag);
   if (name == nullptr) {
     text += "object of tag ";
-    text += "0123456789ABCDEF"[tag];
+    iso7816_text::AppendHexDigit(text, tag);
     text += ", which ISO/IEC 7816-4 does not define";
     return;
   }

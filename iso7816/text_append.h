@@ -8,10 +8,14 @@
 // string without formatted output, so decoding stays within its time budget.
 namespace quorvel::iso7816_text {
 
+// One hex digit for the low four bits of `value`.
+inline void AppendHexDigit(std::string& text, unsigned value) {
+  text += "0123456789ABCDEF"[value & 0x0F];
+}
+
 inline void AppendHex(std::string& text, std::uint8_t byte) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  text += kDigits[byte >> 4];
-  text += kDigits[byte & 0x0F];
+  AppendHexDigit(text, byte >> 4);
+  AppendHexDigit(text, byte);
 }
 
 // "3B 9F 95" for `count` bytes.

@@ -212,28 +212,16 @@ bool AppendIso(std::string& text, std::uint8_t sw1, std::uint8_t sw2) {
     return true;
   }
   if (sw1 == 0x63 && (sw2 & 0xF0) == 0xC0) {
-    AppendDecimal(text, sw2 & 0x0F);
-    text += (sw2 & 0x0F) == 1 ? " retry left" : " retries left";
+    iso7816_text::AppendCount(text, sw2 & 0x0F, "retry left", "retries left");
     text += " (counter value ";
     AppendDecimal(text, sw2 & 0x0F);
     text += ')';
     return true;
   }
-  switch (word) {
-    case 0x6B00:
-      text += "wrong parameters P1-P2";
-      return true;
-    case 0x6D00:
-      text += "instruction code not supported or invalid";
-      return true;
-    case 0x6E00:
-      text += "class not supported";
-      return true;
-    case 0x6F00:
-      text += "no precise diagnosis";
-      return true;
-    default:
-      break;
+  // These groups define SW2 00 alone, which says no more than the group.
+  if (sw2 == 0x00 && (sw1 == 0x6B || sw1 == 0x6D || sw1 == 0x6E || sw1 == 0x6F)) {
+    text += IsoGroup(sw1);
+    return true;
   }
   const char* detail = IsoDetail(sw1, sw2);
   if (detail == nullptr && (sw1 == 0x62 || sw1 == 0x64) && sw2 >= 0x02 && sw2 <= 0x80)

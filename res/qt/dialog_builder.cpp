@@ -109,25 +109,24 @@ QWidget* BuiltDialog::Control(int id) const {
   return it == by_id_.end() ? nullptr : it->second;
 }
 
-QRect BuiltDialog::PlaceIn(QWidget* control, const QSize& size) const {
+QRect BuiltDialog::Stretched(const Placed& placed, const QSize& size) const {
   const int extra_width = std::max(0, size.width() - template_size_.width());
   const int extra_height = std::max(0, size.height() - template_size_.height());
-  for (const Placed& placed : placed_) {
-    if (placed.widget != control) continue;
-    const QRect& r = placed.rect;
-    const res::Rect moved = res::Stretched({r.x(), r.y(), r.width(), r.height()}, placed.stretch,
-                                           extra_width, extra_height);
-    return QRect(moved.x, moved.y, moved.width, moved.height);
+  const QRect& r = placed.rect;
+  const res::Rect moved = res::Stretched({r.x(), r.y(), r.width(), r.height()}, placed.stretch,
+                                         extra_width, extra_height);
+  return QRect(moved.x, moved.y, moved.width, moved.height);
+}
+
+QRect BuiltDialog::PlaceIn(QWidget* control, const QSize& size) const {
+  for (const Placed& placed : stretching_) {
+    if (placed.widget == control) return Stretched(placed, size);
   }
   return control->geometry();
 }
 
 void BuiltDialog::LayOut(const QSize& size) const {
-  for (const Placed& placed : placed_) {
-    const res::Stretch& s = placed.stretch;
-    if (s.left == 0 && s.top == 0 && s.right == 0 && s.bottom == 0) continue;
-    placed.widget->setGeometry(PlaceIn(placed.widget, size));
-  }
+  for (const Placed& placed : stretching_) placed.widget->setGeometry(Stretched(placed, size));
 }
 
 BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tpl) {
@@ -149,7 +148,9 @@ BuiltDialog BuildDialog(QDialog& dialog, const res::DialogTemplate& tpl) {
       rect.setWidth(std::max(rect.width(), widget->sizeHint().width()));
     }
     widget->setGeometry(rect);
-    built.placed_.push_back({widget, rect, c.stretch});
+    const res::Stretch& s = c.stretch;
+    if (s.left != 0 || s.top != 0 || s.right != 0 || s.bottom != 0)
+      built.stretching_.push_back({widget, rect, s});
     widget->setObjectName(c.id == res::kNoId ? QStringLiteral("unnamed")
                                              : QStringLiteral("control%1").arg(c.id));
     if (c.kind == ControlKind::GroupBox) group_boxes.push_back(widget);

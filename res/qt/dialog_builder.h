@@ -55,9 +55,11 @@ class BuiltDialog {
     QRect rect;  // at the template's size
     res::Stretch stretch;
   };
+  QRect Stretched(const Placed& placed, const QSize& size) const;
+
   std::map<int, QWidget*> by_id_;
   std::vector<QWidget*> unnamed_;
-  std::vector<Placed> placed_;
+  std::vector<Placed> stretching_;  // the controls that follow a larger dialog
   QSize template_size_;
   QLabel* bitmap_ = nullptr;
 };

@@ -11,11 +11,14 @@ FullTextToolTips::FullTextToolTips(QListView* list) : QObject(list), list_(list)
   list->viewport()->installEventFilter(this);
 }
 
-bool FullTextToolTips::ShownWhole(const QListView& list, const QModelIndex& index) {
-  const QString text = index.data(Qt::DisplayRole).toString();
+int FullTextToolTips::EntryWidth(const QListView& list, const QString& text) {
   // The item delegate keeps this margin on either side of the text.
   const int margin = list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
-  const int needed = list.fontMetrics().horizontalAdvance(text) + 2 * margin;
+  return list.fontMetrics().horizontalAdvance(text) + 2 * margin;
+}
+
+bool FullTextToolTips::ShownWhole(const QListView& list, const QModelIndex& index) {
+  const int needed = EntryWidth(list, index.data(Qt::DisplayRole).toString());
   const QRect item = list.visualRect(index);
   return item.left() >= 0 && needed <= item.width() &&
          item.left() + needed <= list.viewport()->width();

@@ -4,6 +4,7 @@
 
 class QListView;
 class QModelIndex;
+class QString;
 
 namespace quorvel::gui {
 
@@ -17,6 +18,8 @@ class FullTextToolTips final : public QObject {
 
   // True when the entry's whole text is in view.
   static bool ShownWhole(const QListView& list, const QModelIndex& index);
+  // The width an entry of the list needs to show `text` whole, its margins included.
+  static int EntryWidth(const QListView& list, const QString& text);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -225,12 +225,10 @@ QSize CQuorvelDlg::SmallestSize() const {
   }
   QString row;
   for (std::size_t i = 0; i < kBytesPerHexRow; ++i) row += QString(2, widest) + QLatin1Char(' ');
-  QStyle* style = list->style();
-  // Room for the text, the item's margins, the frame and a vertical scroll bar.
-  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+  // Room for the entry, the frame and a vertical scroll bar.
   const int needed =
-      metrics.horizontalAdvance(row) + 2 * margin + 2 * list->frameWidth() +
-      style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list->verticalScrollBar());
+      FullTextToolTips::EntryWidth(*list, row) + 2 * list->frameWidth() +
+      list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list->verticalScrollBar());
   QSize smallest = built_.TemplateSize();
   while (built_.PlaceIn(list, smallest).width() < needed) smallest.rwidth() += 1;
   return smallest;

@@ -46,7 +46,7 @@ class GeneratedList {
   }
   ~GeneratedList() { std::filesystem::remove(path_); }
 
-  const std::string Path() const { return path_.string(); }
+  std::string Path() const { return path_.string(); }
 
  private:
   std::filesystem::path path_;

@@ -902,6 +902,15 @@ TEST_F(QuorvelDlgTest, SettingsEditsOfferPortNamesWhereTheUserTypesOne) {
   LoseFocus(1012);
   EXPECT_EQ(TextOf(State().m_executeSettings), "USB0: baud=9600 parity=E data=8 stop=2");
   EXPECT_EQ(devices_.choicesRead, 1);
+
+  // A reader plugged in since is offered in the next round of editing.
+  devices_.choices.push_back({PortChoice::Source::kPresent, "ACM0", "/dev/ttyACM0", ""});
+  edit->setFocus();
+  edit->setSelection(0, 4);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(completer->completionModel()->rowCount(), 3);
+  EXPECT_EQ(devices_.choicesRead, 2);
+  QTest::keyClick(completer->popup(), Qt::Key_Escape);
 }
 
 TEST_F(QuorvelDlgTest, AReaderThatGoesAwayMidCommandIsToldOnceAndWhatCameIsKept) {

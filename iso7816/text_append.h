@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,12 +29,7 @@ inline void AppendHexBytes(std::string& text, const std::uint8_t* bytes, std::si
 
 inline void AppendDecimal(std::string& text, unsigned long long value) {
   char digits[24];
-  int length = 0;
-  do {
-    digits[length++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (length > 0) text += digits[--length];
+  text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
 // "1 retry" / "3 retries".

@@ -5,6 +5,7 @@
 
 #include "iso7816/historical_bytes.h"
 #include "iso7816/text_append.h"
+#include "iso7816/transmission_rate.h"
 
 namespace quorvel {
 namespace {
@@ -20,8 +21,7 @@ constexpr std::uint8_t kInverseTs = 0x3F;
 // What TS looks like when the convention switch is the wrong way round for the card.
 constexpr std::uint8_t kInverseReadDirect = 0x03;
 constexpr std::uint8_t kDirectReadInverse = 0x23;
-// The reader clock Quorvel's readers run the card at, in Hz.
-constexpr unsigned kReaderClock = 3571200;
+constexpr unsigned kReaderClock = kDefaultReaderClockHz;
 constexpr std::size_t kLongestAtr = 33;
 
 enum Letter { kA, kB, kC, kD };
@@ -91,15 +91,6 @@ AtrShape WalkAtr(std::span<const std::uint8_t> atr, Visit&& visit) {
 bool IsAtrStart(std::uint8_t ts) {
   return ts == kDirectTs || ts == kInverseTs;
 }
-
-struct ClockRate {
-  unsigned fi;         // 0 when reserved
-  unsigned maxTenths;  // f(max) in tenths of MHz
-};
-constexpr ClockRate kClockRates[16] = {
-    {372, 40}, {372, 50}, {558, 60}, {744, 80},   {1116, 120}, {1488, 160}, {1860, 200}, {0, 0},
-    {0, 0},    {512, 50}, {768, 75}, {1024, 100}, {1536, 150}, {2048, 200}, {0, 0},      {0, 0}};
-constexpr unsigned kBaudDivisors[16] = {0, 1, 2, 4, 8, 16, 32, 64, 12, 20, 0, 0, 0, 0, 0, 0};
 
 void AppendMegahertz(std::string& text, unsigned tenths) {
   AppendDecimal(text, tenths / 10);
@@ -240,8 +231,8 @@ void AtrExplainer::ExplainT0(const AtrShape& shape) {
 }
 
 void AtrExplainer::ExplainTa1(std::string& text, std::uint8_t value) {
-  const ClockRate rate = kClockRates[value >> 4];
-  const unsigned di = kBaudDivisors[value & 0x0F];
+  const ClockRateConversion rate = ClockRateOf(value);
+  const unsigned di = BaudRateAdjustmentOf(value);
   text += "Fi=";
   if (rate.fi == 0) {
     text += "reserved";
@@ -256,14 +247,14 @@ void AtrExplainer::ExplainTa1(std::string& text, std::uint8_t value) {
   }
   if (rate.fi != 0) {
     text += ", f(max)=";
-    AppendMegahertz(text, rate.maxTenths);
+    AppendMegahertz(text, rate.fmaxTenths);
   }
   if (rate.fi == 0 || di == 0) {
     text += ": reserved values, no speed can be derived";
     return;
   }
   text += ": ";
-  AppendDecimal(text, (static_cast<unsigned long long>(kReaderClock) * di + rate.fi / 2) / rate.fi);
+  AppendDecimal(text, BaudRate(kReaderClock, rate.fi, di));
   text += " baud at the usual 3.5712 MHz clock";
   if (rate.fi == 372 && di == 1) {
     text += ", the default speed";
@@ -352,8 +343,8 @@ void AtrExplainer::ExplainTc2(std::string& text, std::uint8_t value) {
     return;
   }
   unsigned fi = 372;
-  if (globals_.ta1 >= 0 && kClockRates[globals_.ta1 >> 4].fi != 0)
-    fi = kClockRates[globals_.ta1 >> 4].fi;
+  if (globals_.ta1 >= 0 && ClockRateOf(static_cast<std::uint8_t>(globals_.ta1)).fi != 0)
+    fi = ClockRateOf(static_cast<std::uint8_t>(globals_.ta1)).fi;
   // WT = WI x 960 x Fi / f, at most this long between the leading edges of two characters.
   const unsigned long long micros =
       (static_cast<unsigned long long>(value) * 960 * fi * 1000000 + kReaderClock / 2) /

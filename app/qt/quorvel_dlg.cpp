@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +21,7 @@
 #include "about/link_opener.h"
 #include "about/qt/about_dlg.h"
 #include "about/qt/desktop_link_opener.h"
+#include "app/qt/fixed_pitch_font.h"
 #include "app/qt/full_text_tool_tips.h"
 #include "app/qt/port_name_completer.h"
 #include "app/window_size.h"
@@ -189,13 +189,7 @@ void CQuorvelDlg::ConnectButtons() {
 
 void CQuorvelDlg::SetUpOutputList() {
   QListView* list = output_list_.view();
-  // Hex columns line up in a fixed-pitch font of the window's size.
-  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  if (font().pointSizeF() > 0) {
-    fixed.setPointSizeF(font().pointSizeF());
-  } else {
-    fixed.setPixelSize(font().pixelSize());
-  }
+  const QFont fixed = FixedPitchFont(font());
   list->setFont(fixed);
   details_->setFont(fixed);
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QCompleter>
 #include <QFocusEvent>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -807,7 +809,11 @@ TEST_F(QuorvelDlgTest, AFullRowFitsTheOutputListInAFixedPitchFontOfAnySize) {
     Atr(Sequence(16, 0xD0));
     Click(1000);
     QListView* list = W<QListView>(1002);
-    EXPECT_TRUE(QFontInfo(list->font()).fixedPitch());
+    const QFontMetricsF metrics(list->font());
+    for (QChar glyph : QStringLiteral("0123456789ABCDEF ")) {
+      EXPECT_EQ(metrics.horizontalAdvance(glyph), metrics.horizontalAdvance(QLatin1Char('0')))
+          << QFontInfo(list->font()).family().toStdString() << " '" << glyph.toLatin1() << "'";
+    }
     const QModelIndex row = list->model()->index(1, 0);
     const QString text = row.data().toString();
     ASSERT_EQ(text.size(), 48);

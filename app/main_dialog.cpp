@@ -52,9 +52,13 @@ MainDialog::MainDialog(const MainDialogControls& controls, const MainDialogServi
     : controls_(controls),
       services_(services),
       output_(controls.outputList, controls.countEdit, controls.binCheck),
+      output_display_(output_, state_.m_totalBytes),
       commands_(controls.commandList) {}
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+  stop_run_ = true;
+  line_.reset();  // the line's work has ended before what it uses goes
+}
 
 void MainDialog::ShowTitle() {
   services_.title.SetTitle("Quorvel [" + TextOf(state_.m_logFileName) + "]");
@@ -66,9 +70,17 @@ void MainDialog::OnInitDialog() {
   controls_.commandList.SetCurSel(0);
   controls_.countEdit.SetText("0");
   state_.m_totalBytes = 0;
-  port_ = std::make_unique<CCardPort>(services_.devices, services_.clock, services_.messages);
-  session_ = std::make_unique<CardSession>(*port_, services_.clock, output_, state_.exchange,
-                                           state_.m_totalBytes);
+  std::function<void()> wake;
+  if (LineActivity* activity = services_.activity) wake = [activity] { activity->WakeWindow(); };
+  line_ = std::make_unique<LineThread>(std::move(wake));
+  display_relay_ = std::make_unique<DisplayOnWindowThread>(*line_, output_display_);
+  message_relay_ = std::make_unique<MessagesOnWindowThread>(*line_, services_.messages);
+  port_ = std::make_unique<CCardPort>(services_.devices, services_.clock, *message_relay_);
+  session_ =
+      std::make_unique<CardSession>(*port_, services_.clock, *display_relay_, state_.exchange);
+  SetAutomaticResponses(
+      services_.profile.GetString(kOptionsSection, kAutomaticResponsesKey, "off") == "on");
+  stop_at_failure_ = services_.profile.GetString(kOptionsSection, kStopAtFailureKey, "on") != "off";
 
   std::string remembered = services_.profile.GetString("config", "list", "NULL");
   // A value that does not fit is treated as missing rather than cut into another path.
@@ -90,9 +102,20 @@ void MainDialog::OnInitDialog() {
 }
 
 void MainDialog::OnDestroy() {
+  // A run ends after its command in progress; the window waited for that before closing.
+  stop_run_ = true;
+  line_.reset();
+  RememberSwitch(kAutomaticResponsesKey, automatic_responses_, false);
+  RememberSwitch(kStopAtFailureKey, stop_at_failure_, true);
   RememberConfigPath();
   session_.reset();
   port_.reset();
+}
+
+void MainDialog::RememberSwitch(const char* key, bool on, bool byDefault) {
+  const bool there = !services_.profile.GetString(kOptionsSection, key, "").empty();
+  if (there || on != byDefault)
+    services_.profile.SetString(kOptionsSection, key, on ? "on" : "off");
 }
 
 void MainDialog::RememberConfigPath() {
@@ -103,6 +126,7 @@ void MainDialog::RememberConfigPath() {
 }
 
 void MainDialog::OnNew() {
+  if (exchange_running_) return;
   commands_.ClearCommands();
   CopyText(state_.m_logFileName, kDefaultLogFileName);
   log_name_from_file_ = false;
@@ -112,8 +136,11 @@ void MainDialog::OnNew() {
   CopyText(state_.m_altExecuteSettings, kDefaultAltSettings);
   CopyText(state_.m_altResetSettings, kDefaultAltSettings);
   state_.m_inverse = 0;
-  port_->SetInverse(state_.m_inverse);
-  port_->ApplySettings(state_.m_executeSettings);
+  OnPort(
+      [inverse = state_.m_inverse, settings = TextOf(state_.m_executeSettings)](CCardPort& port) {
+        port.SetInverse(inverse);
+        port.ApplySettings(settings.c_str());
+      });
   controls_.invCheck.SetCheck(state_.m_inverse);
   controls_.executeEdit.SetText(TextOf(state_.m_executeSettings));
   controls_.resetEdit.SetText(TextOf(state_.m_resetSettings));
@@ -121,10 +148,39 @@ void MainDialog::OnNew() {
   CopyText(state_.m_configPath, "noname.scc");
 }
 
+void MainDialog::StartExchange(std::function<void()> job) {
+  exchange_running_ = true;
+  if (services_.activity) services_.activity->ExchangeRunning(true);
+  line_->Post([this, job = std::move(job)] {
+    job();
+    line_->ToWindow([this] { ExchangeEnded(); });
+  });
+}
+
+void MainDialog::ExchangeEnded() {
+  exchange_running_ = false;
+  if (services_.activity) services_.activity->ExchangeRunning(false);
+}
+
+void MainDialog::OnPort(std::function<void(CCardPort&)> operation) {
+  line_->RunHereOrPost([this, operation = std::move(operation)] { operation(*port_); });
+}
+
+void MainDialog::ForgetRunStatus() {
+  if (run_.summary.empty()) return;
+  run_.summary.clear();
+  if (services_.activity) services_.activity->RunStatusChanged();
+}
+
 void MainDialog::OnReset() {
+  if (exchange_running_) return;
+  ForgetRunStatus();
   output_.RemoveAllRows();
   OpenLogFile();
-  session_->Reset(state_.m_executeSettings, state_.m_resetSettings);
+  StartExchange(
+      [this, execute = TextOf(state_.m_executeSettings), reset = TextOf(state_.m_resetSettings)] {
+        session_->Reset(execute.c_str(), reset.c_str());
+      });
 }
 
 void MainDialog::OpenLogFile() {
@@ -146,6 +202,7 @@ void MainDialog::OpenLogFile() {
 }
 
 void MainDialog::OnExecute() {
+  if (exchange_running_) return;
   const int entry = controls_.commandList.GetCurSel();
   if (entry == 0) {
     services_.messages.ShowMessage(kCreateCommandHint);
@@ -153,16 +210,77 @@ void MainDialog::OnExecute() {
   }
   const CardCommand* command = commands_.RecordForEntry(entry);
   if (command == nullptr) return;  // nothing selected
-  session_->Execute(*command);
+  ForgetRunStatus();
+  StartExchange([this, command = *command] { session_->Execute(command); });
+}
+
+void MainDialog::OnExecuteAll() {
+  ExecuteFrom(1);
+}
+
+void MainDialog::OnExecuteFromHere() {
+  const int entry = controls_.commandList.GetCurSel();
+  if (entry == ListBox::kError) return;  // nothing selected
+  ExecuteFrom(std::max(entry, 1));       // from "New Command": the whole list
+}
+
+void MainDialog::ExecuteFrom(int firstEntry) {
+  if (exchange_running_) return;
+  if (commands_.size() == 0) {
+    services_.messages.ShowMessage(kCreateCommandHint);
+    return;
+  }
+  // The run takes its own copy: the list is not touched from the line thread.
+  std::vector<ListRunItem> items;
+  for (int entry = firstEntry; const CardCommand* command = commands_.RecordForEntry(entry);
+       ++entry) {
+    items.push_back({entry, *command});
+  }
+  if (items.empty()) return;
+  run_ = RunStatus{true, 0, static_cast<int>(items.size()), std::chrono::steady_clock::now(), {}};
+  stop_run_ = false;
+  if (services_.activity) services_.activity->RunStatusChanged();
+  StartExchange([this, items = std::move(items), options = ListRunOptions{stop_at_failure_}] {
+    const ListRunSummary summary = RunCommandList(
+        *session_, *port_, services_.clock, items, options, stop_run_, [&](std::size_t index) {
+          line_->ToWindow([this, number = static_cast<int>(index) + 1, entry = items[index].entry] {
+            run_.number = number;
+            controls_.commandList.SetCurSel(entry);
+            if (services_.activity) services_.activity->RunStatusChanged();
+          });
+        });
+    line_->ToWindow([this, text = ListRunSummaryText(summary)] {
+      run_.running = false;
+      run_.summary = text;
+      if (services_.activity) services_.activity->RunStatusChanged();
+    });
+  });
+}
+
+void MainDialog::OnStopRun() {
+  stop_run_ = true;
+}
+
+std::string MainDialog::RunStatusText() const {
+  if (!run_.running) return run_.summary;
+  return ListRunProgressText(std::max(run_.number, 1), run_.count,
+                             std::chrono::steady_clock::now() - run_.began);
+}
+
+void MainDialog::SetAutomaticResponses(bool on) {
+  automatic_responses_ = on;
+  OnPort([this, on](CCardPort&) { session_->SetAutomaticResponses(on); });
 }
 
 void MainDialog::OnEdit() {
+  if (exchange_running_) return;
   commands_.OnEdit(services_.editor);
 }
 
 void MainDialog::OnInv() {
+  if (exchange_running_) return;
   state_.m_inverse = controls_.invCheck.GetCheck();
-  port_->SetInverse(state_.m_inverse);
+  OnPort([inverse = state_.m_inverse](CCardPort& port) { port.SetInverse(inverse); });
 }
 
 void MainDialog::OnKillFocusResetEdit() {
@@ -171,10 +289,13 @@ void MainDialog::OnKillFocusResetEdit() {
 
 void MainDialog::OnKillFocusExecuteEdit() {
   CopyText(state_.m_executeSettings, controls_.executeEdit.GetText());
-  port_->ApplySettings(state_.m_executeSettings);
+  OnPort([settings = TextOf(state_.m_executeSettings)](CCardPort& port) {
+    port.ApplySettings(settings.c_str());
+  });
 }
 
 void MainDialog::OnBrowse() {
+  if (exchange_running_) return;
   const bool binary = controls_.binCheck.GetCheck() == 1;
   FileChooser::Request request;
   request.mode = FileChooser::Mode::kSave;
@@ -209,6 +330,7 @@ std::optional<std::string> MainDialog::ChooseConfigPath(FileChooser::Mode mode) 
 }
 
 void MainDialog::OnLoad() {
+  if (exchange_running_) return;
   const auto chosen = ChooseConfigPath(FileChooser::Mode::kOpen);
   if (chosen && LoadConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
 }
@@ -225,6 +347,7 @@ void MainDialog::OpenFile(const std::string& path) {
 }
 
 void MainDialog::OnSave() {
+  if (exchange_running_) return;
   const auto chosen = ChooseConfigPath(FileChooser::Mode::kSave);
   if (chosen && SaveConfig(*chosen) == 1) CopyText(state_.m_configPath, *chosen);
 }
@@ -250,8 +373,11 @@ SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhen
   ShowTitle();
   controls_.binCheck.SetCheck(s.bin != 0 ? 1 : 0);
   state_.m_inverse = s.inverse;
-  port_->SetInverse(state_.m_inverse);
-  port_->ApplySettings(state_.m_executeSettings);
+  OnPort(
+      [inverse = state_.m_inverse, settings = TextOf(state_.m_executeSettings)](CCardPort& port) {
+        port.SetInverse(inverse);
+        port.ApplySettings(settings.c_str());
+      });
   controls_.invCheck.SetCheck(state_.m_inverse != 0 ? 1 : 0);
   controls_.executeEdit.SetText(TextOf(state_.m_executeSettings));
   controls_.resetEdit.SetText(TextOf(state_.m_resetSettings));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,7 +12,11 @@
 #include "app/profile.h"
 #include "app/yes_no_question.h"
 #include "card/card_session.h"
+#include "card/line_thread.h"
+#include "card/list_run.h"
+#include "card/output_display.h"
 #include "card/output_panel.h"
+#include "card/window_thread_relays.h"
 #include "commands/command_list.h"
 #include "commands/scc_file.h"
 #include "controls/controls.h"
@@ -38,6 +45,19 @@ struct MainDialogControls {
   EditBox& countEdit;    // 1003
 };
 
+// How the window follows the card's line work, which runs on a thread of its own so that the
+// window never waits for the card.
+class LineActivity {
+ public:
+  virtual ~LineActivity() = default;
+  // Called on the line thread: have the window's thread call MainDialog::DeliverLineSteps.
+  virtual void WakeWindow() = 0;
+  // On the window's thread: an exchange began (its controls go off) or ended (back on).
+  virtual void ExchangeRunning(bool running) = 0;
+  // On the window's thread: the run line under the output list has something new to show.
+  virtual void RunStatusChanged() = 0;
+};
+
 // What the main window's handlers need from the platform.
 struct MainDialogServices {
   MessageSink& messages;
@@ -48,6 +68,8 @@ struct MainDialogServices {
   Clock& clock;  // the fixed waits of Reset and Execute
   Profile& profile;
   YesNoQuestion& questions;
+  // Null: Reset and Execute run on the caller's thread and return when they have ended.
+  LineActivity* activity = nullptr;
 };
 
 // Texts of the program shown in the main window.
@@ -64,6 +86,11 @@ inline constexpr const char* kSccFilter =
 inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All Files (*.*)|*.*||";
 inline constexpr const char* kTextLogFilter = "log files (*.txt) | *.txt|All Files (*.*)|*.*||";
 
+// The switches of the command list's menu, kept in the profile.
+inline constexpr const char* kOptionsSection = "options";
+inline constexpr const char* kAutomaticResponsesKey = "auto-response";
+inline constexpr const char* kStopAtFailureKey = "stop-at-failure";
+
 // Everything the main window does, over toolkit-free controls: start-up,
 // the defaults, Reset, Execute, Edit, Browse, Load and Save, shut-down.
 class MainDialog {
@@ -79,6 +106,12 @@ class MainDialog {
   void OnNew();
   void OnReset();
   void OnExecute();
+  // The command list's menu: every command, or the selected one and those after it, each
+  // as Execute runs it, in list order, the selection following the command running.
+  void OnExecuteAll();
+  void OnExecuteFromHere();
+  // Ends a run after the command in progress.
+  void OnStopRun();
   void OnEdit();
   void OnLoad();
   void OnSave();
@@ -96,6 +129,24 @@ class MainDialog {
   // 1 when the file was written, 0 after "Could not save".
   int SaveConfig(const std::string& path);
 
+  // A Reset, Execute or run is on the line; until it ends, nothing else may start one or
+  // change what it uses.
+  bool ExchangeRunning() const { return exchange_running_; }
+  // Nothing is on the line or waiting to be shown: every handler's work has ended.
+  bool LineIdle() const { return line_->Idle(); }
+  // On the window's thread, when LineActivity::WakeWindow asked for it: shows what the line
+  // has done since.
+  void DeliverLineSteps() { line_->Deliver(); }
+  // The run line: "Command 12 of 40, 3.2 s" while a run goes on, then its summary until the
+  // next Reset or Execute; empty when there is nothing to show.
+  std::string RunStatusText() const;
+  bool RunInProgress() const { return run_.running; }
+
+  void SetAutomaticResponses(bool on);
+  bool automaticResponses() const { return automatic_responses_; }
+  void SetStopAtFailure(bool on) { stop_at_failure_ = on; }
+  bool stopAtFailure() const { return stop_at_failure_; }
+
   const MainDialogState& state() const { return state_; }
   // The output list's rows with their explanations.
   const OutputPanel& output() const { return output_; }
@@ -111,18 +162,48 @@ class MainDialog {
   void OpenLogFile();
   // The SCC file chooser; a path too long to remember is refused with a message.
   std::optional<std::string> ChooseConfigPath(FileChooser::Mode mode);
+  // Runs job on the line; the window's controls are off until it has ended.
+  void StartExchange(std::function<void()> job);
+  void ExchangeEnded();
+  // Runs a port operation where the port lives, after the jobs before it.
+  void OnPort(std::function<void(CCardPort&)> operation);
+  void ExecuteFrom(int firstEntry);
+  void ForgetRunStatus();
+  // Writes a switch to the profile where it differs from its default or is there already.
+  void RememberSwitch(const char* key, bool on, bool byDefault);
+
+  // The run of the list as the window shows it; only the window's thread touches it.
+  struct RunStatus {
+    bool running = false;
+    int number = 0;  // the command running, from 1
+    int count = 0;
+    std::chrono::steady_clock::time_point began;
+    std::string summary;  // once it has ended
+  };
 
   MainDialogControls controls_;
   MainDialogServices services_;
   MainDialogState state_;
   OutputPanel output_;
+  OutputPanelDisplay output_display_;
   CommandList commands_;
+  // The port, the session and state_.exchange belong to the line thread once it has started;
+  // before that, to the window's thread. The line hands its steps over through the relays.
+  // Declared before the line, so that the line thread has ended before any of them goes.
   std::unique_ptr<CCardPort> port_;
+  std::unique_ptr<CardSession> session_;
+  std::unique_ptr<DisplayOnWindowThread> display_relay_;
+  std::unique_ptr<MessagesOnWindowThread> message_relay_;
+  std::unique_ptr<LineThread> line_;
+  std::atomic<bool> stop_run_{false};  // the one flag both threads touch
+  bool exchange_running_ = false;
+  bool automatic_responses_ = false;
+  bool stop_at_failure_ = true;
+  RunStatus run_;
   // The log name came from a loaded file, not from the user: it is created only
   // where the user agreed, and never through a symbolic link.
   bool log_name_from_file_ = false;
   bool log_place_agreed_ = false;  // a name outside the working folder, agreed to
-  std::unique_ptr<CardSession> session_;
 };
 
 }  // namespace quorvel

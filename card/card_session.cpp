@@ -3,6 +3,8 @@
 #include <cstring>
 #include <span>
 
+#include "card/automatic_response.h"
+#include "card/output_display.h"
 #include "iso7816/atr.h"
 
 namespace quorvel {
@@ -16,9 +18,19 @@ bool AtrComplete(const std::uint8_t* bytes, unsigned count) {
 
 }  // namespace
 
+CardSession::CardSession(CCardPort& port, Clock& clock, SessionDisplay& display,
+                         ExchangeState& exchange)
+    : port_(port), clock_(clock), display_(display), exchange_(exchange) {}
+
 CardSession::CardSession(CCardPort& port, Clock& clock, OutputPanel& output,
                          ExchangeState& exchange, std::uint32_t& totalBytes)
-    : port_(port), clock_(clock), output_(output), exchange_(exchange), total_bytes_(totalBytes) {}
+    : port_(port),
+      clock_(clock),
+      own_display_(std::make_unique<OutputPanelDisplay>(output, totalBytes)),
+      display_(*own_display_),
+      exchange_(exchange) {}
+
+CardSession::~CardSession() = default;
 
 void CardSession::StartTiming() {
   timing_.started = std::chrono::system_clock::now();
@@ -29,8 +41,10 @@ void CardSession::StopTiming() {
   timing_.took = clock_.Now() - started_at_;
 }
 
-ExchangeRecord CardSession::RecordOf(const CardCommand& command) const {
-  ExchangeRecord record;
+CommandAnswer CardSession::AnswerOf(const CardCommand& command, int result,
+                                    std::unique_ptr<AutomaticCause> cause) const {
+  CommandAnswer answer;
+  ExchangeRecord& record = answer.record;
   record.kind = ExchangeKind::kExecute;
   record.stop = exchange_.stop;
   std::memcpy(record.header, command.header, sizeof record.header);
@@ -39,7 +53,13 @@ ExchangeRecord CardSession::RecordOf(const CardCommand& command) const {
   record.started = timing_.started;
   record.took = timing_.took;
   record.comment.assign(command.comment, strnlen(command.comment, sizeof command.comment));
-  return record;
+  record.automatic = std::move(cause);
+  answer.result = result;
+  answer.received.assign(exchange_.rxBuffer, exchange_.rxBuffer + exchange_.lastCount);
+  answer.statusWord[0] = exchange_.statusWord[0];
+  answer.statusWord[1] = exchange_.statusWord[1];
+  answer.statusArrived = exchange_.statusArrived;
+  return answer;
 }
 
 void CardSession::Reset(const char* executeSettings, const char* resetSettings) {
@@ -49,8 +69,7 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   opened.kind = ExchangeKind::kReset;
   opened.reset = std::make_unique<ResetSettingsUsed>(
       ResetSettingsUsed{resetSettings, executeSettings, port_.inverse() != 0});
-  ExchangeRecord& record = output_.OpenExchange(std::move(opened));
-  output_.AppendRow(RowKind::kResetMarker, kResetMarker);
+  display_.ResetBegun(std::move(opened));
   StartTiming();
   // With fixed waits: the pulse, the whole wait for the answer, then one read. With
   // deadlines the read ends as soon as the ATR is whole.
@@ -58,36 +77,38 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   const unsigned received =
       port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, CCardPort::kAnswerWait, AtrComplete);
   StopTiming();
-  record.started = timing_.started;
-  record.took = timing_.took;
-  record.received = static_cast<std::uint16_t>(received);
   exchange_.lastCount = received;
-  total_bytes_ = received;
-  output_.ShowByteCount(total_bytes_);
-  output_.AppendHexRows(exchange_.rxBuffer, exchange_.lastCount);
-  output_.CloseExchange();
-  // The ATR is on disk before anything else can go wrong.
-  output_.FlushLog();
+  ResetAnswer answer;
+  answer.started = timing_.started;
+  answer.took = timing_.took;
+  answer.atr.assign(exchange_.rxBuffer, exchange_.rxBuffer + received);
+  display_.ResetAnswered(answer);
   port_.ApplySettings(executeSettings);
 }
 
 int CardSession::Execute(const CardCommand& command) {
-  StartTiming();
-  const int result = ExchangeCommand(port_, command, exchange_);
-  StopTiming();
-  output_.OpenExchange(RecordOf(command));
-  if (result == 0) {
-    output_.AppendRow(RowKind::kFailure, kExecutionFailed);
-    output_.ScrollOutputToEnd();
+  CardCommand sending = command;
+  std::unique_ptr<AutomaticCause> cause;  // none for the list's own command
+  int sentAutomatically = 0;
+  for (;;) {
+    StartTiming();
+    const int result = ExchangeCommand(port_, sending, exchange_);
+    StopTiming();
+    std::optional<AutomaticCommand> next;
+    if (automatic_responses_) next = NextAutomaticCommand(sending, result, exchange_);
+    const bool bounded = next && sentAutomatically == kMaxAutomaticCommands;
+    if (cause) cause->lastAllowed = bounded;
+    display_.CommandAnswered(AnswerOf(sending, result, std::move(cause)));
+    if (!next || bounded) return result;
+    ++sentAutomatically;
+    cause = std::make_unique<AutomaticCause>();
+    cause->kind = next->kind;
+    cause->statusWord[0] = next->statusWord[0];
+    cause->statusWord[1] = next->statusWord[1];
+    cause->listComment.assign(command.comment, strnlen(command.comment, sizeof command.comment));
+    std::memcpy(cause->listHeader, command.header, sizeof cause->listHeader);
+    sending = next->command;
   }
-  total_bytes_ += exchange_.lastCount;
-  output_.ShowByteCount(total_bytes_);
-  output_.AppendHexRows(exchange_.rxBuffer, exchange_.lastCount);
-  if (result == 1) output_.AppendStatusRow(exchange_.statusWord, exchange_.statusArrived);
-  output_.CloseExchange();
-  output_.ScrollOutputToEnd();
-  output_.FlushLog();
-  return result;
 }
 
 }  // namespace quorvel

@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 #include "card/command_exchange.h"
 #include "card/output_panel.h"
+#include "card/session_display.h"
 #include "commands/card_command.h"
 #include "port/card_port.h"
 #include "port/clock.h"
@@ -21,37 +23,48 @@ struct ExchangeTiming {
   std::chrono::nanoseconds took{0};               // by the port's clock
 };
 
-// The card dialogue of Reset and Execute: it drives the port and shows, counts and logs
-// what arrives through the output panel. The window and the command line both run it,
-// so their rows and log bytes are the same.
+// The card dialogue of Reset and Execute: it drives the port and hands what arrives, step
+// by step, to a display that shows, counts and logs it. The window and the command line
+// both run it, so their rows and log bytes are the same.
 class CardSession {
  public:
-  // exchange and totalBytes are the owner's fields that a Reset and an Execute fill.
+  // exchange is the owner's field that every exchange fills.
+  CardSession(CCardPort& port, Clock& clock, SessionDisplay& display, ExchangeState& exchange);
+  // Shows straight into the output panel; totalBytes is the owner's byte count.
   CardSession(CCardPort& port, Clock& clock, OutputPanel& output, ExchangeState& exchange,
               std::uint32_t& totalBytes);
+  ~CardSession();
 
   // Reopens the port named by the Execute settings, shows "Reset...", pulses the reset
-  // line with the Reset settings, reads up to 64 ATR bytes, counts, shows and logs
-  // them, and puts the port back into the Execute settings. The caller has emptied the
+  // line with the Reset settings, reads up to 64 ATR bytes, has them counted, shown and
+  // logged, and puts the port back into the Execute settings. The caller has emptied the
   // output list and opened the log.
   void Reset(const char* executeSettings, const char* resetSettings);
-  // Runs one command and shows, counts and logs what came back: the failure row, the
-  // hex rows, the status row. Returns the exchange's result, 1 or 0.
+  // Runs one command and has what came back shown: the failure row, the hex rows, the
+  // status row. With automatic answers on, the commands the card's answers ask for
+  // follow, each shown as an exchange of its own. Returns the last exchange's result, 1
+  // or 0: a card's answer that was taken up automatically decides nothing by itself.
   int Execute(const CardCommand& command);
+
+  // Answer 61xx, 9Fxx (GET RESPONSE) and 6Cxx (the same command with P3 = xx) by itself.
+  void SetAutomaticResponses(bool on) { automatic_responses_ = on; }
+  bool automaticResponses() const { return automatic_responses_; }
 
   const ExchangeTiming& lastTiming() const { return timing_; }
 
  private:
   void StartTiming();
   void StopTiming();
-  // The record of the Execute that just ran, for explaining its rows later.
-  ExchangeRecord RecordOf(const CardCommand& command) const;
+  // What the exchange just run hands to the display.
+  CommandAnswer AnswerOf(const CardCommand& command, int result,
+                         std::unique_ptr<AutomaticCause> cause) const;
 
   CCardPort& port_;
   Clock& clock_;
-  OutputPanel& output_;
+  std::unique_ptr<SessionDisplay> own_display_;  // for the output panel constructor
+  SessionDisplay& display_;
   ExchangeState& exchange_;
-  std::uint32_t& total_bytes_;
+  bool automatic_responses_ = false;
   ExchangeTiming timing_;
   std::chrono::nanoseconds started_at_{0};
 };

@@ -41,6 +41,21 @@ struct ResetSettingsUsed {
 
 enum class ExchangeKind : std::uint8_t { kReset, kExecute };
 
+// Why Quorvel sent a command by itself: the card's status word asked for it (T=0 cases 2
+// and 4, ISO/IEC 7816-3). Only such exchanges carry it.
+struct AutomaticCause {
+  enum class Kind : std::uint8_t {
+    kGetResponse,  // after 61 XX or 9F XX: GET RESPONSE with P3 = XX
+    kResend,       // after 6C XX: the same command again with P3 = XX
+  };
+  Kind kind = Kind::kGetResponse;
+  std::uint8_t statusWord[2] = {0, 0};  // the card's answer that asked for it
+  // The list's command that began it.
+  std::string listComment;
+  std::uint8_t listHeader[5] = {0, 0, 0, 0, 0};
+  bool lastAllowed = false;  // the card asked for more, but no more are sent
+};
+
 // One Reset or Execute as it happened, enough to explain its rows later: the command as it
 // was then (it may be edited or deleted since), how the exchange ended and when.
 struct ExchangeRecord {
@@ -51,8 +66,9 @@ struct ExchangeRecord {
   std::uint16_t received = 0;  // bytes shown in the hex rows
   std::chrono::system_clock::time_point started;
   std::chrono::nanoseconds took{0};
-  std::string comment;                       // Execute: the command's comment
-  std::unique_ptr<ResetSettingsUsed> reset;  // Reset only
+  std::string comment;                        // Execute: the command's comment
+  std::unique_ptr<ResetSettingsUsed> reset;   // Reset only
+  std::unique_ptr<AutomaticCause> automatic;  // commands Quorvel sent by itself only
 };
 
 }  // namespace quorvel

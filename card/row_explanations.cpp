@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "card/automatic_response.h"
 #include "card/hex_rows.h"
 #include "controls/field_text.h"
 #include "iso7816/atr.h"
@@ -85,6 +86,40 @@ bool ToCard(const ExchangeRecord& record) {
   return record.direction == kToCard;
 }
 
+// (command "select"), or by its header when it has no comment.
+void AppendListCommand(std::string& text, const AutomaticCause& cause) {
+  text += "(command ";
+  if (cause.listComment.empty()) {
+    AppendHexBytes(text, cause.listHeader);
+  } else {
+    text += '"';
+    text += ShownText(cause.listComment);
+    text += '"';
+  }
+  text += ')';
+}
+
+// Why Quorvel sent this command by itself, and whether it stopped answering there.
+void AppendAutomaticCause(std::string& text, const AutomaticCause& cause) {
+  text += "\n";
+  if (cause.kind == AutomaticCause::Kind::kGetResponse) {
+    text += "GET RESPONSE sent automatically after ";
+  } else {
+    text += "Sent again with P3=";
+    AppendHex(text, cause.statusWord[1]);
+    text += " after ";
+  }
+  AppendHexBytes(text, cause.statusWord);
+  text += ' ';
+  AppendListCommand(text, cause);
+  text += '.';
+  if (cause.lastAllowed) {
+    text += "\nThe card asks for more, but this is the last of the ";
+    AppendNumber(text, kMaxAutomaticCommands);
+    text += " commands sent automatically after one command of the list: no more are sent.";
+  }
+}
+
 // Command "read": 00 B0 00 00 10, READ BINARY, 16 bytes from the card.
 void AppendCommand(std::string& text, const ExchangeRecord& record) {
   text += "Command ";
@@ -100,6 +135,7 @@ void AppendCommand(std::string& text, const ExchangeRecord& record) {
   AppendNumber(text, P3(record));
   text += P3(record) == 1 ? " byte " : " bytes ";
   text += ToCard(record) ? "to the card." : "from the card.";
+  if (record.automatic) AppendAutomaticCause(text, *record.automatic);
 }
 
 // A status word's bytes and meaning: "6A 82: file or application not found".

@@ -1,7 +1,9 @@
 #include "app/qt/quorvel_dlg.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +17,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <algorithm>
 
 #include "about/about_command.h"
@@ -51,6 +54,12 @@ constexpr int kCommandList = 1020;
 constexpr int kBinCheck = 1022;
 constexpr int kBrowseButton = 1023;
 constexpr int kDetailsPane = res::kDetailsPane;
+
+// What a Reset, an Execute or a run uses, or what would start another: off while one runs.
+constexpr int kOffWhileExchanging[] = {kResetButton,  kExecuteButton, kEditButton,  kLoadButton,
+                                       kSaveButton,   kNewButton,     kInvCheck,    kBinCheck,
+                                       kBrowseButton, kResetEdit,     kExecuteEdit, kCommandList};
+constexpr std::chrono::milliseconds kRunClockTick{100};
 
 // Marks the details pane's row as no longer matching its text.
 constexpr int kStaleDetails = -2;
@@ -127,9 +136,10 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
       MainDialogControls{output_list_, command_list_, bin_check_, inv_check_, execute_edit_,
                          reset_edit_, count_edit_},
       MainDialogServices{*messages, *files, *editor, *this, deps.devices, deps.clock, deps.profile,
-                         *questions});
+                         *questions, this});
 
   BuildWindowMenu();
+  BuildRunControls();
   ConnectButtons();
   SetUpOutputList();
   new FullTextToolTips(command_list_.view());
@@ -144,6 +154,8 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   new PortNameCompleter(Require<QLineEdit>(built_, kExecuteEdit), deps.devices);
 
   logic_->OnInitDialog();
+  automatic_responses_->setChecked(logic_->automaticResponses());
+  stop_at_failure_->setChecked(logic_->stopAtFailure());
   Control(kQuitButton)->setFocus();
 }
 
@@ -256,6 +268,104 @@ void CQuorvelDlg::RememberWindowSize() {
 void CQuorvelDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   built_.LayOut(event->size());
+  PlaceRunLine();
+}
+
+void CQuorvelDlg::WakeWindow() {
+  // Called on the line thread: only a posted call crosses to the window's.
+  QMetaObject::invokeMethod(
+      this, [this] { logic_->DeliverLineSteps(); }, Qt::QueuedConnection);
+}
+
+void CQuorvelDlg::ExchangeRunning(bool running) {
+  for (int id : kOffWhileExchanging) Control(id)->setEnabled(!running);
+  automatic_responses_->setEnabled(!running);
+  stop_at_failure_->setEnabled(!running);
+  if (running || !pending_result_) return;
+  const int result = *pending_result_;
+  pending_result_.reset();
+  QDialog::done(result);
+}
+
+void CQuorvelDlg::done(int result) {
+  if (logic_->ExchangeRunning()) {
+    pending_result_ = result;
+    logic_->OnStopRun();
+    return;
+  }
+  QDialog::done(result);
+}
+
+void CQuorvelDlg::BuildRunControls() {
+  automatic_responses_ = new QAction(tr("A&nswer 61xx and 6Cxx automatically"), this);
+  automatic_responses_->setCheckable(true);
+  connect(automatic_responses_, &QAction::toggled, this,
+          [this](bool on) { logic_->SetAutomaticResponses(on); });
+  stop_at_failure_ = new QAction(tr("&Stop at a failed command"), this);
+  stop_at_failure_->setCheckable(true);
+  connect(stop_at_failure_, &QAction::toggled, this,
+          [this](bool on) { logic_->SetStopAtFailure(on); });
+
+  QListView* commands = command_list_.view();
+  commands->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(commands, &QWidget::customContextMenuRequested, this, [this, commands](const QPoint& at) {
+    CommandMenu()->popup(commands->viewport()->mapToGlobal(at));
+  });
+
+  run_line_ = new QWidget(this);
+  auto* layout = new QHBoxLayout(run_line_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  run_text_ = new QLabel(run_line_);
+  run_text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  stop_button_ = new QPushButton(tr("Stop"), run_line_);
+  stop_button_->setAutoDefault(false);
+  connect(stop_button_, &QPushButton::clicked, this, [this] { logic_->OnStopRun(); });
+  layout->addWidget(run_text_, 1);
+  layout->addWidget(stop_button_);
+  run_line_->hide();
+  run_clock_ = new QTimer(this);
+  run_clock_->setInterval(kRunClockTick);
+  connect(run_clock_, &QTimer::timeout, this,
+          [this] { run_text_->setText(QString::fromStdString(logic_->RunStatusText())); });
+}
+
+QMenu* CQuorvelDlg::CommandMenu() {
+  if (command_menu_ == nullptr) {
+    command_menu_ = new QMenu(this);
+    command_menu_->addAction(tr("Execute &all"), this, [this] { logic_->OnExecuteAll(); });
+    command_menu_->addAction(tr("Execute &from here"), this,
+                             [this] { logic_->OnExecuteFromHere(); });
+    command_menu_->addSeparator();
+    command_menu_->addAction(stop_at_failure_);
+    command_menu_->addAction(automatic_responses_);
+  }
+  return command_menu_;
+}
+
+void CQuorvelDlg::RunStatusChanged() {
+  const std::string text = logic_->RunStatusText();
+  run_text_->setText(QString::fromStdString(text));
+  stop_button_->setVisible(logic_->RunInProgress());
+  if (logic_->RunInProgress()) {
+    run_clock_->start();
+  } else {
+    run_clock_->stop();
+  }
+  const bool shown = !text.empty();
+  if (shown != run_line_->isVisible()) {
+    run_line_->setVisible(shown);
+    built_.LayOut(size());
+    PlaceRunLine();
+  }
+}
+
+void CQuorvelDlg::PlaceRunLine() {
+  if (run_line_ == nullptr || !run_line_->isVisible()) return;
+  const QRect pane = details_->geometry();
+  const int height = std::min(run_line_->sizeHint().height(), pane.height() / 2);
+  const int gap = 2;
+  details_->setGeometry(pane.x(), pane.y(), pane.width(), pane.height() - height - gap);
+  run_line_->setGeometry(pane.x(), pane.bottom() + 1 - height, pane.width(), height);
 }
 
 std::vector<int> CQuorvelDlg::SelectedOutputRows() const {
@@ -319,6 +429,8 @@ QMenu* CQuorvelDlg::WindowMenu() {
     window_menu_->addSeparator();
     window_menu_->addAction(QString::fromUtf8(res::kAboutMenuText), this,
                             [this] { OnSysCommand(kAboutCommand); });
+    window_menu_->addSeparator();
+    window_menu_->addAction(automatic_responses_);
   }
   return window_menu_;
 }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/main_dialog.h"
@@ -9,8 +10,12 @@
 #include "app/qt/qt_services.h"
 #include "res/qt/dialog_builder.h"
 
+class QAction;
+class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QPushButton;
+class QTimer;
 
 namespace quorvel::gui {
 
@@ -37,7 +42,7 @@ struct MainWindowDeps {
 
 // The main window: dialog 102 over the program's logic. It only wires widgets
 // to handlers; every decision is MainDialog's.
-class CQuorvelDlg final : public QDialog, private WindowTitle {
+class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActivity {
   Q_OBJECT
 
  public:
@@ -58,6 +63,17 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
   // The selected output rows to the clipboard as the text log has them; with
   // explanations, each row's explanation under it.
   void CopySelectedRows(bool withExplanations);
+  // The command list's own menu: "Execute &all", "Execute &from here" and the run's switches.
+  QMenu* CommandMenu();
+  // The line under the output list that follows a run of the list, and its Stop button.
+  QLabel* RunLine() const { return run_text_; }
+  QPushButton* StopButton() const { return stop_button_; }
+  QAction* AutomaticResponsesAction() const { return automatic_responses_; }
+  QAction* StopAtFailureAction() const { return stop_at_failure_; }
+
+  // Quit, Enter, Escape and the close box end the window once the exchange in progress
+  // has ended: a Reset or a command is never cut off, and a run stops after its command.
+  void done(int result) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,6 +82,12 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
 
  private:
   void SetTitle(const std::string& title) override;
+  void WakeWindow() override;
+  void ExchangeRunning(bool running) override;
+  void RunStatusChanged() override;
+  void BuildRunControls();
+  // The run line takes the bottom of the details pane's place while it has something to say.
+  void PlaceRunLine();
   void BuildWindowMenu();
   void ConnectButtons();
   void SetUpOutputList();
@@ -103,6 +125,14 @@ class CQuorvelDlg final : public QDialog, private WindowTitle {
   int details_row_ = -1;  // the row the details pane shows
   QMenu* window_menu_ = nullptr;
   QMenu* output_menu_ = nullptr;
+  QMenu* command_menu_ = nullptr;
+  QAction* automatic_responses_ = nullptr;
+  QAction* stop_at_failure_ = nullptr;
+  QWidget* run_line_ = nullptr;
+  QLabel* run_text_ = nullptr;
+  QPushButton* stop_button_ = nullptr;
+  QTimer* run_clock_ = nullptr;        // moves the elapsed time on while a run goes on
+  std::optional<int> pending_result_;  // the window ends with it once the exchange has ended
   std::unique_ptr<MainDialog> logic_;
 };
 

@@ -120,10 +120,20 @@ class QuorvelDlgTest : public ::testing::Test {
   T* W(int id) {
     return qobject_cast<T*>(dialog_->Control(id));
   }
-  void Click(int id) { W<QPushButton>(id)->click(); }
+  // Lets the window's event loop run until the line has done what it was given.
+  void WaitForTheLine() {
+    while (dialog_ && !dialog_->logic().LineIdle())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QCoreApplication::processEvents();
+  }
+  void Click(int id) {
+    W<QPushButton>(id)->click();
+    WaitForTheLine();
+  }
   void LoseFocus(int id) {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(dialog_->Control(id), &out);
+    WaitForTheLine();
   }
   void Type(int id, const std::string& text) {
     W<QLineEdit>(id)->setText(QString::fromStdString(text));
@@ -652,10 +662,11 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(about_.lastParent, dialog_.get());
 
   const auto actions = dialog_->WindowMenu()->actions();
-  ASSERT_EQ(actions.size(), 3);
+  ASSERT_EQ(actions.size(), 5);
   EXPECT_EQ(actions[0]->text().toStdString(), "Close");
   EXPECT_TRUE(actions[1]->isSeparator());
   EXPECT_EQ(actions[2]->text().toStdString(), "&About");
+  EXPECT_EQ(actions[4], dialog_->AutomaticResponsesAction());
   actions[2]->trigger();
   EXPECT_EQ(about_.opened, 18);
   actions[0]->trigger();  // Close ends the dialog like the close box

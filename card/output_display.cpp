@@ -1,0 +1,47 @@
+#include "card/output_display.h"
+
+#include "card/card_session.h"
+
+namespace quorvel {
+
+OutputPanelDisplay::OutputPanelDisplay(OutputPanel& output, std::uint32_t& totalBytes)
+    : output_(output), total_bytes_(totalBytes) {}
+
+void OutputPanelDisplay::ResetBegun(ExchangeRecord record) {
+  reset_ = &output_.OpenExchange(std::move(record));
+  output_.AppendRow(RowKind::kResetMarker, kResetMarker);
+}
+
+void OutputPanelDisplay::ResetAnswered(const ResetAnswer& answer) {
+  const auto received = static_cast<std::uint32_t>(answer.atr.size());
+  if (reset_ != nullptr) {
+    reset_->started = answer.started;
+    reset_->took = answer.took;
+    reset_->received = static_cast<std::uint16_t>(received);
+    reset_ = nullptr;
+  }
+  total_bytes_ = received;
+  output_.ShowByteCount(total_bytes_);
+  output_.AppendHexRows(answer.atr.data(), received);
+  output_.CloseExchange();
+  // The ATR is on disk before anything else can go wrong.
+  output_.FlushLog();
+}
+
+void OutputPanelDisplay::CommandAnswered(CommandAnswer answer) {
+  output_.OpenExchange(std::move(answer.record));
+  if (answer.result == 0) {
+    output_.AppendRow(RowKind::kFailure, kExecutionFailed);
+    output_.ScrollOutputToEnd();
+  }
+  const auto received = static_cast<std::uint32_t>(answer.received.size());
+  total_bytes_ += received;
+  output_.ShowByteCount(total_bytes_);
+  output_.AppendHexRows(answer.received.data(), received);
+  if (answer.result == 1) output_.AppendStatusRow(answer.statusWord, answer.statusArrived);
+  output_.CloseExchange();
+  output_.ScrollOutputToEnd();
+  output_.FlushLog();
+}
+
+}  // namespace quorvel

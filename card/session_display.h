@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "card/exchange_record.h"
+
+namespace quorvel {
+
+// What a Reset learnt once its answer time was over.
+struct ResetAnswer {
+  std::chrono::system_clock::time_point started;
+  std::chrono::nanoseconds took{0};
+  std::vector<std::uint8_t> atr;  // every byte read, at most 64
+};
+
+// One exchange as it ended: what was sent, how it ended, every byte received.
+struct CommandAnswer {
+  ExchangeRecord record;  // the command as sent, where it stopped, when, and why if automatic
+  int result = 0;         // 1: it reached the status phase
+  std::vector<std::uint8_t> received;  // echo, procedure byte, data phase: never the status
+  std::uint8_t statusWord[2] = {0, 0};
+  int statusArrived = 0;
+};
+
+// Where a Reset or an Execute shows what it did, step by step and in order: the output
+// list, the counter and the log, directly on one thread or handed to the window's thread.
+class SessionDisplay {
+ public:
+  virtual ~SessionDisplay() = default;
+  // The port is open again and the reset pulse is about to go out: "Reset...".
+  virtual void ResetBegun(ExchangeRecord record) = 0;
+  // The ATR: counter, rows and log.
+  virtual void ResetAnswered(const ResetAnswer& answer) = 0;
+  // One exchange: the failure row, counter, rows, status row and log.
+  virtual void CommandAnswered(CommandAnswer answer) = 0;
+};
+
+}  // namespace quorvel

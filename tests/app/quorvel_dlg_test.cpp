@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QWindow>
 #include <filesystem>
@@ -34,6 +35,7 @@
 #include "commands/scc_file.h"
 #include "iso7816/atr.h"
 #include "iso7816/status_words.h"
+#include "port/clock.h"
 #include "port/system_device_factory.h"
 #include "support/fake_clock.h"
 #include "support/fake_serial_device.h"
@@ -99,21 +101,21 @@ class QuorvelDlgTest : public ::testing::Test {
     fs::current_path(old_cwd_);
   }
 
-  CQuorvelDlg& Start(DeviceFactory* devices = nullptr) {
+  CQuorvelDlg& Start(DeviceFactory* devices = nullptr, Clock* clock = nullptr) {
     profile_ = std::make_unique<Profile>(Profile::Load(profile_path_));
-    dialog_ = std::make_unique<CQuorvelDlg>(MainWindowDeps{devices ? *devices : devices_, clock_,
-                                                           *profile_, &messages_, &files_, &editor_,
-                                                           &about_, &questions_, &clipboard_});
+    dialog_ = std::make_unique<CQuorvelDlg>(
+        MainWindowDeps{devices ? *devices : devices_, clock ? *clock : clock_, *profile_,
+                       &messages_, &files_, &editor_, &about_, &questions_, &clipboard_});
     dialog_->show();
     return *dialog_;
   }
   void Quit() { dialog_.reset(); }
-  // Starts with COM2 pointing at the demo card.
-  CQuorvelDlg& StartWithDemoCard() {
-    std::ofstream(profile_path_) << "[ports]\nCOM2=DEMO\n";
+  // Starts with COM2 pointing at the demo card; with `clock`, at that clock's pace.
+  CQuorvelDlg& StartWithDemoCard(Clock* clock = nullptr, const std::string& profile = "") {
+    std::ofstream(profile_path_) << "[ports]\nCOM2=DEMO\n" << profile;
     demo_ = std::make_unique<SystemDeviceFactory>(Profile::Load(profile_path_).Section("ports"),
-                                                  clock_);
-    return Start(demo_.get());
+                                                  clock ? *clock : clock_);
+    return Start(demo_.get(), clock);
   }
 
   template <class T>
@@ -1035,6 +1037,176 @@ TEST_F(QuorvelDlgTest, AReaderBehindAPseudoTerminalWorksWithTheDefaultsAndComesB
   Click(1000);
   EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B 01 "));
   EXPECT_EQ(messages_.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quorvel::gui
+
+namespace quorvel::gui {
+namespace {
+
+// The window while the card talks, at the demo card's real pace.
+class QuorvelDlgRunTest : public QuorvelDlgTest {
+ protected:
+  void Trigger(QMenu* menu, const char* text) {
+    for (QAction* action : menu->actions()) {
+      if (action->text() == QLatin1String(text)) {
+        action->trigger();
+        return;
+      }
+    }
+    FAIL() << "no menu item " << text;
+  }
+  void ExecuteAll() { Trigger(dialog_->CommandMenu(), "Execute &all"); }
+  void ExecuteFromHere() { Trigger(dialog_->CommandMenu(), "Execute &from here"); }
+  std::string RunLine() { return dialog_->RunLine()->text().toStdString(); }
+  // Lets the event loop run until `done` holds.
+  void RunUntil(const std::function<bool()>& done) {
+    while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  }
+  void AddReads(int count) {
+    AddCommand(Command("select", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x2F, 0xE2}));
+    for (int i = 0; i < count; ++i)
+      AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x0A}, kFromCard));
+  }
+
+  SystemClock real_clock_;
+};
+
+// What a Reset or a command uses, or what would start another: off while one runs.
+constexpr int kOffWhileExchanging[] = {1000, 1016, 1015, 1009, 1010, 1014,
+                                       1013, 1022, 1023, 1008, 1012, 1020};
+
+TEST_F(QuorvelDlgRunTest, TheWindowKeepsWorkingWhileTheCardTalks) {
+  StartWithDemoCard(&real_clock_);
+  AddReads(1);
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(10);
+  W<QPushButton>(1000)->click();  // a Reset: 300 ms with its described waits
+  ASSERT_TRUE(dialog_->logic().ExchangeRunning());
+  for (int id : kOffWhileExchanging) EXPECT_FALSE(dialog_->Control(id)->isEnabled()) << id;
+  EXPECT_TRUE(dialog_->Control(1002)->isEnabled());
+  EXPECT_TRUE(dialog_->Control(1)->isEnabled());
+  RunUntil([&] { return !dialog_->logic().ExchangeRunning(); });
+  EXPECT_GE(ticks, 10);  // the event loop went on all the while
+  for (int id : kOffWhileExchanging) EXPECT_TRUE(dialog_->Control(id)->isEnabled()) << id;
+  EXPECT_EQ(Rows(1002).size(), 2u);  // "Reset..." and the 16-byte ATR
+  EXPECT_EQ(Counter(), "16");
+
+  // A message the port raises on the line shows on the window's thread, in its place.
+  Type(1012, "COM9: baud=9600 parity=E data=8 stop=2");
+  messages_.messages.clear();
+  W<QPushButton>(1000)->click();
+  RunUntil([&] { return !dialog_->logic().ExchangeRunning(); });
+  ASSERT_FALSE(messages_.messages.empty());
+  EXPECT_THAT(messages_.messages[0], ::testing::StartsWith("Could not create handle"));
+  EXPECT_THAT(messages_.threads, ::testing::Each(std::this_thread::get_id()));
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset..."));
+}
+
+TEST_F(QuorvelDlgRunTest, ExecuteAllShowsAndLogsWhatOneByOneExecutesDo) {
+  StartWithDemoCard();
+  AddReads(2);
+  Click(1000);
+  for (int entry = 1; entry <= 3; ++entry) {
+    Select(1020, entry);
+    Click(1016);
+  }
+  const auto oneByOneRows = Rows(1002);
+  const std::string oneByOneLog = ReadFile("test.txt");
+  const std::string oneByOneCount = Counter();
+
+  Click(1000);
+  Select(1020, 0);
+  ExecuteAll();
+  WaitForTheLine();
+  EXPECT_EQ(Rows(1002), oneByOneRows);
+  EXPECT_EQ(ReadFile("test.txt"), oneByOneLog);
+  EXPECT_EQ(Counter(), oneByOneCount);
+  EXPECT_EQ(Selected(1020), 3);  // the selection followed the commands
+  EXPECT_THAT(RunLine(), ::testing::MatchesRegex("3 commands: 3 completed, 0 failed, .* s"));
+  EXPECT_TRUE(dialog_->RunLine()->isVisible());
+  EXPECT_FALSE(dialog_->StopButton()->isVisible());
+
+  Select(1020, 2);
+  ExecuteFromHere();
+  WaitForTheLine();
+  EXPECT_THAT(RunLine(), ::testing::StartsWith("2 commands: 2 completed"));
+  Click(1000);  // the summary stays until the next Reset or Execute
+  EXPECT_FALSE(dialog_->RunLine()->isVisible());
+}
+
+TEST_F(QuorvelDlgRunTest, ARunStopsAtAFailedCommandUnlessToldToGoOn) {
+  StartWithDemoCard();
+  AddReads(1);
+  AddCommand(Command("unknown", {0x00, 0xCA, 0x00, 0x00, 0x00}, kFromCard));
+  AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x0A}, kFromCard));
+  Click(1000);
+  ExecuteAll();
+  WaitForTheLine();
+  EXPECT_THAT(RunLine(), ::testing::StartsWith("Stopped at command 3 of 4, which failed. "
+                                               "3 commands: 2 completed, 1 failed"));
+  EXPECT_EQ(Rows(1002).back(), "00 CA 00 00 00 6D 00 ");
+
+  dialog_->StopAtFailureAction()->trigger();
+  ExecuteAll();
+  WaitForTheLine();
+  EXPECT_THAT(RunLine(), ::testing::StartsWith("4 commands: 3 completed, 1 failed"));
+  Quit();
+  EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("stop-at-failure=off"));
+}
+
+TEST_F(QuorvelDlgRunTest, StopEndsTheRunAfterTheCommandInProgress) {
+  StartWithDemoCard(&real_clock_);
+  AddReads(20);
+  Click(1000);
+  ExecuteAll();
+  EXPECT_TRUE(dialog_->StopButton()->isVisible());
+  RunUntil([&] { return RunLine().rfind("Command 3 of 21", 0) == 0; });
+  QTest::mouseClick(dialog_->StopButton(), Qt::LeftButton);
+  RunUntil([&] { return !dialog_->logic().ExchangeRunning(); });
+  EXPECT_THAT(RunLine(), ::testing::MatchesRegex("Stopped after command [3-5] of 21\\. .*"));
+  // Every command that began ended with its status row.
+  EXPECT_EQ(Rows(1002).back(), "90 00");
+}
+
+TEST_F(QuorvelDlgRunTest, ClosingDuringARunWaitsForTheCommandInProgress) {
+  StartWithDemoCard(&real_clock_);
+  AddReads(20);
+  Click(1000);
+  ExecuteAll();
+  RunUntil([&] { return RunLine().rfind("Command 2 of 21", 0) == 0; });
+  dialog_->reject();  // the close box
+  EXPECT_TRUE(dialog_->isVisible());
+  RunUntil([&] { return !dialog_->isVisible(); });
+  EXPECT_EQ(dialog_->result(), QDialog::Rejected);
+  const auto rows = Rows(1002);
+  EXPECT_LT(rows.size(), 2u + 2 + 20 * 2);  // it did not run to the end
+  EXPECT_EQ(rows.back(), "90 00");
+  Quit();
+  // The log holds every row but the marker, whole.
+  std::string logged;
+  for (std::size_t i = 1; i < rows.size(); ++i) logged += rows[i] + "\r\n";
+  EXPECT_EQ(ReadFile("test.txt"), logged);
+}
+
+TEST_F(QuorvelDlgRunTest, AutomaticAnswersAreASwitchTheProfileKeeps) {
+  StartWithDemoCard();
+  EXPECT_FALSE(dialog_->AutomaticResponsesAction()->isChecked());
+  dialog_->AutomaticResponsesAction()->trigger();
+  AddCommand(Command("select DF", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}));
+  Click(1000);
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_THAT(Rows(1002),
+              ::testing::ElementsAre("Reset...", ::testing::_, "00 A4 00 00 02 A4 7F 10 ", "61 09",
+                                     "00 C0 00 00 09 C0 62 07 82 01 38 83 02 7F 10 ", "90 00"));
+  Quit();
+  EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("auto-response=on"));
+  StartWithDemoCard(nullptr, "[options]\nauto-response=on\n");
+  EXPECT_TRUE(dialog_->AutomaticResponsesAction()->isChecked());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "card/automatic_response.h"
+#include "port/system_device_factory.h"
 #include "support/fake_clock.h"
 #include "support/fake_controls.h"
 #include "support/fake_serial_device.h"
@@ -52,6 +54,223 @@ TEST(CardSessionTest, WithDeadlinesAResetEndsOnceTheAtrIsWhole) {
   EXPECT_EQ(deadline.rows, fixed.rows);
   EXPECT_EQ(fixed.took, milliseconds(300));
   EXPECT_EQ(deadline.took, milliseconds(70));  // not before the TCK, which T=1 asks for
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+CardCommand Command(const char* comment, const Bytes& header, std::uint8_t direction,
+                    const Bytes& data = {}) {
+  CardCommand command = NewCardCommand();
+  std::copy(header.begin(), header.end(), command.header);
+  command.direction = direction;
+  std::snprintf(command.comment, sizeof command.comment, "%s", comment);
+  std::copy(data.begin(), data.end(), command.data);
+  return command;
+}
+
+// A session over a card played by `card` (the demo card when it is empty), reset once.
+class AutomaticResponseTest : public ::testing::Test {
+ protected:
+  void Use(std::function<Bytes(const Bytes& header)> answerToHeader) {
+    line.echo = true;
+    line.card = [answerToHeader](testing::FakeLine& l, const Bytes& written) {
+      if (written.size() == 5) l.Arrive(answerToHeader(written), milliseconds(1));
+    };
+    port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+  }
+  void UseTheDemoCard() {
+    demo = std::make_unique<SystemDeviceFactory>(std::map<std::string, std::string>{}, clock);
+    demoPort = std::make_unique<CCardPort>(*demo, clock, messages);
+    demoSession = std::make_unique<CardSession>(*demoPort, clock, output, exchange, total);
+    const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
+    demoSession->Reset(settings, settings);
+    output.RemoveAllRows();
+  }
+  CardSession& Session() { return demoSession ? *demoSession : session; }
+  // The rows of one Execute with automatic answers on.
+  std::vector<std::string> Execute(const CardCommand& command) {
+    Session().SetAutomaticResponses(true);
+    const auto first = rows.entries.size();
+    last_result = Session().Execute(command);
+    return {rows.entries.begin() + static_cast<std::ptrdiff_t>(first), rows.entries.end()};
+  }
+  std::string Explained(std::size_t row) { return output.ExplainRow(static_cast<int>(row)); }
+
+  testing::FakeClock clock;
+  testing::FakeLine line{clock};
+  testing::FakeDeviceFactory devices{line};
+  testing::RecordingMessageSink messages;
+  CCardPort port{devices, clock, messages};
+  testing::FakeListBox rows;
+  testing::FakeEditBox counter;
+  testing::FakeCheckBox bin;
+  OutputPanel output{rows, counter, bin};
+  ExchangeState exchange;
+  std::uint32_t total = 0;
+  CardSession session{port, clock, output, exchange, total};
+  std::unique_ptr<SystemDeviceFactory> demo;
+  std::unique_ptr<CCardPort> demoPort;
+  std::unique_ptr<CardSession> demoSession;
+  int last_result = -1;
+};
+
+TEST_F(AutomaticResponseTest, TheDemoCardsAnswersAreFetchedAndResent) {
+  UseTheDemoCard();
+  // 61 09 in the status row: GET RESPONSE with P3 = 09 (ISO/IEC 7816-3, T=0 case 4).
+  const CardCommand select =
+      Command("select 7F10", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10});
+  EXPECT_THAT(Execute(select),
+              ElementsAre("00 A4 00 00 02 A4 7F 10 ", "61 09",
+                          "00 C0 00 00 09 C0 62 07 82 01 38 83 02 7F 10 ", "90 00"));
+  EXPECT_THAT(Explained(2),
+              ::testing::HasSubstr("GET RESPONSE sent automatically after 61 09 (command \"select "
+                                   "7F10\")."));
+  EXPECT_EQ(last_result, 1);
+
+  // 6C 0A in place of the procedure byte: the same command with P3 = 0A (T=0 case 2).
+  Execute(Command("", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01}));
+  const auto before = rows.entries.size();
+  EXPECT_THAT(Execute(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard)),
+              ElementsAre("Command execution failed!", "00 B0 00 00 00 6C 20 ",
+                          "00 B0 00 00 20 B0 48 65 6C 6C 6F 20 66 72 6F 6D ",
+                          "20 74 68 65 20 51 75 6F 72 76 65 6C 20 64 65 6D ", "6F 20 63 61 72 64 ",
+                          "90 00"));
+  EXPECT_THAT(Explained(before + 2),
+              ::testing::HasSubstr("Sent again with P3=20 after 6C 20 (command \"read\")."));
+  EXPECT_EQ(last_result, 1);                    // the answer the card asked for came
+  EXPECT_EQ(total, 16u + 8 + 15 + 8 + 7 + 38);  // the ATR, then every exchange
+}
+
+TEST_F(AutomaticResponseTest, WithTheSwitchOffOnlyTheListsCommandGoes) {
+  UseTheDemoCard();
+  demoSession->SetAutomaticResponses(false);
+  demoSession->Execute(Command("", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}));
+  EXPECT_THAT(rows.entries, ElementsAre("00 A4 00 00 02 A4 7F 10 ", "61 09"));
+}
+
+TEST_F(AutomaticResponseTest, ClassA0AsksWith9FAndLongAnswersComeInSteps) {
+  // GSM 11.11: 9F XX after a SELECT of class A0; GET RESPONSE keeps the class. 61 00 asks
+  // for 256 bytes or more: fetched 255 at a time, the rest announced by its own 61 XX.
+  Use([](const Bytes& header) -> Bytes {
+    if (header[1] == 0xA4) return {0xA4};  // then the file id, then 9F 16 below
+    if (header[1] == 0xC0 && header[4] == 0x16) {
+      Bytes answer{0xC0};
+      answer.resize(1 + 0x16, 0x55);
+      answer.insert(answer.end(), {0x61, 0x00});
+      return answer;
+    }
+    if (header[1] == 0xC0 && header[4] == 0xFF) {
+      Bytes answer(1 + 255, 0x77);
+      answer[0] = 0xC0;
+      answer.insert(answer.end(), {0x61, 0x03});
+      return answer;
+    }
+    return {0xC0, 1, 2, 3, 0x90, 0x00};
+  });
+  line.card = [inner = line.card](testing::FakeLine& l, const Bytes& written) {
+    inner(l, written);
+    if (written.size() == 2) l.Arrive({0x9F, 0x16}, milliseconds(1));  // after the file id
+  };
+  const std::vector<std::string> shown =
+      Execute(Command("select DF GSM", {0xA0, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x20}));
+  std::vector<std::string> statusRows;
+  for (const auto& row : shown)
+    if (row.size() == 5) statusRows.push_back(row);
+  EXPECT_THAT(statusRows, ElementsAre("9F 16", "61 00", "61 03", "90 00"));
+  EXPECT_THAT(line.writes, ::testing::Contains(Bytes{0xA0, 0xC0, 0x00, 0x00, 0x16}));
+  EXPECT_THAT(line.writes, ::testing::Contains(Bytes{0xA0, 0xC0, 0x00, 0x00, 0xFF}));
+  EXPECT_THAT(line.writes, ::testing::Contains(Bytes{0xA0, 0xC0, 0x00, 0x00, 0x03}));
+}
+
+TEST_F(AutomaticResponseTest, ACardThatAlwaysAsksForMoreIsAnsweredOnly32Times) {
+  const struct {
+    const char* name;
+    Bytes answer;  // to every header
+  } cases[] = {
+      {"61 00 forever", {}},
+      {"6C 20 again and again", {0x6C, 0x20}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    output.RemoveAllRows();
+    line.writes.clear();
+    Use([&c](const Bytes& header) -> Bytes {
+      if (!c.answer.empty()) return c.answer;
+      Bytes answer(1 + header[4], 0x11);
+      answer[0] = header[1];
+      answer.insert(answer.end(), {0x61, 0x00});
+      return answer;
+    });
+    Execute(Command("endless", {0x00, 0xB2, 0x01, 0x04, 0x10}, kFromCard));
+    EXPECT_EQ(line.writes.size(), 1u + kMaxAutomaticCommands);
+    const std::string last = Explained(rows.entries.size() - 1);
+    EXPECT_THAT(last, ::testing::HasSubstr("this is the last of the 32 commands sent "
+                                           "automatically after one command of the list"));
+    EXPECT_THAT(Explained(1), ::testing::Not(::testing::HasSubstr("this is the last")));
+  }
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+TEST(AutomaticCommandTest, OnlyAWholeStatusWordThatAsksForMoreIsAnswered) {
+  // ISO/IEC 7816-4: 61 XX more data, 6C XX wrong Le; GSM 11.11: 9F XX response data.
+  const struct {
+    const char* name;
+    int result;
+    ExchangeStop stop;
+    std::vector<std::uint8_t> received;  // echo, procedure byte and what followed
+    std::vector<std::uint8_t> status;    // the status bytes that arrived
+    std::optional<std::uint16_t> word;
+    bool answered;
+  } cases[] = {
+      {"61 09 after the data", 1, ExchangeStop::kComplete, {}, {0x61, 0x09}, 0x6109, true},
+      {"90 00", 1, ExchangeStop::kComplete, {}, {0x90, 0x00}, 0x9000, false},
+      {"SW2 never came", 1, ExchangeStop::kComplete, {}, {0x61}, std::nullopt, false},
+      {"6C 20 in place of INS",
+       0,
+       ExchangeStop::kWrongProcedureByte,
+       {0, 0xB0, 0, 0, 0, 0x6C, 0x20},
+       {},
+       0x6C20,
+       true},
+      {"6C without its SW2",
+       0,
+       ExchangeStop::kWrongProcedureByte,
+       {0, 0xB0, 0, 0, 0, 0x6C},
+       {},
+       std::nullopt,
+       false},
+      {"the null byte then 61",
+       0,
+       ExchangeStop::kWrongProcedureByte,
+       {0, 0xB0, 0, 0, 0, 0x60, 0x61},
+       {},
+       0x6061,
+       false},
+      {"no procedure byte",
+       0,
+       ExchangeStop::kNoProcedureByte,
+       {0, 0xB0, 0, 0, 0},
+       {},
+       std::nullopt,
+       false},
+  };
+  const CardCommand read = Command("", {0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExchangeState state;
+    state.stop = c.stop;
+    std::copy(c.received.begin(), c.received.end(), state.rxBuffer);
+    state.lastCount = static_cast<std::uint32_t>(c.received.size());
+    std::copy(c.status.begin(), c.status.end(), state.statusWord);
+    state.statusArrived = static_cast<int>(c.status.size());
+    EXPECT_EQ(AnsweringStatusWord(c.result, state), c.word);
+    EXPECT_EQ(NextAutomaticCommand(read, c.result, state).has_value(), c.answered);
+  }
 }
 
 }  // namespace

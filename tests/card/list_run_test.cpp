@@ -1,0 +1,103 @@
+#include "card/list_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "port/system_device_factory.h"
+#include "support/fake_clock.h"
+#include "support/fake_controls.h"
+#include "support/recording_message_sink.h"
+
+namespace quorvel {
+namespace {
+
+using std::chrono::milliseconds;
+using Summary = ListRunSummary;
+
+ListRunItem Item(int entry, std::vector<std::uint8_t> header, std::uint8_t direction,
+                 std::vector<std::uint8_t> data = {}) {
+  ListRunItem item{entry, NewCardCommand()};
+  std::copy(header.begin(), header.end(), item.command.header);
+  item.command.direction = direction;
+  std::copy(data.begin(), data.end(), item.command.data);
+  return item;
+}
+
+// Three commands for the demo card; the second is refused (6D 00 in place of INS).
+const std::vector<ListRunItem> kList = {
+    Item(1, {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}),
+    Item(2, {0x00, 0xCA, 0x00, 0x00, 0x00}, kFromCard),
+    Item(3, {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard),
+};
+
+struct RunCase {
+  const char* name;
+  bool stopAtFailure;
+  int stopBefore;  // index whose start asks for a stop; -1 for none
+  bool unplugged;  // the port closes under the first command
+  Summary::End end;
+  int ran;
+  int completed;
+  std::vector<int> started;
+};
+
+TEST(ListRunTest, StopsWhereTheUserTheFailureOrThePortSays) {
+  const RunCase cases[] = {
+      {"all", false, -1, false, Summary::End::kAllRan, 3, 2, {0, 1, 2}},
+      {"at a failure", true, -1, false, Summary::End::kFailed, 2, 1, {0, 1}},
+      {"by the user", false, 0, false, Summary::End::kStopped, 1, 1, {0}},
+      {"port gone", false, -1, true, Summary::End::kPortGone, 1, 0, {0}},
+  };
+  for (const RunCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::FakeClock clock;
+    SystemDeviceFactory devices({}, clock);
+    testing::RecordingMessageSink messages;
+    CCardPort port(devices, clock, messages);
+    testing::FakeListBox rows;
+    testing::FakeEditBox counter;
+    testing::FakeCheckBox bin;
+    OutputPanel output(rows, counter, bin);
+    ExchangeState exchange;
+    std::uint32_t total = 0;
+    CardSession session(port, clock, output, exchange, total);
+    const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
+    if (!c.unplugged) session.Reset(settings, settings);  // no Reset: the port stays closed
+
+    std::atomic<bool> stop{false};
+    std::vector<int> started;
+    const auto began = clock.Now();
+    const Summary summary = RunCommandList(
+        session, port, clock, kList, ListRunOptions{c.stopAtFailure}, stop, [&](std::size_t index) {
+          started.push_back(static_cast<int>(index));
+          if (static_cast<int>(index) == c.stopBefore) stop = true;
+        });
+    EXPECT_EQ(summary.end, c.end);
+    EXPECT_EQ(summary.count, 3);
+    EXPECT_EQ(summary.ran, c.ran);
+    EXPECT_EQ(summary.completed, c.completed);
+    EXPECT_EQ(started, c.started);
+    EXPECT_EQ(summary.took, clock.Now() - began);
+  }
+}
+
+TEST(ListRunTest, TheRunLineSaysWhereItIsAndHowItEnded) {
+  const auto took = milliseconds(4210);
+  const struct {
+    Summary summary;
+    const char* text;
+  } cases[] = {
+      {{Summary::End::kAllRan, 40, 40, 38, took}, "40 commands: 38 completed, 2 failed, 4.21 s"},
+      {{Summary::End::kFailed, 40, 7, 6, took},
+       "Stopped at command 7 of 40, which failed. 7 commands: 6 completed, 1 failed, 4.21 s"},
+      {{Summary::End::kStopped, 40, 1, 1, took},
+       "Stopped after command 1 of 40. 1 command: 1 completed, 0 failed, 4.21 s"},
+      {{Summary::End::kPortGone, 3, 2, 1, took},
+       "Stopped at command 2 of 3: the port is closed. 2 commands: 1 completed, 1 failed, 4.21 s"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ListRunSummaryText(c.summary), c.text);
+  EXPECT_EQ(ListRunProgressText(12, 40, milliseconds(3250)), "Command 12 of 40, 3.2 s");
+}
+
+}  // namespace
+}  // namespace quorvel

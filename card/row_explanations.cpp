@@ -138,9 +138,10 @@ void AppendCommand(std::string& text, const ExchangeRecord& record) {
   if (record.automatic) AppendAutomaticCause(text, *record.automatic);
 }
 
-// A status word's bytes and meaning: "6A 82: file or application not found".
+// A status word's bytes and meaning: "6A 82: file or application not found". `record` is the
+// command it answers, if known.
 void AppendStatusWord(std::string& text, const std::uint8_t statusWord[2], int arrived,
-                      std::uint8_t cla) {
+                      const ExchangeRecord* record) {
   for (int i = 0; i < 2; ++i) {
     if (i > 0) text += ' ';
     if (i < arrived) {
@@ -150,7 +151,11 @@ void AppendStatusWord(std::string& text, const std::uint8_t statusWord[2], int a
     }
   }
   text += ": ";
-  text += ExplainStatusWord(statusWord[0], statusWord[1], arrived, cla);
+  if (record == nullptr) {
+    text += ExplainStatusWord(statusWord[0], statusWord[1], arrived, 0x00);
+  } else {
+    text += ExplainStatusWord(statusWord[0], statusWord[1], arrived, Cla(*record), Ins(*record));
+  }
 }
 
 // True for a byte that can start a status word (6x but 60, or 9x).
@@ -243,7 +248,7 @@ std::string ExplainStatusRow(const RowToExplain& row, const ExchangeRecord* reco
   std::uint8_t statusWord[2] = {0, 0};
   const int arrived = ReadStatusRow(row.text, statusWord);
   std::string text = "Status ";
-  AppendStatusWord(text, statusWord, arrived, record != nullptr ? Cla(*record) : 0x00);
+  AppendStatusWord(text, statusWord, arrived, record);
   if (record != nullptr) {
     text += "\n";
     AppendCommand(text, *record);
@@ -290,7 +295,7 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
         text += ": the card refused the command with the status word ";
         const std::uint8_t statusWord[2] = {
             sent, received.size() > kDataPosition ? received[kDataPosition] : std::uint8_t{0}};
-        AppendStatusWord(text, statusWord, received.size() > kDataPosition ? 2 : 1, Cla(record));
+        AppendStatusWord(text, statusWord, received.size() > kDataPosition ? 2 : 1, &record);
         text += '.';
       } else {
         text +=

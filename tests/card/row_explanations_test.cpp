@@ -103,6 +103,8 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
   const std::string readBinary = InstructionName(0x00, 0xB0);
   // Class A0 is GSM: the same status word means something else there.
   ASSERT_NE(ExplainStatusWord(0x98, 0x04, 2, 0xA0), ExplainStatusWord(0x98, 0x04, 2, 0x00));
+  // So does 63 CX after a PIN command and after others.
+  ASSERT_NE(ExplainStatusWord(0x63, 0xC2, 2, 0x00, 0x20), ExplainStatusWord(0x63, 0xC2, 2, 0x00));
 
   const std::vector<Case> cases = {
       {"reset marker",
@@ -181,6 +183,13 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
        },
        1,
        {"Status 98 04: " + ExplainStatusWord(0x98, 0x04, 2, 0xA0)}},
+      {"status of a VERIFY: its counter counts the tries left",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0x20, 0), kToCard, ExchangeStop::kComplete,
+                   {0x00, 0x20, 0x00, 0x00, 0x00, 0x20}, 2, {0x63, 0xC2});
+       },
+       1,
+       {"Status 63 C2: " + ExplainStatusWord(0x63, 0xC2, 2, 0x00, 0x20)}},
       {"status with SW2 missing",
        [](auto& t) {
          t.Execute(Header(0x00, 0xB0, 0), kFromCard, ExchangeStop::kComplete,

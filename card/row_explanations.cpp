@@ -348,9 +348,10 @@ std::string ExplainResetMarker(const ExchangeRecord& record) {
   return text;
 }
 
-// The cards the system's ATR list knows by this ATR, if any.
-void AppendCardNames(std::string& text, const AtrList& list, std::span<const std::uint8_t> atr) {
-  const std::vector<AtrListMatch> cards = list.Find(atr);
+// The cards the system's ATR list knows by this ATR or by every byte received, if any.
+void AppendCardNames(std::string& text, const AtrList& list, std::span<const std::uint8_t> received,
+                     std::size_t atrLength) {
+  const std::vector<AtrListMatch> cards = list.FindReceived(received, atrLength);
   if (cards.empty()) {
     if (list.Size() > 0) text += "\nThe system's ATR list knows no card with this ATR.";
     return;
@@ -359,6 +360,13 @@ void AppendCardNames(std::string& text, const AtrList& list, std::span<const std
   for (const AtrListMatch& card : cards) {
     text += "\n";
     text += card.pattern;
+    if (card.length > atrLength) {
+      text += " (all ";
+      AppendNumber(text, card.length);
+      text += " bytes received, ";
+      AppendNumber(text, card.length - atrLength);
+      text += " more than the ATR announces)";
+    }
     for (const std::string& line : card.description) {
       text += "\n  ";
       text += line;
@@ -378,7 +386,7 @@ std::string ExplainAtrRow(const RowToExplain& row) {
   text += RenderAtr(atr);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (row.atrList != nullptr && atr.atrLength > 0) {
-    AppendCardNames(text, *row.atrList, row.reception.first(atr.atrLength));
+    AppendCardNames(text, *row.atrList, row.reception, atr.atrLength);
   }
   return text;
 }

@@ -138,9 +138,10 @@ void AppendCommand(std::string& text, const ExchangeRecord& record) {
   if (record.automatic) AppendAutomaticCause(text, *record.automatic);
 }
 
-// A status word's bytes and meaning: "6A 82: file or application not found".
+// A status word's bytes and meaning: "6A 82: file or application not found". `record` is the
+// command it answers, if known.
 void AppendStatusWord(std::string& text, const std::uint8_t statusWord[2], int arrived,
-                      std::uint8_t cla) {
+                      const ExchangeRecord* record) {
   for (int i = 0; i < 2; ++i) {
     if (i > 0) text += ' ';
     if (i < arrived) {
@@ -150,7 +151,11 @@ void AppendStatusWord(std::string& text, const std::uint8_t statusWord[2], int a
     }
   }
   text += ": ";
-  text += ExplainStatusWord(statusWord[0], statusWord[1], arrived, cla);
+  if (record == nullptr) {
+    text += ExplainStatusWord(statusWord[0], statusWord[1], arrived, 0x00);
+  } else {
+    text += ExplainStatusWord(statusWord[0], statusWord[1], arrived, Cla(*record), Ins(*record));
+  }
 }
 
 // True for a byte that can start a status word (6x but 60, or 9x).
@@ -243,7 +248,7 @@ std::string ExplainStatusRow(const RowToExplain& row, const ExchangeRecord* reco
   std::uint8_t statusWord[2] = {0, 0};
   const int arrived = ReadStatusRow(row.text, statusWord);
   std::string text = "Status ";
-  AppendStatusWord(text, statusWord, arrived, record != nullptr ? Cla(*record) : 0x00);
+  AppendStatusWord(text, statusWord, arrived, record);
   if (record != nullptr) {
     text += "\n";
     AppendCommand(text, *record);
@@ -290,7 +295,7 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
         text += ": the card refused the command with the status word ";
         const std::uint8_t statusWord[2] = {
             sent, received.size() > kDataPosition ? received[kDataPosition] : std::uint8_t{0}};
-        AppendStatusWord(text, statusWord, received.size() > kDataPosition ? 2 : 1, Cla(record));
+        AppendStatusWord(text, statusWord, received.size() > kDataPosition ? 2 : 1, &record);
         text += '.';
       } else {
         text +=
@@ -343,9 +348,10 @@ std::string ExplainResetMarker(const ExchangeRecord& record) {
   return text;
 }
 
-// The cards the system's ATR list knows by this ATR, if any.
-void AppendCardNames(std::string& text, const AtrList& list, std::span<const std::uint8_t> atr) {
-  const std::vector<AtrListMatch> cards = list.Find(atr);
+// The cards the system's ATR list knows by this ATR or by every byte received, if any.
+void AppendCardNames(std::string& text, const AtrList& list, std::span<const std::uint8_t> received,
+                     std::size_t atrLength) {
+  const std::vector<AtrListMatch> cards = list.FindReceived(received, atrLength);
   if (cards.empty()) {
     if (list.Size() > 0) text += "\nThe system's ATR list knows no card with this ATR.";
     return;
@@ -354,6 +360,13 @@ void AppendCardNames(std::string& text, const AtrList& list, std::span<const std
   for (const AtrListMatch& card : cards) {
     text += "\n";
     text += card.pattern;
+    if (card.length > atrLength) {
+      text += " (all ";
+      AppendNumber(text, card.length);
+      text += " bytes received, ";
+      AppendNumber(text, card.length - atrLength);
+      text += " more than the ATR announces)";
+    }
     for (const std::string& line : card.description) {
       text += "\n  ";
       text += line;
@@ -373,7 +386,7 @@ std::string ExplainAtrRow(const RowToExplain& row) {
   text += RenderAtr(atr);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (row.atrList != nullptr && atr.atrLength > 0) {
-    AppendCardNames(text, *row.atrList, row.reception.first(atr.atrLength));
+    AppendCardNames(text, *row.atrList, row.reception, atr.atrLength);
   }
   return text;
 }

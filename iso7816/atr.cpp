@@ -21,8 +21,10 @@ constexpr std::uint8_t kInverseTs = 0x3F;
 // What TS looks like when the convention switch is the wrong way round for the card.
 constexpr std::uint8_t kInverseReadDirect = 0x03;
 constexpr std::uint8_t kDirectReadInverse = 0x23;
-constexpr unsigned kReaderClock = kDefaultReaderClockHz;
 constexpr std::size_t kLongestAtr = 33;
+// Fd and Dd, the factors a card uses until TA1 or PPS says otherwise (ISO/IEC 7816-3).
+constexpr unsigned kDefaultFi = 372;
+constexpr unsigned kDefaultDi = 1;
 
 enum Letter { kA, kB, kC, kD };
 constexpr char kLetters[] = "ABCD";
@@ -101,6 +103,19 @@ void AppendMegahertz(std::string& text, unsigned tenths) {
   text += " MHz";
 }
 
+// "3.5712 MHz" for a clock in Hz: the digits after the point up to the last that is not 0.
+void AppendClock(std::string& text, std::uint32_t hz) {
+  AppendDecimal(text, hz / 1000000);
+  if (unsigned rest = hz % 1000000; rest != 0) {
+    text += '.';
+    for (unsigned place = 100000; rest != 0; place /= 10) {
+      text += static_cast<char>('0' + rest / place);
+      rest %= place;
+    }
+  }
+  text += " MHz";
+}
+
 // The global values an interface byte's meaning may depend on, gathered before explaining.
 struct GlobalBytes {
   int ta1 = -1;
@@ -111,7 +126,8 @@ struct GlobalBytes {
 // Builds the items of one ATR; the members keep the running state of the walk.
 class AtrExplainer {
  public:
-  AtrExplainer(std::span<const std::uint8_t> atr, AtrDescription& out) : atr_(atr), out_(out) {}
+  AtrExplainer(std::span<const std::uint8_t> atr, std::uint32_t clockHz, AtrDescription& out)
+      : atr_(atr), clockHz_(clockHz), out_(out) {}
 
   void Explain();
 
@@ -120,6 +136,7 @@ class AtrExplainer {
   std::string& StartByte(std::size_t index, const char* name);
   std::string& StartInterfaceByte(const InterfaceByte& byte);
   void AppendFollowing(std::string& text, unsigned presence, int number);
+  void AppendBaud(std::string& text, unsigned fi, unsigned di);
   void ExplainTs();
   void ExplainT0(const AtrShape& shape);
   void ExplainInterfaceByte(const InterfaceByte& byte);
@@ -137,6 +154,7 @@ class AtrExplainer {
   void AppendLastByteName(std::string& text, const AtrShape& shape);
 
   std::span<const std::uint8_t> atr_;
+  std::uint32_t clockHz_;
   AtrDescription& out_;
   GlobalBytes globals_;
   // The first TA, TB, TC after a TDi naming T=1 or T=15 carry that protocol's parameters.
@@ -192,6 +210,14 @@ void AtrExplainer::AppendFollowing(std::string& text, unsigned presence, int num
   if (count > 0) text += count == 1 ? " follows" : " follow";
 }
 
+// "9600 baud at the usual 3.5712 MHz clock", or at the reader's clock when one was given.
+void AtrExplainer::AppendBaud(std::string& text, unsigned fi, unsigned di) {
+  AppendDecimal(text, BaudRate(clockHz_, fi, di));
+  text += clockHz_ == kDefaultReaderClockHz ? " baud at the usual " : " baud at the reader's ";
+  AppendClock(text, clockHz_);
+  text += " clock";
+}
+
 void AtrExplainer::ExplainTs() {
   const std::uint8_t ts = atr_[0];
   std::string& text = StartByte(0, "TS");
@@ -227,7 +253,10 @@ void AtrExplainer::ExplainT0(const AtrShape& shape) {
   text += "; K=";
   AppendDecimal(text, shape.historical);
   text += shape.historical == 1 ? " historical byte" : " historical bytes";
-  if ((atr_[1] & 0x10) == 0) text += "; no TA1: the card keeps 9600 baud (Fi=372, Di=1)";
+  if ((atr_[1] & 0x10) != 0) return;
+  text += "; no TA1: the card keeps Fd=372, Dd=1 (";
+  AppendBaud(text, kDefaultFi, kDefaultDi);
+  text += ')';
 }
 
 void AtrExplainer::ExplainTa1(std::string& text, std::uint8_t value) {
@@ -254,9 +283,8 @@ void AtrExplainer::ExplainTa1(std::string& text, std::uint8_t value) {
     return;
   }
   text += ": ";
-  AppendDecimal(text, BaudRate(kReaderClock, rate.fi, di));
-  text += " baud at the usual 3.5712 MHz clock";
-  if (rate.fi == 372 && di == 1) {
+  AppendBaud(text, rate.fi, di);
+  if (rate.fi == kDefaultFi && di == kDefaultDi) {
     text += ", the default speed";
     return;
   }
@@ -266,7 +294,9 @@ void AtrExplainer::ExplainTa1(std::string& text, std::uint8_t value) {
                 : "; in the specific mode TA2 sets, the card speaks at this speed right away";
     return;
   }
-  text += "; the card starts at 9600 baud and offers this speed by PPS (";
+  text += "; the card starts at Fd=372, Dd=1 (";
+  AppendDecimal(text, BaudRate(clockHz_, kDefaultFi, kDefaultDi));
+  text += " baud) and offers this speed by PPS (";
   const std::uint8_t pps0 = static_cast<std::uint8_t>(0x10 | globals_.firstProtocol);
   const std::uint8_t pps[4] = {0xFF, pps0, value, static_cast<std::uint8_t>(0xFF ^ pps0 ^ value)};
   AppendHexBytes(text, pps, 4);
@@ -342,16 +372,17 @@ void AtrExplainer::ExplainTc2(std::string& text, std::uint8_t value) {
     text += ": reserved";
     return;
   }
-  unsigned fi = 372;
+  unsigned fi = kDefaultFi;
   if (globals_.ta1 >= 0 && ClockRateOf(static_cast<std::uint8_t>(globals_.ta1)).fi != 0)
     fi = ClockRateOf(static_cast<std::uint8_t>(globals_.ta1)).fi;
   // WT = WI x 960 x Fi / f, at most this long between the leading edges of two characters.
   const unsigned long long micros =
-      (static_cast<unsigned long long>(value) * 960 * fi * 1000000 + kReaderClock / 2) /
-      kReaderClock;
+      (static_cast<unsigned long long>(value) * 960 * fi * 1000000 + clockHz_ / 2) / clockHz_;
   text += ": the card may wait up to ";
   AppendDecimal(text, (micros + 500) / 1000);
-  text += " ms between characters at 3.5712 MHz (960 x WI x Fi / f)";
+  text += " ms between characters at ";
+  AppendClock(text, clockHz_);
+  text += " (960 x WI x Fi / f)";
 }
 
 void AtrExplainer::ExplainT1Byte(std::string& text, Letter letter, std::uint8_t value) {
@@ -379,9 +410,10 @@ void AtrExplainer::ExplainT1Byte(std::string& text, Letter letter, std::uint8_t 
       if (bwi > 9) {
         text += "reserved";
       } else {
-        // BWT = 11 etu + 2^BWI x 960 x 372 / f, and 960 x 372 / 3.5712 MHz is 100 ms.
+        // BWT = 11 etu + 2^BWI x 960 x Fd / f, 2^BWI x 100 ms at 3.5712 MHz.
+        const unsigned long long steps = (1ull << bwi) * 960 * kDefaultFi * 1000;
         text += "11 etu + ";
-        AppendDecimal(text, (1u << bwi) * 100);
+        AppendDecimal(text, (steps + clockHz_ / 2) / clockHz_);
         text += " ms";
       }
       text += ", character waiting time ";
@@ -544,7 +576,10 @@ void AtrExplainer::ExplainEnd(const AtrShape& shape) {
     if (!shape.checkDue) {
       std::uint8_t sum = 0;
       for (std::size_t i = 1; i <= out_.atrLength; ++i) sum ^= atr_[i];
-      if (sum == 0) text += " (the first would be a correct TCK, which a T=0 card need not send)";
+      if (sum == 0)
+        text +=
+            " (the first would be a correct TCK, but the TCK shall be absent when only T=0 is "
+            "offered)";
     }
     return;
   }
@@ -639,7 +674,7 @@ void AtrExplainer::Explain() {
 
 }  // namespace
 
-AtrDescription DecodeAtr(std::span<const std::uint8_t> received) {
+AtrDescription DecodeAtr(std::span<const std::uint8_t> received, std::uint32_t clockHz) {
   AtrDescription description;
   description.items.reserve(24);
   if (received.empty()) {
@@ -647,7 +682,8 @@ AtrDescription DecodeAtr(std::span<const std::uint8_t> received) {
     item.text = "No ATR: the card sent nothing";
     return description;
   }
-  AtrExplainer(received, description).Explain();
+  // A clock of 0 Hz gives no time or speed; the usual clock stands in for it.
+  AtrExplainer(received, clockHz != 0 ? clockHz : kDefaultReaderClockHz, description).Explain();
   return description;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "iso7816/transmission_rate.h"
+
 namespace quorvel {
 
 // One line of an ATR's explanation and the received bytes it covers.
@@ -41,7 +43,9 @@ struct AtrDescription {
 
 // Explains the bytes received after a reset: every byte of the ATR by name and meaning, the
 // historical bytes with their compact-TLV objects, the TCK, and what is missing or extra.
-AtrDescription DecodeAtr(std::span<const std::uint8_t> received);
+// Speeds and waiting times are those of a card clocked at `clockHz` by the reader.
+AtrDescription DecodeAtr(std::span<const std::uint8_t> received,
+                         std::uint32_t clockHz = kDefaultReaderClockHz);
 
 // The items' texts, one a line, each line ending in '\n'.
 std::string RenderAtr(const AtrDescription& description);

@@ -1,5 +1,7 @@
 #include "iso7816/atr_list.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "files/input_file.h"
@@ -201,8 +203,20 @@ std::vector<AtrListMatch> AtrList::Find(std::span<const std::uint8_t> atr) const
     if (!MatchesBytes(index.bytes.data() + entry.firstByte, atr)) continue;
     AtrListMatch& match = matches.emplace_back();
     match.pattern = entry.pattern;
+    match.length = atr.size();
     for (std::uint32_t line = 0; line < entry.lineCount; ++line)
       match.description.emplace_back(index.lines[entry.firstLine + line]);
+  }
+  return matches;
+}
+
+std::vector<AtrListMatch> AtrList::FindReceived(std::span<const std::uint8_t> received,
+                                                std::size_t atrLength) const {
+  std::vector<AtrListMatch> matches = Find(received.first(std::min(atrLength, received.size())));
+  if (atrLength < received.size()) {
+    std::vector<AtrListMatch> whole = Find(received);
+    matches.insert(matches.end(), std::make_move_iterator(whole.begin()),
+                   std::make_move_iterator(whole.end()));
   }
   return matches;
 }

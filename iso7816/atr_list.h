@@ -40,6 +40,7 @@ std::optional<AtrPattern> ParseAtrPattern(std::string_view line);
 struct AtrListMatch {
   std::string pattern;                   // the ATR line as the list writes it
   std::vector<std::string> description;  // the lines describing the card, without their tab
+  std::size_t length = 0;                // bytes the pattern matched
 };
 
 // The system's list of known cards: an ATR line, then tab-indented lines describing the card;
@@ -57,6 +58,12 @@ class AtrList {
 
   // Every card whose pattern matches `atr` (the ATR alone, without extra bytes), in list order.
   std::vector<AtrListMatch> Find(std::span<const std::uint8_t> atr) const;
+  // Every card the bytes received after a reset name: first those whose pattern matches the
+  // ATR that T0 and the TDi announce (the first `atrLength` bytes), then, when the card sent
+  // more, those whose pattern matches every byte received (some lists hold a byte beyond the
+  // announced ATR, such as a TCK a T=0 card sent all the same).
+  std::vector<AtrListMatch> FindReceived(std::span<const std::uint8_t> received,
+                                         std::size_t atrLength) const;
   // How many cards the list holds.
   std::size_t Size() const;
 

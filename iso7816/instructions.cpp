@@ -1,7 +1,9 @@
 #include "iso7816/instructions.h"
 
 #include <array>
+#include <string_view>
 
+#include "iso7816/command_class.h"
 #include "iso7816/text_append.h"
 
 namespace quorvel {
@@ -97,39 +99,95 @@ constexpr NamedInstruction kGsmNames[] = {
     {0xF2, "STATUS"},        {0xFA, "SLEEP"},
 };
 
-// ETSI TS 102 221 (UICC, class 80 and its logical-channel variants) where it names an
-// instruction ISO/IEC 7816-4 leaves unnamed or names otherwise.
-constexpr NamedInstruction kUiccNames[] = {
-    {0x10, "TERMINAL PROFILE"},
-    {0x12, "FETCH"},
-    {0x14, "TERMINAL RESPONSE"},
-    {0x32, "INCREASE"},
+// ETSI TS 102 221's names under the interindustry classes 0X, 4X and 6X, for the UICC's
+// commands ISO/IEC 7816-4 leaves unnamed or names otherwise.
+constexpr NamedInstruction kUiccInterindustryNames[] = {
     {0x73, "MANAGE SECURE CHANNEL"},
     {0x75, "TRANSACT DATA"},
-    {0x76, "SUSPEND UICC"},
-    {0x78, "GET IDENTITY"},
-    {0xAA, "TERMINAL CAPABILITY"},
-    {0xC2, "ENVELOPE"},
-    {0xCB, "RETRIEVE DATA"},
-    {0xDB, "SET DATA"},
-    {0xF2, "STATUS"},
+    {0x88, "AUTHENTICATE"},
+    {0x89, "AUTHENTICATE"},
+};
+
+// ETSI TS 102 221's names under the UICC's proprietary classes 8X, CX and EX.
+constexpr NamedInstruction kUiccProprietaryNames[] = {
+    {0x32, "INCREASE"},      {0x78, "GET IDENTITY"}, {0xAA, "TERMINAL CAPABILITY"},
+    {0xCB, "RETRIEVE DATA"}, {0xDB, "SET DATA"},     {0xF2, "STATUS"},
+};
+
+// ETSI TS 102 221's names under class 80 alone: the card-toolkit commands, SUSPEND UICC and
+// EXCHANGE CAPABILITIES.
+constexpr NamedInstruction kUiccClass80Names[] = {
+    {0x10, "TERMINAL PROFILE"},      {0x12, "FETCH"},
+    {0x14, "TERMINAL RESPONSE"},     {0x76, "SUSPEND UICC"},
+    {0x7A, "EXCHANGE CAPABILITIES"}, {0xC2, "ENVELOPE"},
+};
+
+// GlobalPlatform's card-management commands under its classes 80 and 84, with those of its
+// secure channel protocols.
+constexpr NamedInstruction kGlobalPlatformNames[] = {
+    {0x50, "INITIALIZE UPDATE"},
+    {0x78, "END R-MAC SESSION"},
+    {0x7A, "BEGIN R-MAC SESSION"},
+    {0x82, "EXTERNAL AUTHENTICATE"},
+    {0xCA, "GET DATA"},
+    {0xCB, "GET DATA"},
+    {0xD8, "PUT KEY"},
+    {0xE2, "STORE DATA"},
+    {0xE4, "DELETE"},
+    {0xE6, "INSTALL"},
+    {0xE8, "LOAD"},
+    {0xF0, "SET STATUS"},
+    {0xF2, "GET STATUS"},
 };
 
 constexpr NameTable kIso = MakeTable(kIsoNames);
 constexpr NameTable kGsm = MakeTable(kGsmNames);
-constexpr NameTable kUicc = MakeTable(kUiccNames);
+constexpr NameTable kUiccInterindustry = MakeTable(kUiccInterindustryNames);
+constexpr NameTable kUiccProprietary = MakeTable(kUiccProprietaryNames);
+constexpr NameTable kUiccClass80 = MakeTable(kUiccClass80Names);
+constexpr NameTable kGlobalPlatform = MakeTable(kGlobalPlatformNames);
 
-const char* LookUp(std::uint8_t cla, std::uint8_t ins) {
-  if (cla == 0xFF) return nullptr;  // reserved for PPS, never a command class
-  if (cla == 0xA0 && kGsm[ins] != nullptr) return kGsm[ins];
-  if (cla >= 0x80 && cla != 0xA0 && kUicc[ins] != nullptr) return kUicc[ins];
-  return kIso[ins];
+// The UICC's name of INS under class CLA; nullptr when it has none there.
+const char* UiccName(std::uint8_t cla, std::uint8_t ins) {
+  if (IsUiccInterindustryClass(cla)) return kUiccInterindustry[ins];
+  if (!IsUiccProprietaryClass(cla)) return nullptr;
+  if (cla == 0x80 && kUiccClass80[ins] != nullptr) return kUiccClass80[ins];
+  return kUiccProprietary[ins];
+}
+
+// "STATUS (UICC) or GET STATUS (GlobalPlatform)", for an instruction two standards name
+// differently under the same class.
+std::string EitherName(const char* first, const char* firstStandard, const char* second,
+                       const char* secondStandard) {
+  std::string name = first;
+  name += " (";
+  name += firstStandard;
+  name += ") or ";
+  name += second;
+  name += " (";
+  name += secondStandard;
+  name += ')';
+  return name;
+}
+
+bool Differ(const char* one, const char* other) {
+  return one != nullptr && other != nullptr && std::string_view(one) != other;
 }
 
 }  // namespace
 
 std::string InstructionName(std::uint8_t cla, std::uint8_t ins) {
-  if (const char* name = LookUp(cla, ins)) return name;
+  if (cla != 0xFF) {  // FF is reserved for PPS, never a command class
+    if (cla == kGsmClass && kGsm[ins] != nullptr) return kGsm[ins];
+    const char* uicc = UiccName(cla, ins);
+    const char* globalPlatform = IsGlobalPlatformClass(cla) ? kGlobalPlatform[ins] : nullptr;
+    if (Differ(uicc, globalPlatform))
+      return EitherName(uicc, "UICC", globalPlatform, "GlobalPlatform");
+    if (IsUiccInterindustryClass(cla) && Differ(kIso[ins], uicc))
+      return EitherName(kIso[ins], "ISO/IEC 7816-4", uicc, "UICC");
+    for (const char* name : {uicc, globalPlatform, kIso[ins]})
+      if (name != nullptr) return name;
+  }
   std::string unknown = "instruction ";
   iso7816_text::AppendHex(unknown, ins);
   return unknown;

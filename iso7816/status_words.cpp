@@ -1,5 +1,6 @@
 #include "iso7816/status_words.h"
 
+#include "iso7816/command_class.h"
 #include "iso7816/text_append.h"
 
 namespace quorvel {
@@ -9,6 +10,18 @@ using iso7816_text::AppendDecimal;
 using iso7816_text::AppendHex;
 
 constexpr char kUndefined[] = "not defined by ISO/IEC 7816-4 or GSM 11.11";
+constexpr char kToolkitBusy[] =
+    "SIM Application Toolkit busy: the command cannot run now, other commands can";
+constexpr char kIncreaseRefused[] = "INCREASE cannot be performed: maximum value reached";
+
+// A status word and the command it answers.
+struct Answer {
+  std::uint8_t sw1;
+  std::uint8_t sw2;
+  std::uint8_t cla;
+  std::optional<std::uint8_t> ins;
+  unsigned Word() const { return (unsigned{sw1} << 8) | sw2; }
+};
 
 // SW2 as a byte count, where 00 stands for 256 (a short P3 of 00 asks for 256 bytes).
 unsigned ByteCount(std::uint8_t sw2) {
@@ -192,8 +205,53 @@ const char* IsoDetail(std::uint8_t sw1, std::uint8_t sw2) {
   }
 }
 
+// True for the commands whose 63 CX counts the tries left of a PIN or other reference data:
+// VERIFY, CHANGE REFERENCE DATA, DISABLE and ENABLE VERIFICATION REQUIREMENT and RESET RETRY
+// COUNTER, in both INS forms (the UICC's VERIFY, CHANGE, DISABLE, ENABLE and UNBLOCK PIN).
+bool CountsTriesLeft(std::uint8_t ins) {
+  switch (ins) {
+    case 0x20:
+    case 0x21:
+    case 0x24:
+    case 0x25:
+    case 0x26:
+    case 0x28:
+    case 0x2C:
+    case 0x2D:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// 63 CX: ISO/IEC 7816-4 leaves what the counter X counts to the command. After the PIN
+// commands it is the tries left; after others ETSI TS 102 221 makes it the internal retries
+// the command took to succeed.
+void AppendCounter(std::string& text, unsigned counter, std::optional<std::uint8_t> ins) {
+  using iso7816_text::AppendCount;
+  if (!ins) {
+    text += "counter value ";
+    AppendDecimal(text, counter);
+    text += ": after VERIFY or another PIN command, ";
+    AppendCount(text, counter, "retry left", "retries left");
+    text += "; after other commands, success after ";
+    AppendCount(text, counter, "internal update retry", "internal update retries");
+    return;
+  }
+  if (CountsTriesLeft(*ins)) {
+    AppendCount(text, counter, "retry left", "retries left");
+  } else {
+    text += "command successful after ";
+    AppendCount(text, counter, "internal update retry", "internal update retries");
+  }
+  text += " (counter value ";
+  AppendDecimal(text, counter);
+  text += ')';
+}
+
 // ISO/IEC 7816-4's meaning of a whole status word; false when it defines none.
-bool AppendIso(std::string& text, std::uint8_t sw1, std::uint8_t sw2) {
+bool AppendIso(std::string& text, std::uint8_t sw1, std::uint8_t sw2,
+               std::optional<std::uint8_t> ins) {
   const unsigned word = (sw1 << 8) | sw2;
   if (word == 0x9000) {
     text += "normal ending of the command";
@@ -212,10 +270,7 @@ bool AppendIso(std::string& text, std::uint8_t sw1, std::uint8_t sw2) {
     return true;
   }
   if (sw1 == 0x63 && (sw2 & 0xF0) == 0xC0) {
-    iso7816_text::AppendCount(text, sw2 & 0x0F, "retry left", "retries left");
-    text += " (counter value ";
-    AppendDecimal(text, sw2 & 0x0F);
-    text += ')';
+    AppendCounter(text, sw2 & 0x0F, ins);
     return true;
   }
   // These groups define SW2 00 alone, which says no more than the group.
@@ -271,7 +326,7 @@ bool AppendGsm(std::string& text, std::uint8_t sw1, std::uint8_t sw2) {
       meaning = "memory problem";
       break;
     case 0x9300:
-      meaning = "SIM Application Toolkit busy: the command cannot run now, other commands can";
+      meaning = kToolkitBusy;
       break;
     case 0x9400:
       meaning = "no EF selected";
@@ -303,7 +358,7 @@ bool AppendGsm(std::string& text, std::uint8_t sw1, std::uint8_t sw2) {
       meaning = "wrong CHV or UNBLOCK CHV with no attempt left: it is blocked";
       break;
     case 0x9850:
-      meaning = "INCREASE cannot be performed: maximum value reached";
+      meaning = kIncreaseRefused;
       break;
     default:
       return false;
@@ -312,11 +367,146 @@ bool AppendGsm(std::string& text, std::uint8_t sw1, std::uint8_t sw2) {
   return true;
 }
 
+// What SW1 alone says on a UICC (ETSI TS 102 221) where ISO/IEC 7816-4 opens no group;
+// nullptr elsewhere. `proprietary` for the classes 8X, CX and EX.
+const char* UiccGroup(std::uint8_t sw1, bool proprietary) {
+  switch (sw1) {
+    case 0x91:
+      return "normal ending, with a proactive command pending";
+    case 0x92:
+      return "normal ending, with information on a data transfer session";
+    case 0x93:
+      return proprietary ? "SIM Application Toolkit busy" : nullptr;
+    case 0x98:
+      return "application error";
+    default:
+      return nullptr;
+  }
+}
+
+// A UICC's meaning of a whole status word, by ETSI TS 102 221 and, for the USIM's
+// AUTHENTICATE, TS 31.102; false when they define none. `proprietary` for the classes 8X,
+// CX and EX, whose commands alone answer 93 00 (ENVELOPE), 98 50 (INCREASE) and 98 64 as
+// SUSPEND UICC does.
+bool AppendUicc(std::string& text, std::uint8_t sw1, std::uint8_t sw2, bool proprietary) {
+  if (sw1 == 0x91) {
+    text += "normal ending; the UICC has a proactive command of ";
+    AppendFetchAdvice(text, sw2, "", "FETCH");
+    return true;
+  }
+  if (sw1 == 0x92) {
+    text += "normal ending, with information ";
+    AppendHex(text, sw2);
+    text += " on an ongoing data transfer session";
+    return true;
+  }
+  const char* meaning = nullptr;
+  switch ((sw1 << 8) | sw2) {
+    case 0x62F1:
+      meaning = "more data available";
+      break;
+    case 0x62F2:
+      meaning = "more data available, and a proactive command pending";
+      break;
+    case 0x62F3:
+      meaning = "response data available";
+      break;
+    case 0x63F1:
+      meaning = "more data expected";
+      break;
+    case 0x63F2:
+      meaning = "more data expected, and a proactive command pending";
+      break;
+    case 0x6989:
+      meaning = "secure channel, security not satisfied";
+      break;
+    case 0x9300:
+      meaning = proprietary ? kToolkitBusy : nullptr;
+      break;
+    case 0x9850:
+      meaning = proprietary ? kIncreaseRefused : nullptr;
+      break;
+    case 0x9862:
+      meaning = "authentication error, application specific (a USIM's AUTHENTICATE: incorrect MAC)";
+      break;
+    case 0x9863:
+      meaning = "security session or association expired";
+      break;
+    case 0x9864:
+      meaning = proprietary ? "minimum UICC suspension time is too long"
+                            : "authentication error, security context not supported";
+      break;
+    case 0x9865:
+      meaning = "key freshness failure";
+      break;
+    case 0x9866:
+      meaning = "authentication error, no memory space available";
+      break;
+    case 0x9867:
+      meaning = "authentication error, no memory space available in EF MUK";
+      break;
+    default:
+      break;
+  }
+  if (meaning == nullptr) return false;
+  if (sw1 != 0x98 && sw1 != 0x93) {
+    text += IsoGroup(sw1);
+    text += ": ";
+  }
+  text += meaning;
+  return true;
+}
+
+// GlobalPlatform's meaning of a whole status word after a card-management command of class
+// 80 or 84; false when it defines none.
+bool AppendGlobalPlatform(std::string& text, const Answer& answer) {
+  switch (answer.Word()) {
+    case 0x6310:
+      text += "more data available";
+      if (answer.ins == 0xF2) text += ": send GET STATUS again with P2 bit 1 set for the next ones";
+      return true;
+    case 0x6300:
+      if (answer.ins != 0x82) return false;
+      text += "authentication of the host cryptogram failed";
+      return true;
+    case 0x9484:
+      text += "algorithm not supported";
+      return true;
+    case 0x9485:
+      text += "invalid key check value";
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A status word ISO/IEC 7816-4 leaves undefined for this class but another class's standard
+// defines: names it with what it means there.
+bool AppendOtherClassReading(std::string& text, const Answer& answer) {
+  std::string meaning;
+  const char* where = nullptr;
+  if (!IsUiccProprietaryClass(answer.cla) && AppendUicc(meaning, answer.sw1, answer.sw2, true)) {
+    where = "; under class 80, ETSI TS 102 221 reads it as: ";
+  } else if (!IsGlobalPlatformClass(answer.cla) && AppendGlobalPlatform(meaning, answer)) {
+    where = "; under class 80, GlobalPlatform reads it as: ";
+  } else if (answer.cla != kGsmClass && AppendGsm(meaning, answer.sw1, answer.sw2)) {
+    where = "; under class A0, GSM 11.11 reads it as: ";
+  } else {
+    return false;
+  }
+  text += answer.cla == kGsmClass ? kUndefined : "not defined by ISO/IEC 7816-4";
+  text += where;
+  text += meaning;
+  return true;
+}
+
 // The meaning of SW1 on its own, when SW2 never came.
 void AppendSw1Alone(std::string& text, std::uint8_t sw1, std::uint8_t cla) {
   text += "SW2 never arrived; SW1 ";
   AppendHex(text, sw1);
-  const char* group = cla == 0xA0 && GsmGroup(sw1) != nullptr ? GsmGroup(sw1) : IsoGroup(sw1);
+  const char* group = cla == kGsmClass ? GsmGroup(sw1) : nullptr;
+  if (group == nullptr && IsUiccClass(cla)) group = UiccGroup(sw1, IsUiccProprietaryClass(cla));
+  if (group == nullptr) group = IsoGroup(sw1);
   if (group == nullptr) {
     text += " is ";
     text += kUndefined;
@@ -328,7 +518,8 @@ void AppendSw1Alone(std::string& text, std::uint8_t sw1, std::uint8_t cla) {
 
 }  // namespace
 
-std::string ExplainStatusWord(std::uint8_t sw1, std::uint8_t sw2, int arrived, std::uint8_t cla) {
+std::string ExplainStatusWord(std::uint8_t sw1, std::uint8_t sw2, int arrived, std::uint8_t cla,
+                              std::optional<std::uint8_t> ins) {
   std::string text;
   text.reserve(96);
   if (arrived <= 0) {
@@ -339,17 +530,17 @@ std::string ExplainStatusWord(std::uint8_t sw1, std::uint8_t sw2, int arrived, s
     AppendSw1Alone(text, sw1, cla);
     return text;
   }
-  if (cla == 0xA0 && AppendGsm(text, sw1, sw2)) return text;
-  if (AppendIso(text, sw1, sw2)) return text;
-  if (cla != 0xA0) {
-    // A SIM status word after a command of another class: say what it would mean.
-    std::string gsm;
-    if (AppendGsm(gsm, sw1, sw2)) {
-      text = "not defined by ISO/IEC 7816-4; under class A0, GSM 11.11 reads it as: ";
-      text += gsm;
-      return text;
-    }
+  const Answer answer{sw1, sw2, cla, ins};
+  if (cla == kGsmClass && AppendGsm(text, sw1, sw2)) return text;
+  if (IsGlobalPlatformClass(cla) && AppendGlobalPlatform(text, answer)) return text;
+  if (IsUiccClass(cla) && AppendUicc(text, sw1, sw2, IsUiccProprietaryClass(cla))) return text;
+  if (answer.Word() == 0x6999) {
+    // Java Card's answer to a SELECT whose applet refused to be selected.
+    text += "command not allowed: applet selection failed";
+    return text;
   }
+  if (AppendIso(text, sw1, sw2, ins)) return text;
+  if (AppendOtherClassReading(text, answer)) return text;
   if (const char* group = IsoGroup(sw1)) {
     text += group;
     text += "; SW2 ";

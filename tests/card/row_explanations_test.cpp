@@ -77,7 +77,8 @@ class RowExplanationsTest : public ::testing::Test {
   OutputPanel panel{rows, counter, bin};
   const AtrList names = AtrList::FromText(
       "# a comment\n3B DF 18 00 81 31 FE 7D 00 6B .. 0C 01 81 01 11 01 43 4E 53 10 31 80 ..\n"
-      "\tA national ID card\n\tsecond line\nnot an ATR line\n\tskipped\n");
+      "\tA national ID card\n\tsecond line\nnot an ATR line\n\tskipped\n"
+      "3B 10 14 50\n\tHSID6000 (PKI)\n");
 };
 
 Bytes Header(std::uint8_t cla, std::uint8_t ins, std::uint8_t p3) {
@@ -103,6 +104,8 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
   const std::string readBinary = InstructionName(0x00, 0xB0);
   // Class A0 is GSM: the same status word means something else there.
   ASSERT_NE(ExplainStatusWord(0x98, 0x04, 2, 0xA0), ExplainStatusWord(0x98, 0x04, 2, 0x00));
+  // So does 63 CX after a PIN command and after others.
+  ASSERT_NE(ExplainStatusWord(0x63, 0xC2, 2, 0x00, 0x20), ExplainStatusWord(0x63, 0xC2, 2, 0x00));
 
   const std::vector<Case> cases = {
       {"reset marker",
@@ -130,6 +133,14 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
        },
        1,
        {"this row holds bytes 1-2 of the 2", "knows no card with this ATR"}},
+      {"list entry holding a byte after the announced ATR",
+       [](auto& t) {
+         t.Reset({0x3B, 0x10, 0x14, 0x50});
+       },
+       1,
+       {"Extra bytes after the ATR: 50",
+        "in the system's ATR list:\n3B 10 14 50 (all 4 bytes received, 1 more than the ATR "
+        "announces)\n  HSID6000 (PKI)"}},
       {"first row of a command",
        [&](auto& t) {
          t.Execute(read, kFromCard, ExchangeStop::kComplete, Joined(Joined(read, {0xB0}), data));
@@ -181,6 +192,13 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
        },
        1,
        {"Status 98 04: " + ExplainStatusWord(0x98, 0x04, 2, 0xA0)}},
+      {"status of a VERIFY: its counter counts the tries left",
+       [](auto& t) {
+         t.Execute(Header(0x00, 0x20, 0), kToCard, ExchangeStop::kComplete,
+                   {0x00, 0x20, 0x00, 0x00, 0x00, 0x20}, 2, {0x63, 0xC2});
+       },
+       1,
+       {"Status 63 C2: " + ExplainStatusWord(0x63, 0xC2, 2, 0x00, 0x20)}},
       {"status with SW2 missing",
        [](auto& t) {
          t.Execute(Header(0x00, 0xB0, 0), kFromCard, ExchangeStop::kComplete,

@@ -100,6 +100,36 @@ TEST(AtrListTest, ReadsTheFileOnlyWhenFirstAsked) {
   EXPECT_EQ(list.Size(), 5u);  // read once
 }
 
+struct ReceivedCase {
+  const char* received;
+  std::size_t atrLength;
+  std::vector<std::string> cards;  // first description line of each card found
+  std::vector<std::size_t> lengths;
+};
+
+TEST(AtrListTest, MatchesTheAnnouncedAtrAndThenEveryByteReceived) {
+  const AtrList list = AtrList::FromText(
+      "3B 10 14 50\n\tHSID6000 (PKI)\n\n3B 10 14\n\tThe ATR alone\n\n3B 10 ..\n\tAny TA1\n");
+  const ReceivedCase cases[] = {
+      // T0 10 announces TA1 only: 3B 10 14 is the ATR, and 50 a byte after it.
+      {"3B 10 14 50", 3, {"The ATR alone", "Any TA1", "HSID6000 (PKI)"}, {3, 3, 4}},
+      {"3B 10 14", 3, {"The ATR alone", "Any TA1"}, {3, 3}},
+      {"3B 10 14 50 00", 3, {"The ATR alone", "Any TA1"}, {3, 3}},
+      {"3B 10 15 50", 3, {"Any TA1"}, {3}},
+      {"3B 10", 2, {}, {}},
+  };
+  for (const ReceivedCase& c : cases) {
+    std::vector<std::string> cards;
+    std::vector<std::size_t> lengths;
+    for (const AtrListMatch& match : list.FindReceived(HexBytes(c.received), c.atrLength)) {
+      cards.push_back(match.description.front());
+      lengths.push_back(match.length);
+    }
+    EXPECT_EQ(cards, c.cards) << c.received;
+    EXPECT_EQ(lengths, c.lengths) << c.received;
+  }
+}
+
 struct PatternCase {
   const char* line;
   const char* matching;  // an ATR the pattern matches; nullptr when the line is unreadable

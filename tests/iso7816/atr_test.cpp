@@ -46,7 +46,7 @@ const std::vector<CorpusAtr>& Corpus() {
        AtrCheck::kNotNeeded,
        6,
        {"TA1 94: Fi=512, Di=8, f(max)=5 MHz: 55800 baud at the usual 3.5712 MHz clock; the card "
-        "starts at 9600 baud and offers this speed by PPS (FF 10 94 7B)"}},
+        "starts at Fd=372, Dd=1 (9600 baud) and offers this speed by PPS (FF 10 94 7B)"}},
       {"SFR GSM SIM",
        "3B 17 94 18 01 01 02 01 41 49",
        10,
@@ -116,7 +116,8 @@ const std::vector<CorpusAtr>& Corpus() {
        kT0,
        AtrCheck::kNotNeeded,
        15,
-       {"T0 2F: Y1=2: TB1 follows; K=15 historical bytes; no TA1: the card keeps 9600 baud"}},
+       {"T0 2F: Y1=2: TB1 follows; K=15 historical bytes; no TA1: the card keeps Fd=372, Dd=1 "
+        "(9600 baud at the usual 3.5712 MHz clock)"}},
       {"Radiolinja GSM SIM",
        "3F 3F 94 00 80 69 AF 03 07 01 59 00 00 0A 0E 83 3E 9F 16",
        19,
@@ -447,10 +448,10 @@ TEST(DecodeAtrTest, NamesBytesAfterACompleteAtr) {
       {"3B 02 14 50 90 00", 4, "Extra bytes after the ATR: 90 00"},
       {"3B F8 13 00 00 81 31 FE 15 59 75 62 69 6B 65 79 34 D4 00", 18,
        "Extra bytes after the ATR: 00"},
-      // A T=0 card that sends a TCK all the same.
+      // A T=0 card that sends a TCK all the same, which ISO/IEC 7816-3 §8.2.5 forbids.
       {"3B 02 14 50 46", 4,
-       "Extra bytes after the ATR: 46 (the first would be a correct TCK, which a T=0 card need "
-       "not send)"},
+       "Extra bytes after the ATR: 46 (the first would be a correct TCK, but the TCK shall be "
+       "absent when only T=0 is offered)"},
   };
   for (const ExtraCase& c : cases) {
     const std::vector<std::uint8_t> received = HexBytes(c.hex);
@@ -460,6 +461,39 @@ TEST(DecodeAtrTest, NamesBytesAfterACompleteAtr) {
     EXPECT_EQ(description.extraBytes, received.size() - c.atrLength) << c.hex;
     EXPECT_EQ(CompleteAtrLength(received), std::optional<std::size_t>(c.atrLength)) << c.hex;
     EXPECT_EQ(description.items.back().text, c.last) << c.hex;
+  }
+}
+
+struct ClockCase {
+  const char* hex;
+  std::uint32_t clockHz;
+  const char* phrase;
+};
+
+// ISO/IEC 7816-3: the baud is f x D / F (§7.1); WT = WI x 960 x Fi / f (§10.2); BWT = 11 etu +
+// 2^BWI x 960 x Fd / f (§11.4.3).
+TEST(DecodeAtrTest, SpeedsAndWaitingTimesAtTheReadersClock) {
+  const ClockCase cases[] = {
+      {"3B 02 14 50", 3579545,
+       "no TA1: the card keeps Fd=372, Dd=1 (9622 baud at the reader's 3.579545 MHz clock)"},
+      {"3B 02 14 50", 4000000,
+       "no TA1: the card keeps Fd=372, Dd=1 (10753 baud at the reader's 4 MHz clock)"},
+      {"3B 02 14 50", 0,
+       "no TA1: the card keeps Fd=372, Dd=1 (9600 baud at the usual 3.5712 MHz clock)"},
+      {"3B 16 94 71 01 01 00 27 00", 3579545,
+       "TA1 94: Fi=512, Di=8, f(max)=5 MHz: 55930 baud at the reader's 3.579545 MHz clock; the "
+       "card starts at Fd=372, Dd=1 (9622 baud) and offers this speed by PPS (FF 10 94 7B)"},
+      {"3B BA 94 00 40 14 47 47 33 52 53 37 31 36 53 30", 3579545,
+       "TC2 14: T=0 waiting time WI=20: the card may wait up to 2746 ms between characters at "
+       "3.579545 MHz (960 x WI x Fi / f)"},
+      {"3B F8 13 00 00 81 31 FE 15 59 75 62 69 6B 65 79 34 D4", 4000000,
+       "TB3 15: T=1 BWI=1, CWI=5: block waiting time 11 etu + 179 ms, character waiting time 43 "
+       "etu"},
+  };
+  for (const ClockCase& c : cases) {
+    const std::string text = RenderAtr(DecodeAtr(HexBytes(c.hex), c.clockHz));
+    EXPECT_NE(text.find(c.phrase), std::string::npos) << c.clockHz << " Hz: " << c.phrase << "\n"
+                                                      << text;
   }
 }
 

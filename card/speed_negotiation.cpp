@@ -37,7 +37,8 @@ std::chrono::milliseconds ExchangeWindow(const LineSettings& line, const AtrSpee
                                          std::uint32_t clockHz) {
   const std::uint64_t halfBits =
       std::uint64_t{kEchoBytes + kLongestResponse} * HalfBitsPerCharacter(line);
-  const std::chrono::nanoseconds characters(halfBits * 1'000'000'000ull / (2ull * line.baudRate));
+  const std::chrono::nanoseconds characters(
+      line.baudRate == 0 ? 0 : halfBits * 1'000'000'000ull / (2ull * line.baudRate));
   return std::chrono::ceil<std::chrono::milliseconds>(
       InitialWaitingTime(offer.waitingInteger, clockHz) + characters);
 }
@@ -119,6 +120,7 @@ SpeedNegotiation NegotiateSpeed(CCardPort& port, std::span<const std::uint8_t> a
   const std::string stays = "; the line stays at " + Baud(line->baudRate);
   const AtrSpeedMode mode = result.offer.mode;
   if (mode != AtrSpeedMode::kNegotiable && mode != AtrSpeedMode::kSpecificTa1) {
+    if (mode == AtrSpeedMode::kSpecificImplicit) result.outcome = SpeedOutcome::kSpecificMode;
     result.note = NoPpsReason(mode) + stays;
     return result;
   }

@@ -41,7 +41,9 @@ bool FastCardSupports(std::uint8_t fiDi) {
 }  // namespace
 
 DemoCard::DemoCard(Clock& clock, DemoCardModel model, std::uint32_t readerClockHz)
-    : clock_(clock), model_(model), readerClockHz_(readerClockHz) {}
+    : clock_(clock),
+      model_(model),
+      readerClockHz_(readerClockHz != 0 ? readerClockHz : kDefaultReaderClockHz) {}
 
 bool DemoCard::SetQueueSizes(std::size_t, std::size_t) {
   return true;

@@ -32,7 +32,9 @@ struct Card {
 
 struct Case {
   const char* name;
-  Card card;
+  const char* atr;
+  const char* answer;
+  int delayMs;
   SpeedOutcome outcome;
   std::uint32_t baud;
   bool resetAgain;
@@ -40,93 +42,35 @@ struct Case {
   const char* note;
 };
 
+using enum SpeedOutcome;
+const char* const kRefusedNote = "The card refused the PPS request: reset again at 9600 baud";
+const char* const kNoAnswerNote =
+    "The card did not answer the PPS request: reset again at 9600 baud";
+const char* const kAcceptedNote = "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud";
+// 1000 ms of initial waiting time and 10 characters of 1.25 ms: the window is 1013 ms.
 const Case kCases[] = {
-    {"accepted",
-     {"3B 10 96", "FF 10 96 79"},
-     SpeedOutcome::kAccepted,
-     223200,
-     false,
-     "FF 10 96 79 FF 10 96 79",
-     "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud"},
-    {"PPS1 left out",
-     {"3B 10 96", "FF 00 FF"},
-     SpeedOutcome::kKeptDefault,
-     9600,
-     false,
-     "FF 10 96 79 FF 00 FF",
+    {"accepted", "3B 10 96", "FF 10 96 79", 20, kAccepted, 223200, false, "FF 10 96 79 FF 10 96 79",
+     kAcceptedNote},
+    {"PPS1 left out", "3B 10 96", "FF 00 FF", 20, kKeptDefault, 9600, false, "FF 10 96 79 FF 00 FF",
      "PPS answered without PPS1: the card keeps Fi=372, Di=1; the line stays at 9600 baud"},
-    {"refused",
-     {"3B 10 96", "FF 10 95 7A"},
-     SpeedOutcome::kFailed,
-     9600,
-     true,
-     "FF 10 96 79 FF 10 95 7A",
-     "The card refused the PPS request: reset again at 9600 baud"},
-    {"cut short",
-     {"3B 10 96", "FF 10 96"},
-     SpeedOutcome::kFailed,
-     9600,
-     true,
-     "FF 10 96 79 FF 10 96",
+    {"refused", "3B 10 96", "FF 10 95 7A", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 95 7A",
+     kRefusedNote},
+    {"cut short", "3B 10 96", "FF 10 96", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 96",
      "The card's PPS response was cut short: reset again at 9600 baud"},
-    {"wrong PCK",
-     {"3B 10 96", "FF 10 96 78"},
-     SpeedOutcome::kFailed,
-     9600,
-     true,
-     "FF 10 96 79 FF 10 96 78",
+    {"wrong PCK", "3B 10 96", "FF 10 96 78", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 96 78",
      "The PCK of the card's PPS response is wrong: reset again at 9600 baud"},
-    {"no answer",
-     {"3B 10 96", ""},
-     SpeedOutcome::kFailed,
-     9600,
-     true,
-     "FF 10 96 79",
-     "The card did not answer the PPS request: reset again at 9600 baud"},
-    // 1000 ms of initial waiting time and 10 characters of 1.25 ms: the window is 1013 ms.
-    {"too late",
-     {"3B 10 96", "FF 10 96 79", milliseconds(1014)},
-     SpeedOutcome::kFailed,
-     9600,
-     true,
-     "FF 10 96 79",
-     "The card did not answer the PPS request: reset again at 9600 baud"},
-    {"just in time",
-     {"3B 10 96", "FF 10 96 79", milliseconds(1012)},
-     SpeedOutcome::kAccepted,
-     223200,
-     false,
-     "FF 10 96 79 FF 10 96 79",
-     "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud"},
-    {"TA2 with TA1's values",
-     {"3B 90 96 10 00", "FF 10 96 79"},
-     SpeedOutcome::kSpecificMode,
-     223200,
-     false,
-     "",
-     "No PPS: TA2 sets the specific mode with Fi=512, Di=32; the line runs at "
-     "223200 baud"},
-    {"TA2 with implicit values",
-     {"3B 90 96 10 10", "FF 10 96 79"},
-     SpeedOutcome::kNoPps,
-     9600,
-     false,
-     "",
-     "No PPS: TA2 sets the specific mode with implicit values; the line stays at 9600 "
-     "baud"},
-    {"no TA1",
-     {"3B 00", "FF 10 96 79"},
-     SpeedOutcome::kNoPps,
-     9600,
-     false,
-     "",
+    {"no answer", "3B 10 96", "", 20, kFailed, 9600, true, "FF 10 96 79", kNoAnswerNote},
+    {"too late", "3B 10 96", "FF 10 96 79", 1014, kFailed, 9600, true, "FF 10 96 79",
+     kNoAnswerNote},
+    {"just in time", "3B 10 96", "FF 10 96 79", 1012, kAccepted, 223200, false,
+     "FF 10 96 79 FF 10 96 79", kAcceptedNote},
+    {"TA2 with TA1's values", "3B 90 96 10 00", "FF 10 96 79", 20, kSpecificMode, 223200, false, "",
+     "No PPS: TA2 sets the specific mode with Fi=512, Di=32; the line runs at 223200 baud"},
+    {"TA2 with implicit values", "3B 90 96 10 10", "FF 10 96 79", 20, kSpecificMode, 9600, false,
+     "", "No PPS: TA2 sets the specific mode with implicit values; the line stays at 9600 baud"},
+    {"no TA1", "3B 00", "FF 10 96 79", 20, kNoPps, 9600, false, "",
      "No PPS: the ATR offers no speed but the default; the line stays at 9600 baud"},
-    {"no ATR",
-     {"", "FF 10 96 79"},
-     SpeedOutcome::kNoPps,
-     9600,
-     false,
-     "",
+    {"no ATR", "", "FF 10 96 79", 20, kNoPps, 9600, false, "",
      "No PPS: there is no whole ATR to go by; the line stays at 9600 baud"},
 };
 
@@ -166,7 +110,8 @@ TEST_F(SpeedNegotiationTest, EachAnswerWithEitherTimingAndConvention) {
   for (const Case& c : kCases) {
     for (PortTiming timing : {PortTiming::kFixed, PortTiming::kDeadline}) {
       for (bool inverse : {false, true}) {
-        const SpeedNegotiation result = Run(c.card, timing, inverse);
+        const SpeedNegotiation result =
+            Run({c.atr, c.answer, milliseconds(c.delayMs)}, timing, inverse);
         const std::string where = std::string(c.name) +
                                   (timing == PortTiming::kFixed ? " fixed" : " deadline") +
                                   (inverse ? " inverse" : "");

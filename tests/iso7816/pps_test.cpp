@@ -176,17 +176,5 @@ TEST(PpsTest, ExplainsTheEchoAndTheResponseByteByByte) {
   }
 }
 
-TEST(PpsTest, ExplanationItemsCoverTheirBytes) {
-  const std::vector<std::uint8_t> received = HexBytes("FF 10 96 79 FF 10 96 79");
-  const std::vector<AtrItem> items = ExplainPps(MakePpsRequest(0, 0x96), received, 3'571'200);
-  const std::pair<std::size_t, std::size_t> spans[] = {{0, 4}, {4, 1}, {5, 1},
-                                                       {6, 1}, {7, 1}, {8, 0}};
-  ASSERT_EQ(items.size(), std::size(spans));
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    EXPECT_EQ(items[i].offset, spans[i].first) << items[i].text;
-    EXPECT_EQ(items[i].length, spans[i].second) << items[i].text;
-  }
-}
-
 }  // namespace
 }  // namespace quorvel

@@ -20,14 +20,16 @@ using ::testing::IsEmpty;
 const Bytes kAtr = {0x3B, 0x6C, 0x00, 0x00, 'Q', 'U', 'O', 'R',
                     'V',  'E',  'L',  ' ',  'D', 'E', 'M', 'O'};
 
-class DemoCardTest : public ::testing::Test {
+// One of the built-in cards on a line at 9600 8E2: 12 bits, 1.25 ms a character.
+template <DemoCardModel kModel>
+class BuiltInCardTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    LineSettings line;
-    line.parity = Parity::Even;
-    line.stopBits = StopBits::Two;
+  void SetUp() override { SetRate(9600); }
+
+  void SetRate(std::uint32_t baud) {
+    LineSettings line{.baudRate = baud, .parity = Parity::Even, .stopBits = StopBits::Two};
     line.rtsControl = RtsControl::Disable;
-    ASSERT_TRUE(card.SetLineSettings(line));  // 9600 8E2: 12 bits, 1.25 ms a character
+    ASSERT_TRUE(card.SetLineSettings(line));
   }
 
   Bytes ReadAll() {
@@ -44,6 +46,12 @@ class DemoCardTest : public ::testing::Test {
     return ReadAll();
   }
 
+  testing::FakeClock clock;
+  DemoCard card{clock, kModel, 3'571'200};
+};
+
+class DemoCardTest : public BuiltInCardTest<DemoCardModel::kDemo> {
+ protected:
   // Sends a header and, once the card has answered INS, its data; returns what the
   // card sent, the echo left out.
   Bytes Command(const Bytes& header, const Bytes& data = {}) {
@@ -61,9 +69,6 @@ class DemoCardTest : public ::testing::Test {
     got.insert(got.end(), late.begin(), late.end());
     return Bytes(got.begin() + 5, got.end());
   }
-
-  testing::FakeClock clock;
-  DemoCard card{clock};
 };
 
 TEST_F(DemoCardTest, EchoesAtTheCharacterTimeOfTheLine) {
@@ -219,29 +224,8 @@ TEST_F(DemoCardTest, RefusesFramesALineCannotRun) {
 }
 
 // DEMF: TA1 96 (Fi=512, Di=32), T=0 and T=15 with their TCK, its rate by the reader's clock.
-class FastDemoCardTest : public ::testing::Test {
+class FastDemoCardTest : public BuiltInCardTest<DemoCardModel::kFast> {
  protected:
-  void SetUp() override { SetRate(9600); }
-
-  void SetRate(std::uint32_t baud) {
-    LineSettings line{.baudRate = baud, .parity = Parity::Even, .stopBits = StopBits::Two};
-    line.rtsControl = RtsControl::Disable;
-    ASSERT_TRUE(card.SetLineSettings(line));
-  }
-
-  Bytes ReadAll() {
-    Bytes got(1024);
-    got.resize(card.Read(got.data(), got.size()));
-    return got;
-  }
-
-  Bytes Reset() {
-    card.SetRts(true);
-    card.SetRts(false);
-    clock.Advance(milliseconds(250));
-    return ReadAll();
-  }
-
   // Writes bytes and returns what the card sent after their echo within a second.
   Bytes Send(const Bytes& bytes) {
     card.Write(bytes.data(), bytes.size());
@@ -249,9 +233,6 @@ class FastDemoCardTest : public ::testing::Test {
     const Bytes got = ReadAll();
     return Bytes(got.begin() + static_cast<std::ptrdiff_t>(bytes.size()), got.end());
   }
-
-  testing::FakeClock clock;
-  DemoCard card{clock, DemoCardModel::kFast, 3'571'200};
 };
 
 TEST_F(FastDemoCardTest, AnswersResetWithTa1AndACorrectCheckByte) {

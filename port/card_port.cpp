@@ -60,6 +60,32 @@ void CCardPort::ApplySettings(const char* settings) {
   if (!m_hPort->SetLineSettings(line)) return FailAndClose("SetCommState failed");
 }
 
+std::optional<LineSettings> CCardPort::LineInUse() {
+  LineSettings line;
+  if (!m_hPort || !m_hPort->GetLineSettings(line)) {
+    CloseIfGone();
+    return std::nullopt;
+  }
+  return line;
+}
+
+bool CCardPort::SetBaudRate(std::uint32_t baud) {
+  const std::optional<LineSettings> before = LineInUse();
+  if (!before || baud == 0) return false;
+  LineSettings line = *before;
+  line.baudRate = baud;
+  line.rtsControl = RtsControl::Disable;
+  if (m_hPort->SetLineSettings(line)) {
+    const std::optional<LineSettings> kept = LineInUse();
+    if (kept && RatesAgree(kept->baudRate, baud)) return true;
+  }
+  // A driver may have taken the nearest rate it has, or part of the change: back to the
+  // line that worked.
+  if (m_hPort) m_hPort->SetLineSettings(*before);
+  CloseIfGone();
+  return false;
+}
+
 void CCardPort::PulseReset(const char* settings) {
   PulseResetLine(settings);
   m_clock.Wait(kAnswerWait);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "port/clock.h"
 #include "port/message_sink.h"
@@ -42,6 +43,14 @@ class CCardPort {
   // How long the card is given for its answer after the reset pulse.
   static constexpr std::chrono::milliseconds kAnswerWait{250};
   void Close();
+  // The line settings the device runs now, as it reads them back; none while the port is
+  // closed or when the device cannot tell.
+  std::optional<LineSettings> LineInUse();
+  // Changes only the rate of the line in use: its frame and modem lines stay, RTS off. The
+  // device must take the rate and read back within 2 % of it (RatesAgree); otherwise the line
+  // is put back as it was and the result is false. A refused rate shows no message and
+  // leaves the port open: the caller says what it means.
+  bool SetBaudRate(std::uint32_t baud);
   // Up to count bytes, with up to retries more attempts each after 200 ms. With deadlines
   // the read ends once count bytes are in, or retries x 200 ms after it began.
   unsigned Read(std::uint8_t* buffer, unsigned count, int retries);

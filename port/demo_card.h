@@ -5,20 +5,29 @@
 #include <deque>
 #include <vector>
 
+#include "iso7816/transmission_rate.h"
 #include "port/clock.h"
 #include "port/demo_card_commands.h"
 #include "port/serial_device.h"
 
 namespace quorvel {
 
-// A virtual reader with a card in it, behind the port name DEMO. Like the real wiring,
-// every byte written comes back as an echo; an RTS pulse (raise, then drop) resets the
-// card, which answers with its ATR and then speaks T=0. Bytes become readable one
-// character time apart at the applied line settings, by the clock's time, so with a
-// clock that only counts waits a whole session runs at once.
+// The built-in cards. DEMO speaks at whatever rate the line is set to. DEMF (fast) offers
+// Fi=512, Di=32 in TA1 and takes a PPS request for them; it speaks at its own rate only,
+// the reader's clock x Di / Fi, at 12 etu a character.
+enum class DemoCardModel { kDemo, kFast };
+
+// A virtual reader with a card in it, behind the port names DEMO and DEMF. Like the real
+// wiring, every byte written comes back as an echo; an RTS pulse (raise, then drop) resets
+// the card, which answers with its ATR and then speaks T=0. Bytes become readable one
+// character time apart, by the clock's time, so with a clock that only counts waits a whole
+// session runs at once. DEMO's characters take the applied line settings' time. DEMF's take
+// 12 etu at its own rate, and while the line's rate is more than 2 % off that rate the
+// card neither hears the bytes written nor is heard: its characters would be garbled.
 class DemoCard final : public SerialDevice {
  public:
-  explicit DemoCard(Clock& clock);
+  explicit DemoCard(Clock& clock, DemoCardModel model = DemoCardModel::kDemo,
+                    std::uint32_t readerClockHz = kDefaultReaderClockHz);
 
   bool SetQueueSizes(std::size_t inputBytes, std::size_t outputBytes) override;
   bool GetReadTimeouts(ReadTimeouts& timeouts) override;
@@ -31,20 +40,30 @@ class DemoCard final : public SerialDevice {
   std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
 
  private:
-  enum class Phase { Silent, Header, Data };
+  enum class Phase { Silent, Header, Data, Pps };
   struct TimedByte {
     std::chrono::nanoseconds readyAt;
     std::uint8_t value;
   };
 
   std::chrono::nanoseconds CharacterTime() const;
-  // Puts bytes on the line after whatever is on it now.
+  // Puts bytes on the line after whatever is on it now, at the line's character time.
   void Transmit(const std::uint8_t* bytes, std::size_t count);
+  // The card's own bytes: DEMO's as Transmit; DEMF's at its own character time, and lost to
+  // the reader when the line's rate is not the card's.
+  void CardSends(const std::uint8_t* bytes, std::size_t count);
+  void PutOnLine(const std::uint8_t* bytes, std::size_t count,
+                 std::chrono::nanoseconds characterTime, bool readable);
+  // DEMF: whether the line runs near enough the card's rate for characters to pass.
+  bool RateAgrees() const;
   void Reset();
   void CardReceives(std::uint8_t byte);
   void HeaderComplete();
+  void PpsComplete();
 
   Clock& clock_;
+  DemoCardModel model_;
+  std::uint32_t readerClockHz_;
   LineSettings line_;
   ReadTimeouts timeouts_;
   bool rtsRaised_ = false;
@@ -52,6 +71,10 @@ class DemoCard final : public SerialDevice {
   std::chrono::nanoseconds lineFreeAt_{0};
 
   Phase phase_ = Phase::Silent;  // no answer until the first reset
+  std::uint8_t fiDi_ = 0x11;     // DEMF: the Fi and Di it speaks with, as in TA1 or PPS1
+  bool ppsAllowed_ = false;      // DEMF: nothing but the ATR has crossed the line yet
+  std::uint8_t pps_[6] = {};     // DEMF: the PPS request so far
+  std::size_t ppsCount_ = 0;
   std::uint8_t header_[5] = {};
   std::size_t headerCount_ = 0;
   std::vector<std::uint8_t> data_;

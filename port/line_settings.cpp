@@ -23,4 +23,9 @@ unsigned HalfBitsPerCharacter(const LineSettings& settings) {
   return halfBits + 2;
 }
 
+bool RatesAgree(std::uint32_t rate, std::uint32_t wanted) {
+  const std::uint64_t apart = rate > wanted ? rate - wanted : wanted - rate;
+  return apart * 50 <= wanted;
+}
+
 }  // namespace quorvel

@@ -35,4 +35,8 @@ bool IsValidFrame(const LineSettings& settings);
 // in half bits because of the 1.5 stop bits.
 unsigned HalfBitsPerCharacter(const LineSettings& settings);
 
+// Whether two rates are within 2 % of `wanted`: what a UART's sampling of a character
+// frame takes with room to spare, and how near a device must come to a rate it was set to.
+bool RatesAgree(std::uint32_t rate, std::uint32_t wanted);
+
 }  // namespace quorvel

@@ -8,6 +8,7 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kDemoDescription = "the built-in demo card";
+constexpr const char* kFastDemoDescription = "the built-in fast demo card (speed by PPS)";
 
 // The heading and one line for each choice from source; nothing when there are none.
 std::string Section(const char* heading, const std::vector<PortChoice>& choices,
@@ -22,9 +23,14 @@ std::string Section(const char* heading, const std::vector<PortChoice>& choices,
 }  // namespace
 
 std::string PortChoiceLine(const PortChoice& choice) {
-  const bool demo = choice.source == PortChoice::Source::kDemo || IsDemoTarget(choice.target);
   std::string line = choice.name.empty() ? std::string() : choice.name + "  ";
-  line += demo ? kDemoDescription : choice.target;
+  if (IsFastDemoTarget(choice.target)) {
+    line += kFastDemoDescription;
+  } else if (choice.source == PortChoice::Source::kDemo || IsDemoTarget(choice.target)) {
+    line += kDemoDescription;
+  } else {
+    line += choice.target;
+  }
   if (!choice.description.empty()) line += "  " + choice.description;
   if (choice.name.empty()) line += "  (no name of its own: give it one under [ports])";
   return line;

@@ -11,7 +11,7 @@ struct PortChoice {
   enum class Source { kPresent, kOverride, kDemo };
   Source source = Source::kPresent;
   std::string name;         // empty for a present device with no name of its own
-  std::string target;       // the device path, or "DEMO" for an override to the demo card
+  std::string target;       // the device path, or "DEMO" or "DEMF" for a demo card
   std::string description;  // the product, when the system knows it
 };
 

@@ -8,6 +8,7 @@ namespace {
 
 PortTarget ForPath(const std::string& path) {
   if (IsDemoTarget(path)) return {PortTarget::Kind::Demo, {}};
+  if (IsFastDemoTarget(path)) return {PortTarget::Kind::FastDemo, {}};
   return {PortTarget::Kind::Device, path};
 }
 
@@ -28,6 +29,7 @@ PortTarget ResolvePortName(const std::string& portName,
     if (UppercasePortName(key) == name) return ForPath(path);
   }
   if (name == kDemoPortName) return {PortTarget::Kind::Demo, {}};
+  if (name == kFastDemoPortName) return {PortTarget::Kind::FastDemo, {}};
   if (name.size() != 4 || !std::isdigit(static_cast<unsigned char>(name[3]))) return {};
   const std::string prefix = name.substr(0, 3);
   const char digit = name[3];
@@ -46,6 +48,10 @@ std::string UppercasePortName(std::string text) {
 
 bool IsDemoTarget(std::string_view target) {
   return UppercasePortName(std::string(target)) == kDemoPortName;
+}
+
+bool IsFastDemoTarget(std::string_view target) {
+  return UppercasePortName(std::string(target)) == kFastDemoPortName;
 }
 
 std::string PortNameForDevice(std::string_view device) {

@@ -17,14 +17,16 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
   switch (target.kind) {
     case PortTarget::Kind::Demo:
       return {std::make_unique<DemoCard>(clock_), {}};
+    case PortTarget::Kind::FastDemo:
+      return {std::make_unique<DemoCard>(clock_, DemoCardModel::kFast, readerClockHz_), {}};
     case PortTarget::Kind::Device:
       return TermiosDevice::Open(target.devicePath);
     case PortTarget::Kind::Unknown:
       break;
   }
   return {nullptr, "\"" + portName +
-                       "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO or "
-                       "a name from the [ports] section of the profile"};
+                       "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO, DEMF "
+                       "or a name from the [ports] section of the profile"};
 }
 
 std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
@@ -35,8 +37,8 @@ std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
   for (const auto& [name, target] : overrides_) {
     choices.push_back({PortChoice::Source::kOverride, UppercasePortName(name), target, {}});
   }
-  if (!Overridden(kDemoPortName)) {
-    choices.push_back({PortChoice::Source::kDemo, kDemoPortName, kDemoPortName, {}});
+  for (const char* demo : {kDemoPortName, kFastDemoPortName}) {
+    if (!Overridden(demo)) choices.push_back({PortChoice::Source::kDemo, demo, demo, {}});
   }
   return choices;
 }

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "iso7816/transmission_rate.h"
 #include "port/clock.h"
 #include "port/serial_device.h"
 #include "port/serial_port_listing.h"
@@ -10,17 +11,21 @@
 namespace quorvel {
 
 // Opens the devices of this machine: serial devices through termios and the built-in
-// demo card, by port name (see port_names.h).
+// demo cards, by port name (see port_names.h).
 class SystemDeviceFactory final : public DeviceFactory {
  public:
-  // overrides: port name -> device path or "DEMO" (from the profile's [ports] section);
-  // an override wins over the default names. The demo card keeps its time by clock.
+  // overrides: port name -> device path, "DEMO" or "DEMF" (from the profile's [ports]
+  // section); an override wins over the default names. The demo cards keep their time by
+  // clock.
   // The ports present are looked up under roots.
   SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock,
                       SystemRoots roots = {});
   DeviceOpenResult Open(const std::string& portName) override;
-  // The ports present (but those an override renames), the overrides, and DEMO.
+  // The ports present (but those an override renames), the overrides, DEMO and DEMF.
   std::vector<PortChoice> PortChoices() override;
+  // The clock the fast demo card is fed, which sets its rates: the usual 3.5712 MHz unless
+  // set. Applies to the cards opened from now on.
+  void SetReaderClockHz(std::uint32_t hz) { readerClockHz_ = hz; }
 
  private:
   bool Overridden(const std::string& name) const;
@@ -28,6 +33,7 @@ class SystemDeviceFactory final : public DeviceFactory {
   std::map<std::string, std::string> overrides_;
   Clock& clock_;
   SystemRoots roots_;
+  std::uint32_t readerClockHz_ = kDefaultReaderClockHz;
 };
 
 }  // namespace quorvel

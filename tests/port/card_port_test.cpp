@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <numeric>
+#include <tuple>
 
 #include "support/fake_clock.h"
 #include "support/fake_serial_device.h"
@@ -350,6 +351,32 @@ TEST_F(CardPortTest, TheInverseFlagOutlivesCloseAndOpen) {
   port.Open(kSettings);
   line.Arrive({0x03});
   EXPECT_THAT(ReadBytes(1, 0), ElementsAre(0x3F));
+}
+
+TEST_F(CardPortTest, SetBaudRateChangesOnlyTheRateAndReadsItBack) {
+  EXPECT_FALSE(port.SetBaudRate(223200));  // closed
+  port.Open(kSettings);
+  port.ApplySettings(kSettings);
+  line.fastestRate = 115200;  // what the device's divisors reach
+  ASSERT_TRUE(port.SetBaudRate(115200));
+  LineSettings expected = line.linesSet[0];
+  expected.baudRate = 115200;
+  EXPECT_EQ(port.LineInUse(), expected);  // parity, data, stop bits and RTS as they were
+
+  EXPECT_FALSE(port.SetBaudRate(223200));  // kept as 115200: more than 2 % off
+  EXPECT_EQ(port.LineInUse(), expected);   // put back
+  line.failSetLine = true;
+  EXPECT_FALSE(port.SetBaudRate(9600));
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_THAT(messages.messages, IsEmpty());
+}
+
+TEST(RatesAgreeTest, AllowsTwoPercentEitherWay) {
+  const std::tuple<std::uint32_t, std::uint32_t, bool> cases[] = {
+      {223200, 223200, true}, {227664, 223200, true},  {227665, 223200, false},
+      {218736, 223200, true}, {218735, 223200, false}, {9622, 9600, true},
+      {16129, 9600, false}};
+  for (auto [rate, wanted, agree] : cases) EXPECT_EQ(RatesAgree(rate, wanted), agree) << rate;
 }
 
 TEST(CardPortLifetimeTest, DestroyingThePortClosesTheDevice) {

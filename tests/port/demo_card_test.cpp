@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "iso7816/atr.h"
 #include "support/fake_clock.h"
+#include "support/hex_bytes.h"
 
 namespace quorvel {
 namespace {
@@ -18,14 +20,16 @@ using ::testing::IsEmpty;
 const Bytes kAtr = {0x3B, 0x6C, 0x00, 0x00, 'Q', 'U', 'O', 'R',
                     'V',  'E',  'L',  ' ',  'D', 'E', 'M', 'O'};
 
-class DemoCardTest : public ::testing::Test {
+// One of the built-in cards on a line at 9600 8E2: 12 bits, 1.25 ms a character.
+template <DemoCardModel kModel>
+class BuiltInCardTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    LineSettings line;
-    line.parity = Parity::Even;
-    line.stopBits = StopBits::Two;
+  void SetUp() override { SetRate(9600); }
+
+  void SetRate(std::uint32_t baud) {
+    LineSettings line{.baudRate = baud, .parity = Parity::Even, .stopBits = StopBits::Two};
     line.rtsControl = RtsControl::Disable;
-    ASSERT_TRUE(card.SetLineSettings(line));  // 9600 8E2: 12 bits, 1.25 ms a character
+    ASSERT_TRUE(card.SetLineSettings(line));
   }
 
   Bytes ReadAll() {
@@ -42,6 +46,12 @@ class DemoCardTest : public ::testing::Test {
     return ReadAll();
   }
 
+  testing::FakeClock clock;
+  DemoCard card{clock, kModel, 3'571'200};
+};
+
+class DemoCardTest : public BuiltInCardTest<DemoCardModel::kDemo> {
+ protected:
   // Sends a header and, once the card has answered INS, its data; returns what the
   // card sent, the echo left out.
   Bytes Command(const Bytes& header, const Bytes& data = {}) {
@@ -59,9 +69,6 @@ class DemoCardTest : public ::testing::Test {
     got.insert(got.end(), late.begin(), late.end());
     return Bytes(got.begin() + 5, got.end());
   }
-
-  testing::FakeClock clock;
-  DemoCard card{clock};
 };
 
 TEST_F(DemoCardTest, EchoesAtTheCharacterTimeOfTheLine) {
@@ -214,6 +221,98 @@ TEST_F(DemoCardTest, RefusesFramesALineCannotRun) {
   line.dataBits = 8;
   line.stopBits = StopBits::OnePointFive;
   EXPECT_FALSE(card.SetLineSettings(line));
+}
+
+// DEMF: TA1 96 (Fi=512, Di=32), T=0 and T=15 with their TCK, its rate by the reader's clock.
+class FastDemoCardTest : public BuiltInCardTest<DemoCardModel::kFast> {
+ protected:
+  // Writes bytes and returns what the card sent after their echo within a second.
+  Bytes Send(const Bytes& bytes) {
+    card.Write(bytes.data(), bytes.size());
+    clock.Advance(milliseconds(1000));
+    const Bytes got = ReadAll();
+    return Bytes(got.begin() + static_cast<std::ptrdiff_t>(bytes.size()), got.end());
+  }
+};
+
+TEST_F(FastDemoCardTest, AnswersResetWithTa1AndACorrectCheckByte) {
+  const Bytes atr = Reset();
+  EXPECT_EQ(atr, testing::HexBytes("3B 9C 96 80 1F 03 51 55 4F 52 56 45 4C 20 46 41 53 54 F0"));
+  const AtrDescription decoded = DecodeAtr(atr);
+  EXPECT_TRUE(decoded.complete);
+  EXPECT_EQ(decoded.check, AtrCheck::kCorrect);
+  EXPECT_EQ(decoded.protocols, (1u << 0) | (1u << 15));
+}
+
+// ISO/IEC 7816-3: a PPS request only first after the ATR; an erroneous one, or one for a
+// protocol the card lacks, gets no answer.
+TEST_F(FastDemoCardTest, AnswersPpsRequestsAsARealCardDoes) {
+  const struct {
+    const char* request;
+    const char* response;
+    std::uint32_t rateAfter;
+  } cases[] = {
+      {"FF 10 96 79", "FF 10 96 79", 223200},
+      {"FF 10 11 FE", "FF 10 11 FE", 9600},
+      {"FF 10 95 7A", "FF 00 FF", 9600},             // not its speed: keeps Fd, Dd
+      {"FF 70 96 01 02 1A", "FF 10 96 79", 223200},  // PPS2 and PPS3 left out
+      {"FF 00 FF", "FF 00 FF", 9600},
+      {"FF 10 96 78", "", 0},  // wrong PCK
+      {"FF 11 96 78", "", 0},  // T=1
+      {"FF 90 96 F9", "", 0},  // reserved bit 8
+  };
+  for (const auto& c : cases) {
+    SetRate(9600);
+    Reset();
+    EXPECT_EQ(Send(testing::HexBytes(c.request)), testing::HexBytes(c.response)) << c.request;
+    if (c.rateAfter == 0) {
+      // Silent until the next reset, at every rate.
+      EXPECT_THAT(Send({0x00, 0x84, 0x00, 0x00, 0x08}), IsEmpty()) << c.request;
+      SetRate(223200);
+      EXPECT_THAT(Send({0x00, 0x84, 0x00, 0x00, 0x08}), IsEmpty()) << c.request;
+      continue;
+    }
+    SetRate(c.rateAfter == 9600 ? 223200 : 9600);  // the old rate, or a wrong one
+    EXPECT_THAT(Send({0x00, 0x84, 0x00, 0x00, 0x08}), IsEmpty()) << c.request;
+    SetRate(c.rateAfter);
+    EXPECT_EQ(Send({0x00, 0x84, 0x00, 0x00, 0x08}).size(), 11u) << c.request;
+  }
+}
+
+TEST_F(FastDemoCardTest, APpsRequestAfterACommandIsAClassItDoesNotKnow) {
+  Reset();
+  EXPECT_EQ(Send({0x00, 0x84, 0x00, 0x00, 0x08}).size(), 11u);
+  EXPECT_THAT(Send({0xFF, 0x10, 0x96, 0x79, 0x00}), ElementsAre(0x6E, 0x00));
+}
+
+TEST_F(FastDemoCardTest, SpeaksTwelveEtuACharacterAtTheNegotiatedRate) {
+  Reset();
+  Send(testing::HexBytes("FF 10 96 79"));
+  SetRate(223200);
+  const Bytes header = {0x00, 0x84, 0x00, 0x00, 0x08};
+  card.Write(header.data(), header.size());
+  // 12 etu of 512 / (32 x 3.5712 MHz): 53.763 us, for the echo at 8E2 and the card alike.
+  clock.Advance(nanoseconds(6 * 53'763 - 1));
+  EXPECT_EQ(ReadAll().size(), 5u);
+  clock.Advance(nanoseconds(1));
+  EXPECT_THAT(ReadAll(), ElementsAre(0x84));
+  clock.Advance(nanoseconds(10 * 53'763));
+  EXPECT_EQ(ReadAll().size(), 10u);  // the challenge and 90 00
+}
+
+TEST(FastDemoCardClockTest, ItsRatesFollowTheReadersClock) {
+  testing::FakeClock clock;
+  DemoCard card(clock, DemoCardModel::kFast, 6'000'000);
+  for (auto [baud, heard] : {std::pair{9600u, false}, std::pair{16129u, true}}) {
+    LineSettings line{.baudRate = baud, .parity = Parity::Even, .stopBits = StopBits::Two};
+    line.rtsControl = RtsControl::Disable;
+    ASSERT_TRUE(card.SetLineSettings(line));
+    card.SetRts(true);
+    card.SetRts(false);
+    clock.Advance(milliseconds(250));
+    std::uint8_t atr[64];
+    EXPECT_EQ(card.Read(atr, sizeof atr), heard ? 19u : 0u) << baud;
+  }
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ TEST(PortNamesTest, MapsTheDefaultNames) {
   }
   EXPECT_EQ(ResolvePortName("DEMO", {}).kind, Kind::Demo);
   EXPECT_EQ(ResolvePortName("demo", {}).kind, Kind::Demo);
+  EXPECT_EQ(ResolvePortName("DEMF", {}).kind, Kind::FastDemo);
+  EXPECT_EQ(ResolvePortName("demf", {}).kind, Kind::FastDemo);
 }
 
 TEST(PortNamesTest, KnowsNoOtherNames) {
@@ -32,9 +34,13 @@ TEST(PortNamesTest, KnowsNoOtherNames) {
 
 TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
   const std::map<std::string, std::string> overrides = {
-      {"com2", "/dev/serial/by-id/usb-reader-if00"}, {"COM3", "demo"}, {"PTY0", "/dev/pts/4"}};
+      {"com2", "/dev/serial/by-id/usb-reader-if00"},
+      {"COM3", "demo"},
+      {"PTY0", "/dev/pts/4"},
+      {"COM4", "Demf"}};
   EXPECT_EQ(ResolvePortName("COM2", overrides).devicePath, "/dev/serial/by-id/usb-reader-if00");
   EXPECT_EQ(ResolvePortName("COM3", overrides).kind, Kind::Demo);
+  EXPECT_EQ(ResolvePortName("COM4", overrides).kind, Kind::FastDemo);
   EXPECT_EQ(ResolvePortName("PTY0", overrides).devicePath, "/dev/pts/4");
   EXPECT_EQ(ResolvePortName("COM1", overrides).devicePath, "/dev/ttyS0");
 }
@@ -54,6 +60,7 @@ TEST(SystemDeviceFactoryTest, OpensTheDemoCardAndExplainsUnknownNames) {
   SystemDeviceFactory factory({{"COM7", "DEMO"}}, clock);
   EXPECT_NE(factory.Open("DEMO").device, nullptr);
   EXPECT_NE(factory.Open("COM7").device, nullptr);
+  EXPECT_NE(factory.Open("DEMF").device, nullptr);
   const DeviceOpenResult unknown = factory.Open("XYZ1");
   EXPECT_EQ(unknown.device, nullptr);
   EXPECT_NE(unknown.reason.find("XYZ1"), std::string::npos);

@@ -219,6 +219,24 @@ TEST_F(TermiosDeviceTest, TheCardPortRunsAResetOnAPseudoTerminal) {
   EXPECT_EQ(port.Read(buffer, 64, 0), 2u);
 }
 
+TEST_F(TermiosDeviceTest, TheCardPortChangesOnlyTheLinesRate) {
+  testing::FakeClock clock;
+  const auto onTerminal = PortOnTerminal(clock);
+  CCardPort& port = onTerminal->port;
+  port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+  port.ApplySettings("COM2: baud=9600 parity=E data=8 stop=2");
+  ASSERT_TRUE(port.SetBaudRate(223200));
+  TerminalAttributes kernel;
+  ASSERT_TRUE(ReadTerminal(terminal_, kernel));
+  EXPECT_EQ(kernel.baudRate, 223200u);
+  EXPECT_NE(kernel.controlFlags & CSTOPB, 0u);  // the stop bits a pseudo-terminal keeps
+  EXPECT_EQ(port.LineInUse()->stopBits, StopBits::Two);
+  ASSERT_TRUE(port.SetBaudRate(9600));
+  ASSERT_TRUE(ReadTerminal(terminal_, kernel));
+  EXPECT_EQ(kernel.baudRate, 9600u);
+  EXPECT_TRUE(onTerminal->messages.messages.empty());
+}
+
 TEST(TermiosDeviceOpenTest, NamesThePathAndTheReasonWhenItCannotOpen) {
   EXPECT_EQ(TermiosDevice::Open("/nonexistent/ttyS9").reason,
             "/nonexistent/ttyS9: No such file or directory");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -38,6 +39,9 @@ struct FakeLine {
   bool failGetLine = false;
   bool failSetLine = false;
   std::size_t writeLimit = SIZE_MAX;  // most bytes one write accepts
+  // The fastest rate the device runs: a faster one is kept as this, as a driver keeps the
+  // nearest rate its divisors give.
+  std::uint32_t fastestRate = UINT32_MAX;
   // From this clock time on the device is gone: it reads and writes nothing, and its
   // waits end at once, as a hung-up terminal's do.
   std::chrono::nanoseconds goneAt = std::chrono::nanoseconds::max();
@@ -87,6 +91,7 @@ class FakeSerialDevice final : public SerialDevice {
   bool SetLineSettings(const LineSettings& settings) override {
     if (line_.failSetLine || line_.Gone()) return false;
     line_.line = settings;
+    line_.line.baudRate = std::min(settings.baudRate, line_.fastestRate);
     line_.linesSet.push_back(settings);
     return true;
   }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "iso7816/pps.h"
+#include "port/card_port.h"
+
+namespace quorvel {
+
+// What came of settling the card's speed after its ATR.
+enum class SpeedOutcome {
+  kNoPps,            // nothing to negotiate, or the port is closed: the line stays
+  kSpecificMode,     // TA2: no PPS; the line runs at TA1's rate, or stays (implicit values)
+  kAccepted,         // the card took the PPS request: the line runs at TA1's rate
+  kKeptDefault,      // the card answered without PPS1: it keeps Fd and Dd, the line stays
+  kFailed,           // no answer, cut short, wrong PCK or another answer: the card needs a reset
+  kRateUnavailable,  // the serial port cannot run the card's rate: the line stays
+};
+
+struct SpeedNegotiation {
+  SpeedOutcome outcome = SpeedOutcome::kNoPps;
+  AtrSpeedOffer offer;       // what the ATR asked for
+  bool requestSent = false;  // a PPS request went out: request and verdict tell of it
+  PpsRequest request{};
+  PpsVerdict verdict = PpsVerdict::kNoAnswer;
+  // The echo of the request, then the card's response, as received (after the inverse
+  // convention): the bytes of the Reset's PPS row, to count, show and log.
+  std::vector<std::uint8_t> received;
+  std::uint32_t baud = 0;   // the line's rate now; 0 with the port closed
+  bool resetAgain = false;  // the card must be reset, without PPS, before it is used
+  // One line for the Reset's explanation and for standard error: what was done and the
+  // rate in use, such as "The card refused the PPS request: reset again at 9600 baud".
+  std::string note;
+};
+
+// Settles the card's speed from the ATR just read, with the port open at the Execute
+// settings and the card clocked at clockHz (ISO/IEC 7816-3):
+// - TA1 offering Fi and Di other than 372 and 1, no TA2, T=0 offered: the PPS request for
+//   T=0 with PPS1 = TA1 goes out, unless the port cannot run the rate it asks for. Its echo
+//   and the card's response are read within the request's and the response's character
+//   times and the initial waiting time; read as the port's timing has it (ReadWithin).
+//   A response equal to the request puts the line at the new rate; one that leaves PPS1
+//   out keeps it; anything else means the card must be reset (resetAgain), which is the
+//   caller's to do.
+// - TA2 with TA1's values: no PPS, the line goes to TA1's rate; a port that cannot run it
+//   means a reset too. TA2 with implicit values: no PPS, the line stays.
+// Only the rate of the line changes: its parity, data and stop bits stay.
+SpeedNegotiation NegotiateSpeed(CCardPort& port, std::span<const std::uint8_t> atr,
+                                std::uint32_t clockHz);
+
+}  // namespace quorvel

@@ -7,6 +7,8 @@
 #include "commands/scc_file.h"
 #include "files/file_replace.h"
 #include "files/path_name.h"
+#include "iso7816/transmission_rate.h"
+#include "port/reader_clock.h"
 
 namespace quorvel {
 namespace {
@@ -107,6 +109,7 @@ void MainDialog::OnDestroy() {
   line_.reset();
   RememberSwitch(kAutomaticResponsesKey, automatic_responses_, false);
   RememberSwitch(kStopAtFailureKey, stop_at_failure_, true);
+  RememberSwitch(kSpeedNegotiationKey, speed_negotiation_, false);
   RememberConfigPath();
   session_.reset();
   port_.reset();
@@ -270,6 +273,11 @@ std::string MainDialog::RunStatusText() const {
 void MainDialog::SetAutomaticResponses(bool on) {
   automatic_responses_ = on;
   OnPort([this, on](CCardPort&) { session_->SetAutomaticResponses(on); });
+}
+
+void MainDialog::SetSpeedNegotiation(bool on) {
+  speed_negotiation_ = on;
+  OnPort([this, on](CCardPort&) { session_->SetSpeedNegotiation(on); });
 }
 
 void MainDialog::OnEdit() {

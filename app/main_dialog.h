@@ -90,6 +90,7 @@ inline constexpr const char* kTextLogFilter = "log files (*.txt) | *.txt|All Fil
 inline constexpr const char* kOptionsSection = "options";
 inline constexpr const char* kAutomaticResponsesKey = "auto-response";
 inline constexpr const char* kStopAtFailureKey = "stop-at-failure";
+inline constexpr const char* kSpeedNegotiationKey = "pps";
 
 // Everything the main window does, over toolkit-free controls: start-up,
 // the defaults, Reset, Execute, Edit, Browse, Load and Save, shut-down.
@@ -144,6 +145,8 @@ class MainDialog {
 
   void SetAutomaticResponses(bool on);
   bool automaticResponses() const { return automatic_responses_; }
+  void SetSpeedNegotiation(bool on);
+  bool speedNegotiation() const { return speed_negotiation_; }
   void SetStopAtFailure(bool on) { stop_at_failure_ = on; }
   bool stopAtFailure() const { return stop_at_failure_; }
 
@@ -199,6 +202,7 @@ class MainDialog {
   bool exchange_running_ = false;
   bool automatic_responses_ = false;
   bool stop_at_failure_ = true;
+  bool speed_negotiation_ = false;
   RunStatus run_;
   // The log name came from a loaded file, not from the user: it is created only
   // where the user agreed, and never through a symbolic link.

@@ -65,10 +65,34 @@ CommandAnswer CardSession::AnswerOf(const CardCommand& command, int result,
 void CardSession::Reset(const char* executeSettings, const char* resetSettings) {
   port_.Close();
   port_.Open(executeSettings);
+  speed_ = SpeedNegotiation{};
+  const std::vector<std::uint8_t> atr =
+      PulseAndRead(executeSettings, resetSettings, std::string(), negotiate_speed_);
+  if (!negotiate_speed_) return;
+  speed_ = NegotiateSpeed(port_, atr, clock_hz_);
+  SpeedAnswer answer;
+  answer.speed.requestSent = speed_.requestSent;
+  std::copy(speed_.request.begin(), speed_.request.end(), answer.speed.request);
+  answer.speed.baud = speed_.baud;
+  answer.speed.note = speed_.note;
+  answer.received = speed_.received;
+  display_.SpeedSettled(answer);
+  // The standard's answer to a failed negotiation: reset, and speak at the default speed.
+  if (speed_.resetAgain) PulseAndRead(executeSettings, resetSettings, speed_.note, false);
+}
+
+std::vector<std::uint8_t> CardSession::PulseAndRead(const char* executeSettings,
+                                                    const char* resetSettings,
+                                                    const std::string& againBecause,
+                                                    bool speedFollows) {
   ExchangeRecord opened;
   opened.kind = ExchangeKind::kReset;
-  opened.reset = std::make_unique<ResetSettingsUsed>(
-      ResetSettingsUsed{resetSettings, executeSettings, port_.inverse() != 0});
+  opened.reset = std::make_unique<ResetSettingsUsed>();
+  opened.reset->resetSettings = resetSettings;
+  opened.reset->executeSettings = executeSettings;
+  opened.reset->inverse = port_.inverse() != 0;
+  opened.reset->clockHz = clock_hz_;
+  opened.reset->resetAgainBecause = againBecause;
   display_.ResetBegun(std::move(opened));
   StartTiming();
   // With fixed waits: the pulse, the whole wait for the answer, then one read. With
@@ -82,8 +106,10 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   answer.started = timing_.started;
   answer.took = timing_.took;
   answer.atr.assign(exchange_.rxBuffer, exchange_.rxBuffer + received);
+  answer.speedFollows = speedFollows;
   display_.ResetAnswered(answer);
   port_.ApplySettings(executeSettings);
+  return answer.atr;
 }
 
 int CardSession::Execute(const CardCommand& command) {

@@ -3,11 +3,15 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "card/command_exchange.h"
 #include "card/output_panel.h"
 #include "card/session_display.h"
+#include "card/speed_negotiation.h"
 #include "commands/card_command.h"
+#include "iso7816/transmission_rate.h"
 #include "port/card_port.h"
 #include "port/clock.h"
 
@@ -38,7 +42,9 @@ class CardSession {
   // Reopens the port named by the Execute settings, shows "Reset...", pulses the reset
   // line with the Reset settings, reads up to 64 ATR bytes, has them counted, shown and
   // logged, and puts the port back into the Execute settings. The caller has emptied the
-  // output list and opened the log.
+  // output list and opened the log. With speed negotiation on, the card's speed is then
+  // settled (PPS), its bytes shown as one more row; a card that must be reset after a
+  // failed negotiation is reset once more without it.
   void Reset(const char* executeSettings, const char* resetSettings);
   // Runs one command and has what came back shown: the failure row, the hex rows, the
   // status row. With automatic answers on, the commands the card's answers ask for
@@ -49,12 +55,21 @@ class CardSession {
   // Answer 61xx, 9Fxx (GET RESPONSE) and 6Cxx (the same command with P3 = xx) by itself.
   void SetAutomaticResponses(bool on) { automatic_responses_ = on; }
   bool automaticResponses() const { return automatic_responses_; }
+  // After the ATR, ask for the speed the card offers (ISO/IEC 7816-3, PPS).
+  void SetSpeedNegotiation(bool on) { negotiate_speed_ = on; }
+  // The clock the reader feeds the card, in Hz: the rates follow from it.
+  void SetReaderClock(std::uint32_t hz) { clock_hz_ = hz; }
+  // How the last Reset settled the card's speed; empty note when it did not try.
+  const SpeedNegotiation& lastSpeed() const { return speed_; }
 
   const ExchangeTiming& lastTiming() const { return timing_; }
 
  private:
   void StartTiming();
   void StopTiming();
+  // The pulse and the ATR, shown; the port back in the Execute settings. Returns the ATR.
+  std::vector<std::uint8_t> PulseAndRead(const char* executeSettings, const char* resetSettings,
+                                         const std::string& againBecause, bool speedFollows);
   // What the exchange just run hands to the display.
   CommandAnswer AnswerOf(const CardCommand& command, int result,
                          std::unique_ptr<AutomaticCause> cause) const;
@@ -65,6 +80,9 @@ class CardSession {
   SessionDisplay& display_;
   ExchangeState& exchange_;
   bool automatic_responses_ = false;
+  bool negotiate_speed_ = false;
+  std::uint32_t clock_hz_ = kDefaultReaderClockHz;
+  SpeedNegotiation speed_;
   ExchangeTiming timing_;
   std::chrono::nanoseconds started_at_{0};
 };

@@ -17,6 +17,7 @@ enum class RowKind : std::uint8_t {
   kStatus,       // SW1 SW2
   kFailure,      // "Command execution failed!"
   kLogHint,      // "Click Reset for new settings to take effect!"
+  kPps,          // after a Reset with speed negotiation: the PPS request's echo and the response
 };
 
 // Kept beside every row: which Reset or Execute it belongs to, what it is, and for a
@@ -32,11 +33,22 @@ struct RowTag {
 // The most ATR bytes a Reset reads.
 inline constexpr unsigned kMaxAtrBytes = 64;
 
+// How the card's speed was settled after its ATR, when Quorvel was asked to.
+struct SpeedUsed {
+  bool requestSent = false;
+  std::uint8_t request[4] = {0, 0, 0, 0};  // the PPS request, when it was sent
+  std::uint32_t baud = 0;                  // the line's rate afterwards
+  std::string note;                        // what was done, in one line
+};
+
 // The settings a Reset ran with; only Resets carry them.
 struct ResetSettingsUsed {
   std::string resetSettings;    // applied for the reset pulse
   std::string executeSettings;  // named the port, applied again afterwards
   bool inverse = false;
+  std::uint32_t clockHz = 0;         // the reader's clock, for the ATR's speeds; 0: the usual one
+  std::string resetAgainBecause;     // a second reset, after speed negotiation failed
+  std::unique_ptr<SpeedUsed> speed;  // speed negotiation followed the ATR
 };
 
 enum class ExchangeKind : std::uint8_t { kReset, kExecute };

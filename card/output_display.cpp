@@ -18,13 +18,30 @@ void OutputPanelDisplay::ResetAnswered(const ResetAnswer& answer) {
     reset_->started = answer.started;
     reset_->took = answer.took;
     reset_->received = static_cast<std::uint16_t>(received);
-    reset_ = nullptr;
   }
   total_bytes_ = received;
   output_.ShowByteCount(total_bytes_);
   output_.AppendHexRows(answer.atr.data(), received);
-  output_.CloseExchange();
+  if (!answer.speedFollows) {
+    output_.CloseExchange();
+    reset_ = nullptr;
+  }
   // The ATR is on disk before anything else can go wrong.
+  output_.FlushLog();
+}
+
+void OutputPanelDisplay::SpeedSettled(const SpeedAnswer& answer) {
+  if (reset_ != nullptr && reset_->reset) {
+    reset_->reset->speed = std::make_unique<SpeedUsed>(answer.speed);
+  }
+  if (!answer.received.empty()) {
+    const auto received = static_cast<std::uint32_t>(answer.received.size());
+    total_bytes_ += received;
+    output_.ShowByteCount(total_bytes_);
+    output_.AppendHexRows(answer.received.data(), received, RowKind::kPps);
+  }
+  output_.CloseExchange();
+  reset_ = nullptr;
   output_.FlushLog();
 }
 

@@ -16,12 +16,13 @@ class OutputPanelDisplay final : public SessionDisplay {
 
   void ResetBegun(ExchangeRecord record) override;
   void ResetAnswered(const ResetAnswer& answer) override;
+  void SpeedSettled(const SpeedAnswer& answer) override;
   void CommandAnswered(CommandAnswer answer) override;
 
  private:
   OutputPanel& output_;
   std::uint32_t& total_bytes_;
-  ExchangeRecord* reset_ = nullptr;  // the Reset between its two steps
+  ExchangeRecord* reset_ = nullptr;  // the Reset between its steps
 };
 
 }  // namespace quorvel

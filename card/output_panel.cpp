@@ -27,13 +27,13 @@ void OutputPanel::ShowByteCount(std::uint32_t total) {
   count_edit_.SetText(text);
 }
 
-void OutputPanel::AppendHexRows(const std::uint8_t* bytes, std::uint32_t count) {
+void OutputPanel::AppendHexRows(const std::uint8_t* bytes, std::uint32_t count, RowKind kind) {
   if (BinOn()) log_.WriteRaw(bytes, count);
   std::size_t done = 0;
   while (done < count) {
     const std::size_t k = std::min<std::size_t>(kBytesPerHexRow, count - done);
     const std::string row = HexRow(bytes + done, k);
-    Tag(RowKind::kReceived, static_cast<std::uint8_t>(done / kBytesPerHexRow));
+    Tag(kind, static_cast<std::uint8_t>(done / kBytesPerHexRow));
     done += k;
     output_list_.AddString(row);
     if (TextOn()) log_.WriteLine(row);

@@ -31,7 +31,8 @@ class OutputPanel {
   void ShowByteCount(std::uint32_t total);
   // Rows of 16 bytes (the last may be shorter); logged raw with "Bin" on, as
   // text lines with "Bin" off.
-  void AppendHexRows(const std::uint8_t* bytes, std::uint32_t count);
+  void AppendHexRows(const std::uint8_t* bytes, std::uint32_t count,
+                     RowKind kind = RowKind::kReceived);
   // SW1 SW2; the binary log receives only the status bytes that arrived.
   void AppendStatusRow(const std::uint8_t statusWord[2], int arrived);
   // Marker, failure and hint rows: shown, never logged.

@@ -9,6 +9,7 @@
 #include "controls/field_text.h"
 #include "iso7816/atr.h"
 #include "iso7816/instructions.h"
+#include "iso7816/pps.h"
 #include "iso7816/status_words.h"
 #include "iso7816/text_append.h"
 
@@ -333,6 +334,14 @@ std::string ExplainResetMarker(const ExchangeRecord& record) {
     text += ShownText(record.reset->executeSettings);
     text += record.reset->inverse ? "\nInv is on: every byte is converted (inverse convention)."
                                   : "\nInv is off (direct convention).";
+    if (!record.reset->resetAgainBecause.empty()) {
+      text += "\nA second reset, without PPS: ";
+      text += record.reset->resetAgainBecause;
+    }
+    if (record.reset->speed) {
+      text += "\nSpeed: ";
+      text += record.reset->speed->note;
+    }
   }
   text += "\n";
   if (record.received == 0) {
@@ -382,12 +391,33 @@ std::string ExplainAtrRow(const RowToExplain& row) {
   text += " of the ";
   AppendNumber(text, row.reception.size());
   text += " received.\n";
-  const AtrDescription atr = DecodeAtr(row.reception);
+  const std::uint32_t clockHz =
+      row.exchange != nullptr && row.exchange->reset ? row.exchange->reset->clockHz : 0;
+  const AtrDescription atr = DecodeAtr(row.reception, clockHz);
   text += RenderAtr(atr);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (row.atrList != nullptr && atr.atrLength > 0) {
     AppendCardNames(text, *row.atrList, row.reception, atr.atrLength);
   }
+  return text;
+}
+
+// The PPS row: each byte of the request's echo and of the card's response.
+std::string ExplainPpsRow(const RowToExplain& row) {
+  const ExchangeRecord* record = row.exchange;
+  if (record == nullptr || !record->reset || !record->reset->speed) return "PPS bytes.";
+  const SpeedUsed& speed = *record->reset->speed;
+  PpsRequest request;
+  std::copy(std::begin(speed.request), std::end(speed.request), request.begin());
+  const std::vector<std::uint8_t> bytes = ReadHexRow(row.text);
+  std::string text = "Protocol and parameters selection (PPS), right after the ATR.\n";
+  const std::uint32_t clockHz =
+      record->reset->clockHz != 0 ? record->reset->clockHz : kDefaultReaderClockHz;
+  for (const AtrItem& item : ExplainPps(request, bytes, clockHz)) {
+    text += item.text;
+    text += '\n';
+  }
+  text += speed.note;
   return text;
 }
 
@@ -419,6 +449,8 @@ std::string ExplainRow(const RowToExplain& row) {
                                : "The exchange stopped before the status bytes.";
     case RowKind::kLogHint:
       return ExplainLogHint();
+    case RowKind::kPps:
+      return ExplainPpsRow(row);
   }
   return std::string();
 }

@@ -13,6 +13,13 @@ struct ResetAnswer {
   std::chrono::system_clock::time_point started;
   std::chrono::nanoseconds took{0};
   std::vector<std::uint8_t> atr;  // every byte read, at most 64
+  bool speedFollows = false;      // the card's speed is settled next (SpeedSettled)
+};
+
+// The card's speed, settled right after the ATR.
+struct SpeedAnswer {
+  SpeedUsed speed;
+  std::vector<std::uint8_t> received;  // the request's echo and the card's PPS response
 };
 
 // One exchange as it ended: what was sent, how it ended, every byte received.
@@ -33,6 +40,8 @@ class SessionDisplay {
   virtual void ResetBegun(ExchangeRecord record) = 0;
   // The ATR: counter, rows and log.
   virtual void ResetAnswered(const ResetAnswer& answer) = 0;
+  // After a ResetAnswered whose speed follows: the PPS row, counted and logged.
+  virtual void SpeedSettled(const SpeedAnswer& answer) = 0;
   // One exchange: the failure row, counter, rows, status row and log.
   virtual void CommandAnswered(CommandAnswer answer) = 0;
 };

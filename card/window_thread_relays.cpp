@@ -16,6 +16,10 @@ void DisplayOnWindowThread::ResetAnswered(const ResetAnswer& answer) {
   line_.ToWindow([this, answer] { shown_.ResetAnswered(answer); });
 }
 
+void DisplayOnWindowThread::SpeedSettled(const SpeedAnswer& answer) {
+  line_.ToWindow([this, answer] { shown_.SpeedSettled(answer); });
+}
+
 void DisplayOnWindowThread::CommandAnswered(CommandAnswer answer) {
   auto carried = std::make_shared<CommandAnswer>(std::move(answer));
   line_.ToWindow([this, carried] { shown_.CommandAnswered(std::move(*carried)); });

@@ -14,6 +14,7 @@ class DisplayOnWindowThread final : public SessionDisplay {
 
   void ResetBegun(ExchangeRecord record) override;
   void ResetAnswered(const ResetAnswer& answer) override;
+  void SpeedSettled(const SpeedAnswer& answer) override;
   void CommandAnswered(CommandAnswer answer) override;
 
  private:

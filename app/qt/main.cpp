@@ -8,7 +8,9 @@
 #include "app/command_line_main.h"
 #include "app/profile.h"
 #include "app/qt/quorvel_dlg.h"
+#include "iso7816/transmission_rate.h"
 #include "port/clock.h"
+#include "port/reader_clock.h"
 #include "port/system_device_factory.h"
 #include "res/publisher.h"
 
@@ -29,6 +31,9 @@ int main(int argc, char** argv) {
   quorvel::Profile profile = quorvel::Profile::Load(quorvel::Profile::DefaultPath());
   quorvel::SystemClock clock;
   quorvel::SystemDeviceFactory devices(profile.Section("ports"), clock);
+  // The fast demo card runs at the reader's clock; a bad value is told by the window.
+  devices.SetReaderClockHz(quorvel::ReaderClockOfSection(profile.Section("reader"))
+                               .hz.value_or(quorvel::kDefaultReaderClockHz));
 
   quorvel::gui::CQuorvelDlg dialog({devices, clock, profile});
   if (line.file) {

@@ -156,6 +156,7 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   logic_->OnInitDialog();
   automatic_responses_->setChecked(logic_->automaticResponses());
   stop_at_failure_->setChecked(logic_->stopAtFailure());
+  speed_negotiation_->setChecked(logic_->speedNegotiation());
   Control(kQuitButton)->setFocus();
 }
 
@@ -281,6 +282,7 @@ void CQuorvelDlg::ExchangeRunning(bool running) {
   for (int id : kOffWhileExchanging) Control(id)->setEnabled(!running);
   automatic_responses_->setEnabled(!running);
   stop_at_failure_->setEnabled(!running);
+  speed_negotiation_->setEnabled(!running);
   if (running || !pending_result_) return;
   const int result = *pending_result_;
   pending_result_.reset();
@@ -297,10 +299,14 @@ void CQuorvelDlg::done(int result) {
 }
 
 void CQuorvelDlg::BuildRunControls() {
-  automatic_responses_ = new QAction(tr("A&nswer 61xx and 6Cxx automatically"), this);
+  automatic_responses_ = new QAction(tr("Answer 61xx and 6Cxx a&utomatically"), this);
   automatic_responses_->setCheckable(true);
   connect(automatic_responses_, &QAction::toggled, this,
           [this](bool on) { logic_->SetAutomaticResponses(on); });
+  speed_negotiation_ = new QAction(tr("&Negotiate the card's speed (PPS)"), this);
+  speed_negotiation_->setCheckable(true);
+  connect(speed_negotiation_, &QAction::toggled, this,
+          [this](bool on) { logic_->SetSpeedNegotiation(on); });
   stop_at_failure_ = new QAction(tr("&Stop at a failed command"), this);
   stop_at_failure_->setCheckable(true);
   connect(stop_at_failure_, &QAction::toggled, this,
@@ -431,6 +437,7 @@ QMenu* CQuorvelDlg::WindowMenu() {
                             [this] { OnSysCommand(kAboutCommand); });
     window_menu_->addSeparator();
     window_menu_->addAction(automatic_responses_);
+    window_menu_->addAction(speed_negotiation_);
   }
   return window_menu_;
 }

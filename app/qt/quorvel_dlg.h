@@ -70,6 +70,7 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   QPushButton* StopButton() const { return stop_button_; }
   QAction* AutomaticResponsesAction() const { return automatic_responses_; }
   QAction* StopAtFailureAction() const { return stop_at_failure_; }
+  QAction* SpeedNegotiationAction() const { return speed_negotiation_; }
 
   // Quit, Enter, Escape and the close box end the window once the exchange in progress
   // has ended: a Reset or a command is never cut off, and a run stops after its command.
@@ -128,6 +129,7 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   QMenu* command_menu_ = nullptr;
   QAction* automatic_responses_ = nullptr;
   QAction* stop_at_failure_ = nullptr;
+  QAction* speed_negotiation_ = nullptr;
   QWidget* run_line_ = nullptr;
   QLabel* run_text_ = nullptr;
   QPushButton* stop_button_ = nullptr;

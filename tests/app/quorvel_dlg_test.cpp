@@ -664,11 +664,12 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(about_.lastParent, dialog_.get());
 
   const auto actions = dialog_->WindowMenu()->actions();
-  ASSERT_EQ(actions.size(), 5);
+  ASSERT_EQ(actions.size(), 6);
   EXPECT_EQ(actions[0]->text().toStdString(), "Close");
   EXPECT_TRUE(actions[1]->isSeparator());
   EXPECT_EQ(actions[2]->text().toStdString(), "&About");
   EXPECT_EQ(actions[4], dialog_->AutomaticResponsesAction());
+  EXPECT_EQ(actions[5], dialog_->SpeedNegotiationAction());
   actions[2]->trigger();
   EXPECT_EQ(about_.opened, 18);
   actions[0]->trigger();  // Close ends the dialog like the close box
@@ -1190,6 +1191,23 @@ TEST_F(QuorvelDlgRunTest, ClosingDuringARunWaitsForTheCommandInProgress) {
   std::string logged;
   for (std::size_t i = 1; i < rows.size(); ++i) logged += rows[i] + "\r\n";
   EXPECT_EQ(ReadFile("test.txt"), logged);
+}
+
+TEST_F(QuorvelDlgRunTest, SpeedNegotiationIsASwitchOfTheWindowMenu) {
+  std::ofstream(profile_path_) << "[ports]\nCOM2=DEMF\n";
+  demo_ =
+      std::make_unique<SystemDeviceFactory>(Profile::Load(profile_path_).Section("ports"), clock_);
+  Start(demo_.get());
+  Click(1000);
+  EXPECT_EQ(Rows(1002).size(), 3u);  // "Reset..." and the 19-byte ATR: the described Reset
+  dialog_->SpeedNegotiationAction()->trigger();
+  Click(1000);
+  EXPECT_EQ(Rows(1002).back(), "FF 10 96 79 FF 10 96 79 ");
+  EXPECT_EQ(Counter(), "27");
+  EXPECT_EQ(ReadFile("test.txt").substr(ReadFile("test.txt").size() - 26),
+            "FF 10 96 79 FF 10 96 79 \r\n");
+  Quit();
+  EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("pps=on"));
 }
 
 TEST_F(QuorvelDlgRunTest, AutomaticAnswersAreASwitchTheProfileKeeps) {

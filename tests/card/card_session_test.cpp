@@ -275,3 +275,84 @@ TEST(AutomaticCommandTest, OnlyAWholeStatusWordThatAsksForMoreIsAnswered) {
 
 }  // namespace
 }  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+struct SpeedCase {
+  const char* name;
+  const char* port;
+  bool negotiate;
+  std::vector<std::string> rows;  // after the ATR's rows
+};
+
+TEST(ResetWithSpeedNegotiationTest, ThePpsRowFollowsTheAtrOnlyWhenAskedFor) {
+  const SpeedCase cases[] = {
+      {"switch off: the described Reset", "DEMF", false, {}},
+      // ISO/IEC 7816-3 PPS: FF 10 96 79 echoed, then the card's equal response.
+      {"DEMF takes TA1 96", "DEMF", true, {"FF 10 96 79 FF 10 96 79 "}},
+      {"DEMO offers no TA1", "DEMO", true, {}},
+  };
+  for (const SpeedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::FakeClock clock;
+    SystemDeviceFactory devices({}, clock);
+    testing::RecordingMessageSink messages;
+    CCardPort port(devices, clock, messages);
+    testing::FakeListBox rows;
+    testing::FakeEditBox counter;
+    testing::FakeCheckBox bin;
+    OutputPanel output(rows, counter, bin);
+    ExchangeState exchange;
+    std::uint32_t total = 0;
+    CardSession session(port, clock, output, exchange, total);
+    session.SetSpeedNegotiation(c.negotiate);
+    const std::string settings = std::string(c.port) + ": baud=9600 parity=E data=8 stop=2";
+    session.Reset(settings.c_str(), settings.c_str());
+    const std::size_t atrRows = std::string(c.port) == "DEMF" ? 2 : 1;
+    ASSERT_EQ(rows.entries.size(), 1 + atrRows + c.rows.size());
+    EXPECT_EQ(std::vector<std::string>(rows.entries.begin() + 1 + atrRows, rows.entries.end()),
+              c.rows);
+    EXPECT_EQ(total, (std::string(c.port) == "DEMF" ? 19u : 16u) + (c.rows.empty() ? 0 : 8));
+    const std::string marker = output.ExplainRow(0);
+    if (!c.rows.empty()) {
+      EXPECT_THAT(output.ExplainRow(static_cast<int>(rows.entries.size()) - 1),
+                  ::testing::HasSubstr("PPS1 96: Fi=512, Di=32: 223,200 baud at 3.5712 MHz"));
+      // The card now speaks at 223200 baud: a command goes through at once.
+      const CardCommand challenge = Command("", {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard);
+      EXPECT_EQ(session.Execute(challenge), 1);
+    }
+    // With the switch on, the Reset says what became of the speed, PPS or not.
+    EXPECT_EQ(marker.find("\nSpeed: ") != std::string::npos, c.negotiate);
+  }
+}
+
+TEST(ResetWithSpeedNegotiationTest, ACardThatDoesNotAnswerThePpsIsResetOnceMoreWithoutIt) {
+  testing::FakeClock clock;
+  testing::FakeLine line{clock};
+  line.echo = true;
+  // TS 3B, T0 10 (TA1 follows, no historical bytes), TA1 96; silent after its ATR.
+  testing::FakeDeviceFactory devices{line};
+  testing::RecordingMessageSink messages;
+  CCardPort port(devices, clock, messages);
+  testing::FakeListBox rows;
+  testing::FakeEditBox counter;
+  testing::FakeCheckBox bin;
+  OutputPanel output(rows, counter, bin);
+  ExchangeState exchange;
+  std::uint32_t total = 0;
+  CardSession session(port, clock, output, exchange, total);
+  session.SetSpeedNegotiation(true);
+  line.Arrive({0x3B, 0x10, 0x96}, milliseconds(100));
+  const char* settings = "COM2: baud=9600 parity=E data=8 stop=2";
+  session.Reset(settings, settings);
+  EXPECT_EQ(session.lastSpeed().outcome, SpeedOutcome::kFailed);
+  // The ATR, the echo of the request and nothing from the card, then the second reset,
+  // whose ATR never came (this card answers one reset only).
+  EXPECT_THAT(rows.entries, ElementsAre("Reset...", "3B 10 96 ", "FF 10 96 79 ", "Reset..."));
+  EXPECT_THAT(output.ExplainRow(3), ::testing::HasSubstr("A second reset, without PPS: "));
+  EXPECT_EQ(total, 0u);  // the second reset's count
+}
+
+}  // namespace
+}  // namespace quorvel

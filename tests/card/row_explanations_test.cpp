@@ -40,8 +40,10 @@ class RowExplanationsTest : public ::testing::Test {
   void Reset(const Bytes& atr, bool inverse = false) {
     ExchangeRecord record;
     record.kind = ExchangeKind::kReset;
-    record.reset = std::make_unique<ResetSettingsUsed>(
-        ResetSettingsUsed{"DEMO: baud=9600", "COM2: baud=9600 parity=E", inverse});
+    record.reset = std::make_unique<ResetSettingsUsed>();
+    record.reset->resetSettings = "DEMO: baud=9600";
+    record.reset->executeSettings = "COM2: baud=9600 parity=E";
+    record.reset->inverse = inverse;
     record.started = kStarted;
     record.took = milliseconds(300);
     record.received = static_cast<std::uint16_t>(atr.size());

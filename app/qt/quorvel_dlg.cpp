@@ -274,8 +274,11 @@ void CQuorvelDlg::resizeEvent(QResizeEvent* event) {
 
 void CQuorvelDlg::WakeWindow() {
   // Called on the line thread: only a posted call crosses to the window's.
-  QMetaObject::invokeMethod(
-      this, [this] { logic_->DeliverLineSteps(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, "DeliverLineSteps", Qt::QueuedConnection);
+}
+
+void CQuorvelDlg::DeliverLineSteps() {
+  logic_->DeliverLineSteps();
 }
 
 void CQuorvelDlg::ExchangeRunning(bool running) {

@@ -76,6 +76,10 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   // has ended: a Reset or a command is never cut off, and a run stops after its command.
   void done(int result) override;
 
+  // Shows what the line has done since it last woke the window; posted by name from the line
+  // thread, so that nothing but the call crosses between the threads.
+  Q_INVOKABLE void DeliverLineSteps();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;

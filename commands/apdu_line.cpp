@@ -40,8 +40,8 @@ ApduMapping MapApdu(std::span<const std::uint8_t> bytes) {
   }
   if (lc == 0) return Refused(4, "expected Lc from 01 to FF before data bytes, found 00");
   if (body != lc && body != lc + 1u) {
-    return Refused(4, "expected " + std::to_string(lc) + " data bytes after Lc " +
-                          HexBytesText(&lc, 1) + " (and at most an Le), found " +
+    return Refused(4, "expected " + std::to_string(lc) + (lc == 1 ? " data byte" : " data bytes") +
+                          " after Lc " + HexBytesText(&lc, 1) + " (and at most an Le), found " +
                           std::to_string(body) + " bytes");
   }
   mapping.isoCase = body == lc ? 3 : 4;

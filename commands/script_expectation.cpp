@@ -109,12 +109,12 @@ void ReadStatusWords(LineCursor& cursor, std::vector<StatusWordPattern>& into) {
   const std::size_t open = cursor.at();
   cursor.Advance();
   while (true) {
+    cursor.SkipBlanks();
+    if (cursor.AtEnd()) FailUnclosed(cursor, ')', open);
     if (into.size() == kMaxStatusWordAlternatives) {
       cursor.Fail("expected at most " + std::to_string(kMaxStatusWordAlternatives) +
                   " status words in one pattern");
     }
-    cursor.SkipBlanks();
-    if (cursor.AtEnd()) FailUnclosed(cursor, ')', open);
     StatusWordPattern pattern;
     pattern.sw1 = ReadBytePattern(cursor, "a status byte");
     pattern.sw2 = ReadBytePattern(cursor, "a status byte");
@@ -160,7 +160,9 @@ std::string ExpectationText(const Expectation& expectation) {
   }
   if (expectation.data) {
     if (!out.empty()) out += ' ';
-    out += "[" + DataPatternText(*expectation.data) + "]";
+    out += '[';
+    out += DataPatternText(*expectation.data);
+    out += ']';
   }
   return out;
 }

@@ -17,6 +17,20 @@ namespace {
 
 constexpr std::size_t kTextPiece = std::size_t{1} << 20;
 
+// Whether `rest` is the start of a UTF-8 character that needs more bytes.
+bool StartsCharacter(std::string_view rest) {
+  const auto lead = static_cast<unsigned char>(rest[0]);
+  const std::size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                                                            : 0;
+  if (rest.size() >= length) return false;
+  for (std::size_t i = 1; i < rest.size(); ++i) {
+    if ((static_cast<unsigned char>(rest[i]) & 0xC0) != 0x80) return false;
+  }
+  return true;
+}
+
 // UTF-8 without a zero byte; a character cut by the end of `start` counts when the
 // file goes on.
 bool LooksLikeText(std::span<const std::uint8_t> start, std::uint64_t size) {
@@ -25,7 +39,7 @@ bool LooksLikeText(std::span<const std::uint8_t> start, std::uint64_t size) {
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t length = FirstCharacterLength(text.substr(i));
     if (static_cast<unsigned char>(text[i]) >= 0x80 && length == 1)
-      return size > text.size() && text.size() - i < 4;
+      return size > text.size() && StartsCharacter(text.substr(i));
     i += length;
   }
   return true;

@@ -62,6 +62,10 @@ constexpr std::size_t kTextLimit = kSccTextSize - 1;
 constexpr std::size_t kCommentLimit = sizeof CardCommand::comment - 1;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+std::string DataBytes(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " data byte" : " data bytes");
+}
+
 bool EndsWord(char c) {
   return c == '\0' || IsBlank(c) || c == '#';
 }
@@ -310,9 +314,8 @@ void ScriptTextReader::State::ReadCommand(LineCursor& cursor) {
     }
     if (toCard && data.bytes.size() != p3) {
       cursor.FailAt(data.bytes.size() > p3 ? data.at[p3] : cursor.at(),
-                    "expected " + std::to_string(p3) + " data bytes as P3 " +
-                        HexBytesText(&header[4], 1) + " says, found " +
-                        std::to_string(data.bytes.size()));
+                    "expected " + DataBytes(p3) + " as P3 " + HexBytesText(&header[4], 1) +
+                        " says, found " + std::to_string(data.bytes.size()));
     }
     dataBytes = data.bytes;
   } else {

@@ -1,6 +1,6 @@
 #include "commands/script_reader.h"
 
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -17,15 +17,9 @@ namespace quorvel {
 namespace {
 
 enum class LineKind {
-  kLog,
-  kBin,
-  kInv,
-  kResetSettings,
-  kExecuteSettings,
-  kSecondLog,
-  kSecondResetSettings,
-  kSecondExecuteSettings,
-  kReservedWord,
+  kText,    // a name or settings string
+  kSwitch,  // on, off or a number
+  kNumber,
   kReservedBlock,
   kCount,
   kSccAt,
@@ -37,20 +31,31 @@ enum class LineKind {
 struct Keyword {
   const char* phrase;
   LineKind kind;
+  char (SccSettings::*text)[kSccTextSize] = nullptr;
+  std::int32_t SccSettings::*number = nullptr;
+  bool GivenSettings::*given = nullptr;
+  const char* what = "";
 };
 
+constexpr const char* kName = "a log file name";
+constexpr const char* kSettings = "a settings string";
+
 // Longer phrases before the shorter ones they start with.
-constexpr Keyword kKeywords[] = {
-    {kResetSettingsKeyword, LineKind::kResetSettings},
+const Keyword kKeywords[] = {
+    {kResetSettingsKeyword, LineKind::kText, &SccSettings::resetSettings, nullptr,
+     &GivenSettings::resetSettings, kSettings},
     {kResetKeyword, LineKind::kReset},
-    {kLogKeyword, LineKind::kLog},
-    {kBinKeyword, LineKind::kBin},
-    {kInvKeyword, LineKind::kInv},
-    {kExecuteSettingsKeyword, LineKind::kExecuteSettings},
-    {kSecondLogKeyword, LineKind::kSecondLog},
-    {kSecondResetSettingsKeyword, LineKind::kSecondResetSettings},
-    {kSecondExecuteSettingsKeyword, LineKind::kSecondExecuteSettings},
-    {kReservedWordKeyword, LineKind::kReservedWord},
+    {kLogKeyword, LineKind::kText, &SccSettings::logFileName, nullptr, &GivenSettings::log, kName},
+    {kBinKeyword, LineKind::kSwitch, nullptr, &SccSettings::bin, &GivenSettings::bin},
+    {kInvKeyword, LineKind::kSwitch, nullptr, &SccSettings::inverse, &GivenSettings::inv},
+    {kExecuteSettingsKeyword, LineKind::kText, &SccSettings::executeSettings, nullptr,
+     &GivenSettings::executeSettings, kSettings},
+    {kSecondLogKeyword, LineKind::kText, &SccSettings::altLogFileName, nullptr, nullptr, kName},
+    {kSecondResetSettingsKeyword, LineKind::kText, &SccSettings::altResetSettings, nullptr, nullptr,
+     kSettings},
+    {kSecondExecuteSettingsKeyword, LineKind::kText, &SccSettings::altExecuteSettings, nullptr,
+     nullptr, kSettings},
+    {kReservedWordKeyword, LineKind::kNumber, nullptr, &SccSettings::reservedWord},
     {kReservedBlockKeyword, LineKind::kReservedBlock},
     {kCountKeyword, LineKind::kCount},
     {kSccAtKeyword, LineKind::kSccAt},
@@ -136,7 +141,7 @@ struct ScriptTextReader::State {
   CommandScript script;
   SccSettings named = WithBareTexts(DefaultSccSettings());
   std::vector<std::pair<std::size_t, std::vector<std::uint8_t>>> sccAt;
-  std::map<LineKind, std::size_t> settingLines;
+  std::map<const char*, std::size_t> settingLines;  // by phrase
   std::optional<std::int32_t> count;
   std::size_t firstStepLine = 0;
   std::size_t commands = 0;
@@ -153,7 +158,7 @@ struct ScriptTextReader::State {
   void TakeLine(std::string_view line);
   void CheckText(std::string_view line) const;
   void ReadLine(LineCursor& cursor);
-  void ReadSetting(LineCursor& cursor, LineKind kind, std::size_t keywordAt);
+  void ReadSetting(LineCursor& cursor, const Keyword& keyword, std::size_t keywordAt);
   void ReadCommand(LineCursor& cursor);
   void StartStep();
   void EndCommand();
@@ -191,53 +196,37 @@ void ScriptTextReader::State::ReadLine(LineCursor& cursor) {
   if (cursor.AtEnd() || cursor.Peek() == '#') return;
   const std::size_t start = cursor.at();
   for (const Keyword& keyword : kKeywords) {
-    if (AcceptPhrase(cursor, keyword.phrase)) return ReadSetting(cursor, keyword.kind, start);
+    if (AcceptPhrase(cursor, keyword.phrase)) return ReadSetting(cursor, keyword, start);
   }
   if (HexDigitValue(cursor.Peek()) >= 0) return ReadCommand(cursor);
   cursor.Fail("expected a command (hex bytes), reset or a setting, found " +
               cursor.FoundWord(start));
 }
 
-void ScriptTextReader::State::ReadSetting(LineCursor& cursor, LineKind kind,
+void ScriptTextReader::State::ReadSetting(LineCursor& cursor, const Keyword& line,
                                           std::size_t keywordAt) {
   const std::string keyword(cursor.line().substr(keywordAt, cursor.at() - keywordAt));
+  const LineKind kind = line.kind;
   if (IsSetting(kind)) {
     if (firstStepLine > 0) {
       cursor.FailAt(keywordAt, "expected \"" + keyword + "\" before the first step (line " +
                                    std::to_string(firstStepLine) + ")");
     }
-    const auto [seen, first] = settingLines.emplace(kind, lineNumber);
+    const auto [seen, first] = settingLines.emplace(line.phrase, lineNumber);
     if (!first && kind != LineKind::kSccAt) {
       cursor.FailAt(keywordAt, "expected one \"" + keyword + "\" line, found another (line " +
                                    std::to_string(seen->second) + ")");
     }
+    if (line.given) script.given.*line.given = true;
   }
   switch (kind) {
-    case LineKind::kLog:
-      script.given.log = true;
-      return SetText(named.logFileName, ReadValue(cursor, kTextLimit, "a log file name"));
-    case LineKind::kSecondLog:
-      return SetText(named.altLogFileName, ReadValue(cursor, kTextLimit, "a log file name"));
-    case LineKind::kResetSettings:
-      script.given.resetSettings = true;
-      return SetText(named.resetSettings, ReadValue(cursor, kTextLimit, "a settings string"));
-    case LineKind::kExecuteSettings:
-      script.given.executeSettings = true;
-      return SetText(named.executeSettings, ReadValue(cursor, kTextLimit, "a settings string"));
-    case LineKind::kSecondResetSettings:
-      return SetText(named.altResetSettings, ReadValue(cursor, kTextLimit, "a settings string"));
-    case LineKind::kSecondExecuteSettings:
-      return SetText(named.altExecuteSettings, ReadValue(cursor, kTextLimit, "a settings string"));
-    case LineKind::kBin:
-      script.given.bin = true;
-      named.bin = ReadSwitch(cursor);
+    case LineKind::kText:
+      return SetText(named.*line.text, ReadValue(cursor, kTextLimit, line.what));
+    case LineKind::kSwitch:
+      named.*line.number = ReadSwitch(cursor);
       break;
-    case LineKind::kInv:
-      script.given.inv = true;
-      named.inverse = ReadSwitch(cursor);
-      break;
-    case LineKind::kReservedWord:
-      named.reservedWord =
+    case LineKind::kNumber:
+      named.*line.number =
           static_cast<std::int32_t>(cursor.ReadNumber(INT32_MIN, INT32_MAX, "a number"));
       break;
     case LineKind::kCount:

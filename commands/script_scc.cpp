@@ -11,8 +11,8 @@ constexpr std::size_t kCommentEndAt =
 
 template <std::size_t N>
 void ClearAfterText(char (&field)[N]) {
-  const std::size_t length = strnlen(field, N);
-  if (length < N) std::memset(field + length, 0, N - length);
+  const std::size_t length = FieldText(field).size();
+  std::memset(field + length, 0, N - length);
 }
 
 std::int32_t CountOf(const CommandScript& script) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,10 +52,10 @@ CardCommand PlainRecord(const std::uint8_t (&header)[5], bool toCard,
 // The settings with nothing after the zero of each text field.
 SccSettings WithBareTexts(const SccSettings& settings);
 
-// The text of a field, up to its zero.
+// The text of a field, up to its zero and never its last byte, as the program reads it.
 template <std::size_t N>
 std::string_view FieldText(const char (&field)[N]) {
-  return std::string_view(field, strnlen(field, N));
+  return std::string_view(field, strnlen(field, N - 1));
 }
 
 }  // namespace quorvel

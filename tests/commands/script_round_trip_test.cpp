@@ -151,6 +151,18 @@ TEST(ScriptRoundTrip, WritesOddSccBytesAsLinesOfTheirOwn) {
   EXPECT_EQ(EncodeScriptScc(*ReadScriptText(text, "s.txt").script), file);
 }
 
+// Fields the program never leaves without their zero, should a list hold them so.
+TEST(ScriptRoundTrip, FieldsWithoutTheirZeroComeBackAsTheSameBytes) {
+  CommandScript script;
+  std::memset(script.settings.logFileName, 'L', kSccTextSize);
+  auto& step = script.steps.emplace_back();
+  step.command = std::make_unique<CardCommand>(NewCardCommand());
+  std::memset(step.command->comment, 'c', sizeof step.command->comment);
+  const ScriptReadResult read = ReadScriptText(WriteScriptText(script), "s.txt");
+  ASSERT_TRUE(read.script) << read.error;
+  EXPECT_EQ(EncodeScriptScc(*read.script), EncodeScriptScc(script));
+}
+
 // The largest text a record can take, with every byte set, stays within the script's
 // bounds for a whole list of kScriptMaxCommands commands.
 TEST(ScriptRoundTrip, ScriptBoundsHoldTheLargestListOfCommands) {

@@ -15,11 +15,6 @@ constexpr unsigned kBytesPerDataLine = 8;
 constexpr std::size_t kCommentLength = sizeof(CardCommand::comment) - 1;
 constexpr const char* kHeaderFieldNames[5] = {"CLA", "INS", "P1", "P2", "P3"};
 
-void AppendHexByte(std::string& text, std::uint8_t byte) {
-  text += kHexDigits[byte >> 4];
-  text += kHexDigits[byte & 0x0F];
-}
-
 // White space as the C library classifies it in the "C" locale.
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -123,14 +118,23 @@ std::optional<std::string> ReadDataBytes(CardCommand& record, const std::string&
 
 }  // namespace
 
-std::string FormatHeaderText(const CardCommand& command) {
+void AppendHexByte(std::string& text, std::uint8_t byte) {
+  text += kHexDigits[byte >> 4];
+  text += kHexDigits[byte & 0x0F];
+}
+
+std::string HexBytesText(const std::uint8_t* bytes, std::size_t count) {
   std::string text;
-  text.reserve(14);
-  for (int i = 0; i < 5; ++i) {
+  text.reserve(3 * count);
+  for (std::size_t i = 0; i < count; ++i) {
     if (i > 0) text += ' ';
-    AppendHexByte(text, command.header[i]);
+    AppendHexByte(text, bytes[i]);
   }
   return text;
+}
+
+std::string FormatHeaderText(const CardCommand& command) {
+  return HexBytesText(command.header, 5);
 }
 
 std::string FormatDataText(const std::uint8_t* data, unsigned count) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,6 +8,12 @@
 #include "commands/card_command.h"
 
 namespace quorvel {
+
+// A byte as the Edit Command dialog shows it: two upper-case hex digits.
+void AppendHexByte(std::string& text, std::uint8_t byte);
+
+// Bytes on one line, "3F 00 1A", as the dialog shows a header.
+std::string HexBytesText(const std::uint8_t* bytes, std::size_t count);
 
 // The header as the Edit Command dialog shows it: "A0 A4 00 00 02".
 std::string FormatHeaderText(const CardCommand& command);

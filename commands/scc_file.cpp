@@ -44,17 +44,6 @@ std::string CouldNotLoad(const std::string& path, const std::string& reason) {
   return "Could not load \"" + path + "\": " + reason + ".";
 }
 
-// The records worth reading: those the header announces, at most the whole
-// records the file holds.
-std::size_t RecordsToRead(std::span<const std::uint8_t> header, std::uint64_t fileSize) {
-  const std::int32_t announced = GetInt32(header.data() + kSccCountAt);
-  if (announced <= 0) return 0;
-  if (fileSize < kSccHeaderSize) return 0;  // it grew while being read: only the size counts
-  const std::uint64_t held = (fileSize - kSccHeaderSize) / kSccRecordSize;
-  return static_cast<std::size_t>(
-      std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), held));
-}
-
 SccLoadResult Refused(const std::string& path, const std::string& reason) {
   SccLoadResult result;
   result.status = SccLoadStatus::kRefused;
@@ -64,9 +53,18 @@ SccLoadResult Refused(const std::string& path, const std::string& reason) {
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeScc(const SccSettings& settings,
-                                    const std::vector<std::unique_ptr<CardCommand>>& commands) {
-  std::vector<std::uint8_t> bytes(kSccHeaderSize + kSccRecordSize * commands.size());
+std::size_t SccRecordsToRead(std::span<const std::uint8_t> header, std::uint64_t fileSize) {
+  const std::int32_t announced = GetInt32(header.data() + kSccCountAt);
+  if (announced <= 0) return 0;
+  if (fileSize < kSccHeaderSize) return 0;  // it grew while being read: only the size counts
+  const std::uint64_t held = (fileSize - kSccHeaderSize) / kSccRecordSize;
+  return static_cast<std::size_t>(
+      std::min<std::uint64_t>(static_cast<std::uint64_t>(announced), held));
+}
+
+std::array<std::uint8_t, kSccHeaderSize> EncodeSccHeader(const SccSettings& settings,
+                                                         std::int32_t count) {
+  std::array<std::uint8_t, kSccHeaderSize> bytes;
   std::uint8_t* out = bytes.data();
   PutText(out + kSccLogFileNameAt, settings.logFileName);
   PutText(out + kSccAltLogFileNameAt, settings.altLogFileName);
@@ -80,8 +78,16 @@ std::vector<std::uint8_t> EncodeScc(const SccSettings& settings,
   PutText(out + kSccResetCopiesAt + kSccTextSize, settings.resetSettings);
   PutInt32(out + kSccBinAt, settings.bin);
   PutInt32(out + kSccInverseAt, settings.inverse);
-  PutInt32(out + kSccCountAt, static_cast<std::int32_t>(commands.size()));
-  std::uint8_t* record = out + kSccHeaderSize;
+  PutInt32(out + kSccCountAt, count);
+  return bytes;
+}
+
+std::vector<std::uint8_t> EncodeScc(const SccSettings& settings,
+                                    const std::vector<std::unique_ptr<CardCommand>>& commands) {
+  std::vector<std::uint8_t> bytes(kSccHeaderSize + kSccRecordSize * commands.size());
+  const auto header = EncodeSccHeader(settings, static_cast<std::int32_t>(commands.size()));
+  std::memcpy(bytes.data(), header.data(), kSccHeaderSize);
+  std::uint8_t* record = bytes.data() + kSccHeaderSize;
   for (const auto& command : commands) {
     std::memcpy(record, command.get(), kSccRecordSize);
     record += kSccRecordSize;
@@ -149,7 +155,7 @@ SccLoadResult LoadSccFile(const std::string& path) {
     if (got < 0) return Refused(path, file.reason());
     std::size_t length = static_cast<std::size_t>(got);
     if (length == kSccHeaderSize) {
-      const std::size_t records = RecordsToRead(bytes, file.size());
+      const std::size_t records = SccRecordsToRead(bytes, file.size());
       if (records > kSccMaxCommands) {
         return Refused(path, "it holds " + std::to_string(records) + " commands, more than the " +
                                  std::to_string(kSccMaxCommands) + " a list can keep");

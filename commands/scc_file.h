@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,6 +48,10 @@ struct SccSettings {
   std::int32_t inverse;
 };
 
+// The header a file of these settings and `count` commands starts with.
+std::array<std::uint8_t, kSccHeaderSize> EncodeSccHeader(const SccSettings& settings,
+                                                         std::int32_t count);
+
 // The whole file for these settings and commands, in list order.
 std::vector<std::uint8_t> EncodeScc(const SccSettings& settings,
                                     const std::vector<std::unique_ptr<CardCommand>>& commands);
@@ -70,6 +75,10 @@ struct SccDecodeResult {
 // is cut at 127 characters, a comment at 63; a count of zero or less means no
 // records; a count beyond the file is bounded by the whole records it holds.
 SccDecodeResult DecodeScc(std::span<const std::uint8_t> bytes);
+
+// The records worth reading from a file of `fileSize` bytes that starts with this
+// header: those it announces, at most the whole records it holds.
+std::size_t SccRecordsToRead(std::span<const std::uint8_t> header, std::uint64_t fileSize);
 
 // Most commands a file may hold: far more than any list kept by hand, few enough
 // (62 MB) that a file announcing more never exhausts the memory.

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quorvel {
+
+// A command as the plain APDU scripts of other smart-card tools (pcsc-tools'
+// scriptor) write it, CLA INS P1 P2 [Lc data] [Le], as the T=0 command its
+// ISO/IEC 7816-3 command case gives:
+//   case 1, 4 bytes:       P3 = 00, to the card;
+//   case 2, 5 bytes:       P3 = Le, from the card;
+//   case 3, 5 + Lc bytes:  P3 = Lc with the data, to the card;
+//   case 4, 6 + Lc bytes:  as case 3; the card's answer comes later (61 XX).
+struct ApduMapping {
+  int isoCase = 0;  // 1 to 4; 0 when refused
+  std::uint8_t header[5] = {};
+  bool toCard = false;
+  std::span<const std::uint8_t> data;  // part of the bytes mapped
+  std::size_t refusedAt = 0;           // the byte a refusal points at (the count: after the last)
+  std::string refusal;                 // "expected ..., found ..."
+};
+
+ApduMapping MapApdu(std::span<const std::uint8_t> bytes);
+
+}  // namespace quorvel

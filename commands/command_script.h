@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "commands/card_command.h"
+#include "commands/scc_file.h"
+#include "commands/script_expectation.h"
+
+namespace quorvel {
+
+// One step of a command script: a command with what it must answer, or a Reset.
+struct ScriptStep {
+  std::unique_ptr<CardCommand> command;  // nullptr for a Reset
+  Expectation expect;                    // empty: the command expects nothing
+  // An SCC record whose comment had no zero held this byte last; `command` holds the
+  // zero that the program reads there instead.
+  std::optional<std::uint8_t> sccCommentEnd;
+
+  bool IsReset() const { return command == nullptr; }
+};
+
+// What an SCC file held beyond its settings and records, so that a file turned into
+// a script and back is the same byte for byte.
+struct SccLayoutDetails {
+  // Header bytes (offset, byte) before the count that encoding the settings would
+  // write otherwise: the last byte of a text field that had no zero, and bytes 836
+  // to 1091 where they are not two copies of the Reset settings. Ascending offsets.
+  std::vector<std::pair<std::uint16_t, std::uint8_t>> headerBytes;
+  std::optional<std::int32_t> count;   // the count, when it is not the number of commands
+  std::vector<std::uint8_t> trailing;  // bytes after the last record
+  std::uint64_t trailingNotKept = 0;   // bytes after those, past what a script keeps
+
+  bool empty() const {
+    return headerBytes.empty() && !count && trailing.empty() && trailingNotKept == 0;
+  }
+};
+
+// The settings a script's text named; the others have their defaults.
+struct GivenSettings {
+  bool log = false;
+  bool bin = false;
+  bool inv = false;
+  bool resetSettings = false;
+  bool executeSettings = false;
+};
+
+// The settings of a new list: log file "test.txt" (second "test2.txt"), both settings
+// strings "COM2: baud=9600 parity=E data=8 stop=2" (second ones at baud=10472), reserved
+// word 2, reserved block 0x90 then zeros, Bin and Inv off.
+SccSettings DefaultSccSettings();
+
+// A command list as a script: the settings an SCC file holds and the steps in order.
+struct CommandScript {
+  SccSettings settings = DefaultSccSettings();
+  std::vector<ScriptStep> steps;
+  SccLayoutDetails scc;
+  GivenSettings given;
+
+  std::size_t CommandCount() const;
+};
+
+// Most commands a script holds, as an SCC file; and most Resets.
+inline constexpr std::size_t kScriptMaxCommands = kSccMaxCommands;
+inline constexpr std::size_t kScriptMaxResets = kSccMaxCommands;
+// Most bytes after an SCC file's last record that a script keeps.
+inline constexpr std::size_t kScriptMaxTrailingBytes = std::size_t{1} << 20;
+
+// What the SCC layout cannot keep of a script: expectations and Resets.
+struct SccLoss {
+  std::size_t expectations = 0;
+  std::size_t resets = 0;
+  bool any() const { return expectations > 0 || resets > 0; }
+};
+SccLoss LostInScc(const CommandScript& script);
+
+}  // namespace quorvel

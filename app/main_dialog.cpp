@@ -1,10 +1,12 @@
 #include "app/main_dialog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include "app/fixed_text.h"
 #include "commands/scc_file.h"
+#include "commands/script_file.h"
 #include "files/file_replace.h"
 #include "files/path_name.h"
 #include "iso7816/transmission_rate.h"
@@ -20,6 +22,22 @@ std::string LogPlaceQuestion(const std::string& fullPath, const std::string& ins
   return "The loaded command list writes its log outside the working folder:\n\n" + fullPath +
          "\n\nReset creates this file anew, emptying it. Write the log there?\n\n" +
          "No writes it to " + inside + " in the working folder.";
+}
+
+std::string Counted(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string SccLossQuestion(const std::string& path, std::size_t expecting, std::size_t resets) {
+  std::string what;
+  if (expecting > 0) what = Counted(expecting, "expected answer", "expected answers");
+  if (resets > 0) {
+    if (!what.empty()) what += " and ";
+    what += Counted(resets, "Reset line", "Reset lines");
+  }
+  return "The list holds " + what + ", which an SCC file cannot keep:\n\n" + path +
+         "\n\nSave it as an SCC file without them?\n\nNo saves nothing; a name that does not "
+         "end in .scc saves the list as a command script with everything in it.";
 }
 
 std::string PathTooLongMessage(const std::string& path, std::size_t limit) {
@@ -211,10 +229,16 @@ void MainDialog::OnExecute() {
     services_.messages.ShowMessage(kCreateCommandHint);
     return;
   }
+  if (commands_.IsResetEntry(entry)) {
+    OnReset();  // a script's Reset line, run on its own: the Reset button's Reset
+    return;
+  }
   const CardCommand* command = commands_.RecordForEntry(entry);
   if (command == nullptr) return;  // nothing selected
   ForgetRunStatus();
-  StartExchange([this, command = *command] { session_->Execute(command); });
+  StartExchange([this, command = *command, expect = commands_.ExpectationForEntry(entry)] {
+    session_->Execute(command, expect);
+  });
 }
 
 void MainDialog::OnExecuteAll() {
@@ -233,31 +257,46 @@ void MainDialog::ExecuteFrom(int firstEntry) {
     services_.messages.ShowMessage(kCreateCommandHint);
     return;
   }
-  // The run takes its own copy: the list is not touched from the line thread.
+  // The run takes its own copy: the list is not touched from the line thread. The number
+  // the run line shows counts commands only, not Resets.
   std::vector<ListRunItem> items;
-  for (int entry = firstEntry; const CardCommand* command = commands_.RecordForEntry(entry);
-       ++entry) {
-    items.push_back({entry, *command});
+  std::vector<int> numbers;
+  int commands = 0;
+  for (int entry = firstEntry; entry <= static_cast<int>(commands_.size()); ++entry) {
+    ListRunItem item;
+    item.entry = entry;
+    if (const CardCommand* command = commands_.RecordForEntry(entry)) {
+      item.command = *command;
+      item.expect = commands_.ExpectationForEntry(entry);
+      ++commands;
+    }
+    numbers.push_back(std::max(commands, 1));
+    items.push_back(std::move(item));
   }
   if (items.empty()) return;
-  run_ = RunStatus{true, 0, static_cast<int>(items.size()), std::chrono::steady_clock::now(), {}};
+  ListRunOptions options;
+  options.stopAtFailure = stop_at_failure_;
+  options.executeSettings = TextOf(state_.m_executeSettings);
+  options.resetSettings = TextOf(state_.m_resetSettings);
+  run_ = RunStatus{true, 0, commands, std::chrono::steady_clock::now(), {}};
   stop_run_ = false;
   if (services_.activity) services_.activity->RunStatusChanged();
-  StartExchange([this, items = std::move(items), options = ListRunOptions{stop_at_failure_}] {
-    const ListRunSummary summary = RunCommandList(
-        *session_, *port_, services_.clock, items, options, stop_run_, [&](std::size_t index) {
-          line_->ToWindow([this, number = static_cast<int>(index) + 1, entry = items[index].entry] {
-            run_.number = number;
-            controls_.commandList.SetCurSel(entry);
-            if (services_.activity) services_.activity->RunStatusChanged();
-          });
+  StartExchange(
+      [this, items = std::move(items), numbers = std::move(numbers), options = std::move(options)] {
+        const ListRunSummary summary = RunCommandList(
+            *session_, *port_, services_.clock, items, options, stop_run_, [&](std::size_t index) {
+              line_->ToWindow([this, number = numbers[index], entry = items[index].entry] {
+                run_.number = number;
+                controls_.commandList.SetCurSel(entry);
+                if (services_.activity) services_.activity->RunStatusChanged();
+              });
+            });
+        line_->ToWindow([this, text = ListRunSummaryText(summary)] {
+          run_.running = false;
+          run_.summary = text;
+          if (services_.activity) services_.activity->RunStatusChanged();
         });
-    line_->ToWindow([this, text = ListRunSummaryText(summary)] {
-      run_.running = false;
-      run_.summary = text;
-      if (services_.activity) services_.activity->RunStatusChanged();
-    });
-  });
+      });
 }
 
 void MainDialog::OnStopRun() {
@@ -326,7 +365,7 @@ void MainDialog::OnBrowse() {
 std::optional<std::string> MainDialog::ChooseConfigPath(FileChooser::Mode mode) {
   FileChooser::Request request;
   request.mode = mode;
-  request.filter = kSccFilter;
+  request.filter = mode == FileChooser::Mode::kOpen ? kLoadFilter : kSccFilter;
   if (mode == FileChooser::Mode::kSave) request.defaultExtension = "scc";
   request.initialName = TextOf(state_.m_configPath);
   auto chosen = services_.files.Choose(request);
@@ -365,6 +404,21 @@ int MainDialog::LoadConfig(const std::string& path) {
 }
 
 SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhenMissing) {
+  // A command script is told by its text; anything else is read as the SCC layout always was.
+  ScriptLoadResult script = LoadScriptFile(path);
+  if (script.kind == ScriptFileKind::kText) {
+    if (script.status != SccLoadStatus::kLoaded) {
+      if (script.status == SccLoadStatus::kRefused || !quietWhenMissing)
+        services_.messages.ShowMessage(script.message);
+      return script.status;
+    }
+    TakeSettings(script.script.settings);
+    for (ScriptStep& step : script.script.steps) {
+      commands_.AppendStep(std::move(step.command), std::move(step.expect));
+    }
+    return SccLoadStatus::kLoaded;
+  }
+
   SccLoadResult loaded = LoadSccFile(path);
   if (loaded.status != SccLoadStatus::kLoaded) {
     if (loaded.status == SccLoadStatus::kRefused || !quietWhenMissing)
@@ -372,9 +426,16 @@ SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhen
     return loaded.status;
   }
   SccDecodeResult& file = loaded.file;
+  TakeSettings(file.settings);
+  for (auto& record : file.records) commands_.Append(std::move(record));
+  if (file.status == SccDecodeStatus::kRecordsCutShort) {
+    services_.messages.ShowMessage(file.message);
+  }
+  return SccLoadStatus::kLoaded;
+}
 
+void MainDialog::TakeSettings(SccSettings& s) {
   commands_.ClearCommands();
-  SccSettings& s = file.settings;
   ForEachStoredField(state_, s, [](auto& mine, const auto& stored) { CopyWhole(mine, stored); });
   log_name_from_file_ = true;
   log_place_agreed_ = false;
@@ -389,19 +450,43 @@ SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhen
   controls_.invCheck.SetCheck(state_.m_inverse != 0 ? 1 : 0);
   controls_.executeEdit.SetText(TextOf(state_.m_executeSettings));
   controls_.resetEdit.SetText(TextOf(state_.m_resetSettings));
-  for (auto& record : file.records) commands_.Append(std::move(record));
-  if (file.status == SccDecodeStatus::kRecordsCutShort) {
-    services_.messages.ShowMessage(file.message);
-  }
-  return SccLoadStatus::kLoaded;
 }
 
 int MainDialog::SaveConfig(const std::string& path) {
-  SccSettings s{};
+  CommandScript script;
+  SccSettings& s = script.settings;
   ForEachStoredField(state_, s, [](const auto& mine, auto& stored) { CopyWhole(stored, mine); });
   s.bin = controls_.binCheck.GetCheck();
   s.inverse = state_.m_inverse;
-  switch (WriteFileReplacing(path, EncodeScc(s, commands_.records()))) {
+  std::vector<std::uint8_t> bytes;
+  if (KindForFileName(path) == ScriptFileKind::kScc) {
+    // The SCC layout holds commands only: a script's Resets and expected answers go.
+    const std::vector<std::unique_ptr<CardCommand>>& records = commands_.records();
+    const auto resets =
+        static_cast<std::size_t>(std::count(records.begin(), records.end(), nullptr));
+    const auto expecting = static_cast<std::size_t>(
+        std::count_if(commands_.expectations().begin(), commands_.expectations().end(),
+                      [](const Expectation& e) { return !e.empty(); }));
+    if ((resets > 0 || expecting > 0) &&
+        !services_.questions.AskYesNo(SccLossQuestion(path, expecting, resets))) {
+      return 0;
+    }
+    std::vector<std::unique_ptr<CardCommand>> commands;
+    for (const auto& record : records) {
+      if (record) commands.push_back(std::make_unique<CardCommand>(*record));
+    }
+    bytes = EncodeScc(s, commands);
+  } else {
+    for (std::size_t i = 0; i < commands_.size(); ++i) {
+      ScriptStep step;
+      if (const CardCommand* record = commands_.records()[i].get())
+        step.command = std::make_unique<CardCommand>(*record);
+      step.expect = commands_.expectations()[i];
+      script.steps.push_back(std::move(step));
+    }
+    bytes = EncodeScriptFile(script, ScriptFileKind::kText);
+  }
+  switch (WriteFileReplacing(path, bytes)) {
     case ReplaceResult::kReplaced:
       return 1;
     case ReplaceResult::kReadOnly:

@@ -83,6 +83,10 @@ inline constexpr const char* kDefaultSettings = "COM2: baud=9600 parity=E data=8
 inline constexpr const char* kDefaultAltSettings = "COM2: baud=10472 parity=E data=8 stop=2";
 inline constexpr const char* kSccFilter =
     "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*||";
+// Load also offers command scripts, after the SCC file filters.
+inline constexpr const char* kLoadFilter =
+    "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*|"
+    "Command scripts (*.txt)|*.txt||";
 inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All Files (*.*)|*.*||";
 inline constexpr const char* kTextLogFilter = "log files (*.txt) | *.txt|All Files (*.*)|*.*||";
 
@@ -159,6 +163,8 @@ class MainDialog {
   void ShowTitle();
   // LoadConfig; a file that is simply not there is passed over in silence when asked.
   SccLoadStatus LoadConfigFile(const std::string& path, bool quietWhenMissing);
+  // A loaded file's settings into the window, its list emptied for its commands.
+  void TakeSettings(SccSettings& settings);
   // Writes the current SCC path to the profile.
   void RememberConfigPath();
   // Creates the log for Reset, where the user agreed it may go.

@@ -16,6 +16,24 @@ bool AtrComplete(const std::uint8_t* bytes, unsigned count) {
   return length && *length <= count;
 }
 
+// What the card answered, as an expectation sees it: the status word in the status phase or
+// in place of the procedure byte, and the data it sent (none for data sent to it).
+ReceivedAnswer ReceivedAnswerOf(const CardCommand& sent, int result, const ExchangeState& state) {
+  ReceivedAnswer answer;
+  if (result == 1) {
+    if (state.statusArrived > 0) answer.sw1 = state.statusWord[0];
+    if (state.statusArrived > 1) answer.sw2 = state.statusWord[1];
+    if (sent.direction != kToCard && state.lastCount > kDataPosition) {
+      answer.data = std::span<const std::uint8_t>(state.rxBuffer + kDataPosition,
+                                                  state.lastCount - kDataPosition);
+    }
+  } else if (state.stop == ExchangeStop::kWrongProcedureByte) {
+    answer.sw1 = state.rxBuffer[kProcedureBytePosition];
+    if (state.lastCount > kDataPosition) answer.sw2 = state.rxBuffer[kDataPosition];
+  }
+  return answer;
+}
+
 }  // namespace
 
 CardSession::CardSession(CCardPort& port, Clock& clock, SessionDisplay& display,
@@ -113,6 +131,10 @@ std::vector<std::uint8_t> CardSession::PulseAndRead(const char* executeSettings,
 }
 
 int CardSession::Execute(const CardCommand& command) {
+  return Execute(command, Expectation{}).result;
+}
+
+ExecuteOutcome CardSession::Execute(const CardCommand& command, const Expectation& expect) {
   CardCommand sending = command;
   std::unique_ptr<AutomaticCause> cause;  // none for the list's own command
   int sentAutomatically = 0;
@@ -124,8 +146,21 @@ int CardSession::Execute(const CardCommand& command) {
     if (automatic_responses_) next = NextAutomaticCommand(sending, result, exchange_);
     const bool bounded = next && sentAutomatically == kMaxAutomaticCommands;
     if (cause) cause->lastAllowed = bounded;
-    display_.CommandAnswered(AnswerOf(sending, result, std::move(cause)));
-    if (!next || bounded) return result;
+    CommandAnswer answer = AnswerOf(sending, result, std::move(cause));
+    if (!next || bounded) {
+      ExecuteOutcome outcome;
+      outcome.result = result;
+      if (!expect.empty()) {
+        const ReceivedAnswer received = ReceivedAnswerOf(sending, result, exchange_);
+        outcome.expected = true;
+        outcome.met = Meets(expect, received);
+        outcome.report = ExpectationReport(expect, received);
+        answer.record.expectation = std::make_unique<std::string>(outcome.report);
+      }
+      display_.CommandAnswered(std::move(answer));
+      return outcome;
+    }
+    display_.CommandAnswered(std::move(answer));
     ++sentAutomatically;
     cause = std::make_unique<AutomaticCause>();
     cause->kind = next->kind;

@@ -11,6 +11,7 @@
 #include "card/session_display.h"
 #include "card/speed_negotiation.h"
 #include "commands/card_command.h"
+#include "commands/script_expectation.h"
 #include "iso7816/transmission_rate.h"
 #include "port/card_port.h"
 #include "port/clock.h"
@@ -25,6 +26,14 @@ inline constexpr const char* kExecutionFailed = "Command execution failed!";
 struct ExchangeTiming {
   std::chrono::system_clock::time_point started;  // wall-clock time, for people to read
   std::chrono::nanoseconds took{0};               // by the port's clock
+};
+
+// How one command of a list went, its automatic followers included.
+struct ExecuteOutcome {
+  int result = 0;         // the last exchange's: 1 when it reached its status word
+  bool expected = false;  // the command says what it must answer
+  bool met = true;        // and the last exchange's answer met it
+  std::string report;     // "expected 90 00, got 6A 82" when it says what it must answer
 };
 
 // The card dialogue of Reset and Execute: it drives the port and hands what arrives, step
@@ -51,6 +60,9 @@ class CardSession {
   // follow, each shown as an exchange of its own. Returns the last exchange's result, 1
   // or 0: a card's answer that was taken up automatically decides nothing by itself.
   int Execute(const CardCommand& command);
+  // The same for a command that says what it must answer: its last exchange is checked, and
+  // the report stands in that exchange's record for its status row to explain.
+  ExecuteOutcome Execute(const CardCommand& command, const Expectation& expect);
 
   // Answer 61xx, 9Fxx (GET RESPONSE) and 6Cxx (the same command with P3 = xx) by itself.
   void SetAutomaticResponses(bool on) { automatic_responses_ = on; }

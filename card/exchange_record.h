@@ -81,6 +81,8 @@ struct ExchangeRecord {
   std::string comment;                        // Execute: the command's comment
   std::unique_ptr<ResetSettingsUsed> reset;   // Reset only
   std::unique_ptr<AutomaticCause> automatic;  // commands Quorvel sent by itself only
+  // The last exchange of a command that says what it must answer: "expected 90 00: met".
+  std::unique_ptr<std::string> expectation;
 };
 
 }  // namespace quorvel

@@ -22,7 +22,7 @@ ListRunSummary RunCommandList(CardSession& session, const CCardPort& port, Clock
                               const std::atomic<bool>& stop,
                               const std::function<void(std::size_t index)>& starting) {
   ListRunSummary summary;
-  summary.count = static_cast<int>(items.size());
+  for (const ListRunItem& item : items) summary.count += item.command ? 1 : 0;
   const auto began = clock.Now();
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (stop.load()) {
@@ -30,16 +30,26 @@ ListRunSummary RunCommandList(CardSession& session, const CCardPort& port, Clock
       break;
     }
     starting(i);
-    const int result = session.Execute(items[i].command);
-    ++summary.ran;
-    if (result == 1) ++summary.completed;
+    const ListRunItem& item = items[i];
+    std::optional<ListRunSummary::End> stopsHere;
+    if (item.command) {
+      const ExecuteOutcome outcome = session.Execute(*item.command, item.expect);
+      ++summary.ran;
+      if (outcome.result == 1) ++summary.completed;
+      if (outcome.expected) ++summary.expecting;
+      if (!outcome.met) ++summary.unmet;
+      if (!outcome.met) stopsHere = ListRunSummary::End::kUnmet;
+      if (outcome.result != 1) stopsHere = ListRunSummary::End::kFailed;
+    } else {
+      session.Reset(options.executeSettings.c_str(), options.resetSettings.c_str());
+    }
     if (!port.IsOpen()) {
       // Nothing more goes out on a line that is gone; the port has said why, once.
       summary.end = ListRunSummary::End::kPortGone;
       break;
     }
-    if (result != 1 && options.stopAtFailure) {
-      summary.end = ListRunSummary::End::kFailed;
+    if (stopsHere && options.stopAtFailure) {
+      summary.end = *stopsHere;
       break;
     }
   }
@@ -61,6 +71,9 @@ std::string ListRunSummaryText(const ListRunSummary& summary) {
     case ListRunSummary::End::kFailed:
       text = "Stopped at command " + at + ", which failed. ";
       break;
+    case ListRunSummary::End::kUnmet:
+      text = "Stopped at command " + at + ", whose answer was not as expected. ";
+      break;
     case ListRunSummary::End::kStopped:
       text = "Stopped after command " + at + ". ";
       break;
@@ -69,8 +82,12 @@ std::string ListRunSummaryText(const ListRunSummary& summary) {
       break;
   }
   text += Commands(summary.ran) + ": " + std::to_string(summary.completed) + " completed, " +
-          std::to_string(summary.ran - summary.completed) + " failed, " +
-          Seconds(summary.took, "%.2f s");
+          std::to_string(summary.ran - summary.completed) + " failed, ";
+  if (summary.expecting > 0) {
+    text += std::to_string(summary.unmet) + (summary.unmet == 1 ? " answer" : " answers") +
+            " not as expected, ";
+  }
+  text += Seconds(summary.took, "%.2f s");
   return text;
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,12 @@
 
 namespace quorvel {
 
-// One command of a list run and the entry that shows it in the command list.
+// One step of a list run and the entry that shows it in the command list: a command with
+// what it must answer, or a Reset.
 struct ListRunItem {
   int entry = 0;
-  CardCommand command;
+  std::optional<CardCommand> command;  // none: a Reset
+  Expectation expect;
 };
 
 // How a run of the command list ended.
@@ -23,22 +26,30 @@ struct ListRunSummary {
   enum class End {
     kAllRan,    // every command ran
     kFailed,    // it stopped at a command that failed
+    kUnmet,     // it stopped at a command whose answer was not as expected
     kStopped,   // the user stopped it
     kPortGone,  // the port closed under it (a reader unplugged)
   };
   End end = End::kAllRan;
-  int count = 0;      // commands of the run
+  int count = 0;      // commands of the run (its Resets are not counted)
   int ran = 0;        // of them, those that ran
   int completed = 0;  // of those, commands whose last exchange reached its status word
+  int expecting = 0;  // of those that ran, commands that said what they must answer
+  int unmet = 0;      // and whose answer did not meet it
   std::chrono::nanoseconds took{0};
 };
 
 struct ListRunOptions {
-  bool stopAtFailure = true;
+  bool stopAtFailure = true;  // a failed command, or one whose answer is not as expected
+  // For the run's Resets: a Reset resets the card where it stands in the list, its rows after
+  // those before it.
+  std::string executeSettings;
+  std::string resetSettings;
 };
 
-// Runs the items in order, each exactly as Execute runs it. `starting` is told the index of
-// each item before it runs. A stop request ends the run after the command in progress.
+// Runs the items in order, each command exactly as Execute runs it, each Reset as the
+// session's Reset. `starting` is told the index of each item before it runs. A stop request
+// ends the run after the command in progress.
 ListRunSummary RunCommandList(CardSession& session, const CCardPort& port, Clock& clock,
                               const std::vector<ListRunItem>& items, const ListRunOptions& options,
                               const std::atomic<bool>& stop,

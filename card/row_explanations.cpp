@@ -251,6 +251,11 @@ std::string ExplainStatusRow(const RowToExplain& row, const ExchangeRecord* reco
   std::string text = "Status ";
   AppendStatusWord(text, statusWord, arrived, record);
   if (record != nullptr) {
+    if (record->expectation) {
+      text += "\nThe command ";
+      text += *record->expectation;
+      text += '.';
+    }
     text += "\n";
     AppendCommand(text, *record);
   }

@@ -10,16 +10,33 @@ void CommandList::ClearCommands() {
   // Entry 1 is always the first record's: deleting it len times leaves "New Command".
   for (std::size_t i = 0; i < records_.size(); ++i) list_box_.DeleteString(1);
   records_.clear();
+  expectations_.clear();
 }
 
 void CommandList::Append(std::unique_ptr<CardCommand> record) {
-  list_box_.AddString(CommandEntryText(*record));
+  AppendStep(std::move(record), Expectation{});
+}
+
+void CommandList::AppendStep(std::unique_ptr<CardCommand> record, Expectation expect) {
+  list_box_.AddString(record ? CommandEntryText(*record) : kResetEntry);
   records_.push_back(std::move(record));
+  expectations_.push_back(std::move(expect));
 }
 
 const CardCommand* CommandList::RecordForEntry(int entry) const {
   if (entry < 1 || static_cast<std::size_t>(entry) > records_.size()) return nullptr;
   return records_[static_cast<std::size_t>(entry) - 1].get();
+}
+
+bool CommandList::IsResetEntry(int entry) const {
+  return entry >= 1 && static_cast<std::size_t>(entry) <= records_.size() &&
+         records_[static_cast<std::size_t>(entry) - 1] == nullptr;
+}
+
+const Expectation& CommandList::ExpectationForEntry(int entry) const {
+  static const Expectation kNone;
+  if (entry < 1 || static_cast<std::size_t>(entry) > expectations_.size()) return kNone;
+  return expectations_[static_cast<std::size_t>(entry) - 1];
 }
 
 void CommandList::OnEdit(EditCommandRunner& editor) {
@@ -54,6 +71,7 @@ void CommandList::EditExistingCommand(EditCommandRunner& editor, int entry) {
     list_box_.SetCurSel(entry);
   } else if (result == EditCommandRunner::kDelete) {
     records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(index));
+    expectations_.erase(expectations_.begin() + static_cast<std::ptrdiff_t>(index));
     list_box_.DeleteString(entry);
     list_box_.SetCurSel(0);
   }

@@ -143,9 +143,9 @@ const HostileFile kHostileFiles[] = {
        return (dir / "huge.scc").string();
      },
      "more than the 100000 a list can keep"},
-    {"a file shorter than its settings",
+    {"a file shorter than its settings (an SCC file cut short: its names end in zeros)",
      [](const fs::path& dir) {
-       std::ofstream(dir / "short.scc") << std::string(1000, 'x');
+       std::ofstream(dir / "short.scc") << std::string(500, 'x') << std::string(500, '\0');
        return (dir / "short.scc").string();
      },
      "it holds 1000 bytes, fewer than the 1104"},

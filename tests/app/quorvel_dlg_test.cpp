@@ -1210,6 +1210,53 @@ TEST_F(QuorvelDlgRunTest, SpeedNegotiationIsASwitchOfTheWindowMenu) {
   EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("pps=on"));
 }
 
+TEST_F(QuorvelDlgRunTest, ACommandScriptLoadsRunsWithItsExpectationsAndSavesByItsName) {
+  StartWithDemoCard();
+  std::ofstream("demo.txt") << "log run.txt\n"
+                               "reset settings COM2: baud=9600 parity=E data=8 stop=2\n"
+                               "execute settings COM2: baud=9600 parity=E data=8 stop=2\n"
+                               "00 A4 00 00 02 > 7F 10 (61 XX) # select DF\n"
+                               "reset\n"
+                               "00 84 00 00 08 (90 00) [E1 8B 64 00 F2 FE 8A 12] # challenge\n"
+                               "00 84 00 00 08 (6A 82) # not so\n";
+  files_.answers = {std::string("demo.txt")};
+  Click(1009);
+  EXPECT_EQ(files_.requests.back().filter,
+            "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*|"
+            "Command scripts (*.txt)|*.txt||");
+  EXPECT_THAT(Rows(1020), ElementsAre("New Command", "select DF (00 A4 00 00 02)", "Reset",
+                                      "challenge (00 84 00 00 08)", "not so (00 84 00 00 08)"));
+  EXPECT_EQ(Title(), "Quorvel [run.txt]");
+
+  Click(1000);
+  dialog_->StopAtFailureAction()->trigger();  // go on past the answer not as expected
+  ExecuteAll();
+  WaitForTheLine();
+  EXPECT_THAT(RunLine(), ::testing::StartsWith("3 commands: 3 completed, 0 failed, 1 answer not "
+                                               "as expected"));
+  const auto rows = Rows(1002);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), "Reset..."), 2);  // the script's Reset ran
+  EXPECT_THAT(dialog_->logic().output().ExplainRow(static_cast<int>(rows.size()) - 1),
+              ::testing::HasSubstr("The command expected 6A 82, got 90 00."));
+  EXPECT_THAT(dialog_->logic().output().ExplainRow(static_cast<int>(rows.size()) - 3),
+              ::testing::HasSubstr("expected 90 00 with data E1 8B 64 00 F2 FE 8A 12: met"));
+
+  // Saved under its own kind of name, it keeps everything; as an SCC file, only after a Yes.
+  files_.answers = {std::string("again.txt"), std::string("list.scc"), std::string("list.scc")};
+  Click(1010);
+  EXPECT_THAT(ReadFile("again.txt"), ::testing::HasSubstr("\nreset\n"));
+  EXPECT_THAT(ReadFile("again.txt"), ::testing::HasSubstr("(6A 82) # not so"));
+  Click(1010);
+  ASSERT_EQ(questions_.asked.size(), 1u);
+  EXPECT_THAT(questions_.asked[0], ::testing::StartsWith("The list holds 3 expected answers and 1 "
+                                                         "Reset line, which an SCC file cannot"));
+  EXPECT_FALSE(fs::exists("list.scc"));
+  questions_.answers = {true};
+  Click(1010);
+  EXPECT_EQ(fs::file_size("list.scc"), 1104u + 3 * 620);
+  EXPECT_EQ(TextOf(State().m_configPath), "list.scc");
+}
+
 TEST_F(QuorvelDlgRunTest, AutomaticAnswersAreASwitchTheProfileKeeps) {
   StartWithDemoCard();
   EXPECT_FALSE(dialog_->AutomaticResponsesAction()->isChecked());

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "commands/script_expectation.h"
 #include "port/system_device_factory.h"
 #include "support/fake_clock.h"
 #include "support/fake_controls.h"
@@ -15,12 +16,19 @@ using std::chrono::milliseconds;
 using Summary = ListRunSummary;
 
 ListRunItem Item(int entry, std::vector<std::uint8_t> header, std::uint8_t direction,
-                 std::vector<std::uint8_t> data = {}) {
-  ListRunItem item{entry, NewCardCommand()};
-  std::copy(header.begin(), header.end(), item.command.header);
-  item.command.direction = direction;
-  std::copy(data.begin(), data.end(), item.command.data);
-  return item;
+                 std::vector<std::uint8_t> data = {}, const char* expect = "") {
+  CardCommand command = NewCardCommand();
+  std::copy(header.begin(), header.end(), command.header);
+  command.direction = direction;
+  std::copy(data.begin(), data.end(), command.data);
+  return ListRunItem{entry, command, ParseExpectation(expect).expectation};
+}
+
+ListRunOptions Options(bool stopAtFailure) {
+  ListRunOptions options;
+  options.stopAtFailure = stopAtFailure;
+  options.executeSettings = options.resetSettings = "DEMO: baud=9600 parity=E data=8 stop=2";
+  return options;
 }
 
 // Three commands for the demo card; the second is refused (6D 00 in place of INS).
@@ -67,11 +75,12 @@ TEST(ListRunTest, StopsWhereTheUserTheFailureOrThePortSays) {
     std::atomic<bool> stop{false};
     std::vector<int> started;
     const auto began = clock.Now();
-    const Summary summary = RunCommandList(
-        session, port, clock, kList, ListRunOptions{c.stopAtFailure}, stop, [&](std::size_t index) {
-          started.push_back(static_cast<int>(index));
-          if (static_cast<int>(index) == c.stopBefore) stop = true;
-        });
+    const Summary summary = RunCommandList(session, port, clock, kList, Options(c.stopAtFailure),
+                                           stop, [&](std::size_t index) {
+                                             started.push_back(static_cast<int>(index));
+                                             if (static_cast<int>(index) == c.stopBefore)
+                                               stop = true;
+                                           });
     EXPECT_EQ(summary.end, c.end);
     EXPECT_EQ(summary.count, 3);
     EXPECT_EQ(summary.ran, c.ran);
@@ -81,19 +90,60 @@ TEST(ListRunTest, StopsWhereTheUserTheFailureOrThePortSays) {
   }
 }
 
+TEST(ListRunTest, ResetsRunInPlaceAndExpectationsAreChecked) {
+  testing::FakeClock clock;
+  SystemDeviceFactory devices({}, clock);
+  testing::RecordingMessageSink messages;
+  CCardPort port(devices, clock, messages);
+  testing::FakeListBox rows;
+  testing::FakeEditBox counter;
+  testing::FakeCheckBox bin;
+  OutputPanel output(rows, counter, bin);
+  ExchangeState exchange;
+  std::uint32_t total = 0;
+  CardSession session(port, clock, output, exchange, total);
+  // ETSI TS 101 955 Annex B patterns: the SELECT's 61 09, then a GET CHALLENGE said to answer
+  // 6A 82 (it answers 90 00), after a Reset that starts the card afresh.
+  const std::vector<ListRunItem> list = {
+      {1, std::nullopt, {}},
+      Item(2, {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}, "(61 XX)"),
+      {3, std::nullopt, {}},
+      Item(4, {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard, {}, "(6A 82)"),
+      Item(5, {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard),
+  };
+  std::atomic<bool> stop{false};
+  const Summary summary =
+      RunCommandList(session, port, clock, list, Options(true), stop, [](std::size_t) {});
+  EXPECT_EQ(summary.end, Summary::End::kUnmet);
+  EXPECT_EQ(summary.count, 3);
+  EXPECT_EQ(summary.ran, 2);
+  EXPECT_EQ(summary.expecting, 2);
+  EXPECT_EQ(summary.unmet, 1);
+  EXPECT_EQ(std::count(rows.entries.begin(), rows.entries.end(), "Reset..."), 2);
+  EXPECT_THAT(output.ExplainRow(static_cast<int>(rows.entries.size()) - 1),
+              ::testing::HasSubstr("The command expected 6A 82, got 90 00."));
+  EXPECT_EQ(total, 16u + 14);  // counted anew from the second Reset: its ATR, then GET CHALLENGE
+}
+
 TEST(ListRunTest, TheRunLineSaysWhereItIsAndHowItEnded) {
   const auto took = milliseconds(4210);
   const struct {
     Summary summary;
     const char* text;
   } cases[] = {
-      {{Summary::End::kAllRan, 40, 40, 38, took}, "40 commands: 38 completed, 2 failed, 4.21 s"},
-      {{Summary::End::kFailed, 40, 7, 6, took},
+      {{Summary::End::kAllRan, 40, 40, 38, 0, 0, took},
+       "40 commands: 38 completed, 2 failed, 4.21 s"},
+      {{Summary::End::kFailed, 40, 7, 6, 0, 0, took},
        "Stopped at command 7 of 40, which failed. 7 commands: 6 completed, 1 failed, 4.21 s"},
-      {{Summary::End::kStopped, 40, 1, 1, took},
+      {{Summary::End::kStopped, 40, 1, 1, 0, 0, took},
        "Stopped after command 1 of 40. 1 command: 1 completed, 0 failed, 4.21 s"},
-      {{Summary::End::kPortGone, 3, 2, 1, took},
+      {{Summary::End::kPortGone, 3, 2, 1, 0, 0, took},
        "Stopped at command 2 of 3: the port is closed. 2 commands: 1 completed, 1 failed, 4.21 s"},
+      {{Summary::End::kUnmet, 9, 4, 4, 3, 1, took},
+       "Stopped at command 4 of 9, whose answer was not as expected. 4 commands: 4 completed, 0 "
+       "failed, 1 answer not as expected, 4.21 s"},
+      {{Summary::End::kAllRan, 9, 9, 9, 3, 2, took},
+       "9 commands: 9 completed, 0 failed, 2 answers not as expected, 4.21 s"},
   };
   for (const auto& c : cases) EXPECT_EQ(ListRunSummaryText(c.summary), c.text);
   EXPECT_EQ(ListRunProgressText(12, 40, milliseconds(3250)), "Command 12 of 40, 3.2 s");

@@ -3,12 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "card/automatic_response.h"
 #include "port/system_device_factory.h"
 #include "support/fake_clock.h"
 #include "support/fake_controls.h"
 #include "support/fake_serial_device.h"
 #include "support/recording_message_sink.h"
+#include "support/session_rig.h"
 
 namespace quorvel {
 namespace {
@@ -295,17 +298,9 @@ TEST(ResetWithSpeedNegotiationTest, ThePpsRowFollowsTheAtrOnlyWhenAskedFor) {
   };
   for (const SpeedCase& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::FakeClock clock;
-    SystemDeviceFactory devices({}, clock);
-    testing::RecordingMessageSink messages;
-    CCardPort port(devices, clock, messages);
-    testing::FakeListBox rows;
-    testing::FakeEditBox counter;
-    testing::FakeCheckBox bin;
-    OutputPanel output(rows, counter, bin);
-    ExchangeState exchange;
-    std::uint32_t total = 0;
-    CardSession session(port, clock, output, exchange, total);
+    testing::DemoCardRig demo;
+    auto [session, rows, output, total] =
+        std::tie(demo.rig.session, demo.rig.rows, demo.rig.output, demo.rig.total);
     session.SetSpeedNegotiation(c.negotiate);
     const std::string settings = std::string(c.port) + ": baud=9600 parity=E data=8 stop=2";
     session.Reset(settings.c_str(), settings.c_str());
@@ -333,15 +328,8 @@ TEST(ResetWithSpeedNegotiationTest, ACardThatDoesNotAnswerThePpsIsResetOnceMoreW
   line.echo = true;
   // TS 3B, T0 10 (TA1 follows, no historical bytes), TA1 96; silent after its ATR.
   testing::FakeDeviceFactory devices{line};
-  testing::RecordingMessageSink messages;
-  CCardPort port(devices, clock, messages);
-  testing::FakeListBox rows;
-  testing::FakeEditBox counter;
-  testing::FakeCheckBox bin;
-  OutputPanel output(rows, counter, bin);
-  ExchangeState exchange;
-  std::uint32_t total = 0;
-  CardSession session(port, clock, output, exchange, total);
+  testing::SessionRig t(devices, clock);
+  auto [session, rows, output, total] = std::tie(t.session, t.rows, t.output, t.total);
   session.SetSpeedNegotiation(true);
   line.Arrive({0x3B, 0x10, 0x96}, milliseconds(100));
   const char* settings = "COM2: baud=9600 parity=E data=8 stop=2";

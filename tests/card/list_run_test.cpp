@@ -3,11 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "commands/script_expectation.h"
 #include "port/system_device_factory.h"
-#include "support/fake_clock.h"
-#include "support/fake_controls.h"
-#include "support/recording_message_sink.h"
+#include "support/session_rig.h"
 
 namespace quorvel {
 namespace {
@@ -58,17 +58,8 @@ TEST(ListRunTest, StopsWhereTheUserTheFailureOrThePortSays) {
   };
   for (const RunCase& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::FakeClock clock;
-    SystemDeviceFactory devices({}, clock);
-    testing::RecordingMessageSink messages;
-    CCardPort port(devices, clock, messages);
-    testing::FakeListBox rows;
-    testing::FakeEditBox counter;
-    testing::FakeCheckBox bin;
-    OutputPanel output(rows, counter, bin);
-    ExchangeState exchange;
-    std::uint32_t total = 0;
-    CardSession session(port, clock, output, exchange, total);
+    testing::DemoCardRig demo;
+    auto [clock, port, session] = std::tie(demo.clock, demo.rig.port, demo.rig.session);
     const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
     if (!c.unplugged) session.Reset(settings, settings);  // no Reset: the port stays closed
 
@@ -91,17 +82,8 @@ TEST(ListRunTest, StopsWhereTheUserTheFailureOrThePortSays) {
 }
 
 TEST(ListRunTest, ResetsRunInPlaceAndExpectationsAreChecked) {
-  testing::FakeClock clock;
-  SystemDeviceFactory devices({}, clock);
-  testing::RecordingMessageSink messages;
-  CCardPort port(devices, clock, messages);
-  testing::FakeListBox rows;
-  testing::FakeEditBox counter;
-  testing::FakeCheckBox bin;
-  OutputPanel output(rows, counter, bin);
-  ExchangeState exchange;
-  std::uint32_t total = 0;
-  CardSession session(port, clock, output, exchange, total);
+  testing::DemoCardRig demo;
+  testing::SessionRig& t = demo.rig;
   // ETSI TS 101 955 Annex B patterns: the SELECT's 61 09, then a GET CHALLENGE said to answer
   // 6A 82 (it answers 90 00), after a Reset that starts the card afresh.
   const std::vector<ListRunItem> list = {
@@ -113,16 +95,16 @@ TEST(ListRunTest, ResetsRunInPlaceAndExpectationsAreChecked) {
   };
   std::atomic<bool> stop{false};
   const Summary summary =
-      RunCommandList(session, port, clock, list, Options(true), stop, [](std::size_t) {});
+      RunCommandList(t.session, t.port, demo.clock, list, Options(true), stop, [](std::size_t) {});
   EXPECT_EQ(summary.end, Summary::End::kUnmet);
   EXPECT_EQ(summary.count, 3);
   EXPECT_EQ(summary.ran, 2);
   EXPECT_EQ(summary.expecting, 2);
   EXPECT_EQ(summary.unmet, 1);
-  EXPECT_EQ(std::count(rows.entries.begin(), rows.entries.end(), "Reset..."), 2);
-  EXPECT_THAT(output.ExplainRow(static_cast<int>(rows.entries.size()) - 1),
+  EXPECT_EQ(std::count(t.rows.entries.begin(), t.rows.entries.end(), "Reset..."), 2);
+  EXPECT_THAT(t.output.ExplainRow(static_cast<int>(t.rows.entries.size()) - 1),
               ::testing::HasSubstr("The command expected 6A 82, got 90 00."));
-  EXPECT_EQ(total, 16u + 14);  // counted anew from the second Reset: its ATR, then GET CHALLENGE
+  EXPECT_EQ(t.total, 16u + 14);  // counted anew from the second Reset: its ATR, then GET CHALLENGE
 }
 
 TEST(ListRunTest, TheRunLineSaysWhereItIsAndHowItEnded) {

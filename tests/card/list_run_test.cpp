@@ -7,6 +7,7 @@
 
 #include "commands/script_expectation.h"
 #include "port/system_device_factory.h"
+#include "support/fake_serial_device.h"
 #include "support/session_rig.h"
 
 namespace quorvel {
@@ -41,8 +42,8 @@ const std::vector<ListRunItem> kList = {
 struct RunCase {
   const char* name;
   bool stopAtFailure;
-  int stopBefore;  // index whose start asks for a stop; -1 for none
-  bool unplugged;  // the port closes under the first command
+  int stopBefore;   // index whose start asks for a stop; -1 for none
+  bool portClosed;  // no Reset opened the port
   Summary::End end;
   int ran;
   int completed;
@@ -54,14 +55,14 @@ TEST(ListRunTest, StopsWhereTheUserTheFailureOrThePortSays) {
       {"all", false, -1, false, Summary::End::kAllRan, 3, 2, {0, 1, 2}},
       {"at a failure", true, -1, false, Summary::End::kFailed, 2, 1, {0, 1}},
       {"by the user", false, 0, false, Summary::End::kStopped, 1, 1, {0}},
-      {"port gone", false, -1, true, Summary::End::kPortGone, 1, 0, {0}},
+      {"port closed", false, -1, true, Summary::End::kPortGone, 1, 0, {0}},
   };
   for (const RunCase& c : cases) {
     SCOPED_TRACE(c.name);
     testing::DemoCardRig demo;
     auto [clock, port, session] = std::tie(demo.clock, demo.rig.port, demo.rig.session);
     const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
-    if (!c.unplugged) session.Reset(settings, settings);  // no Reset: the port stays closed
+    if (!c.portClosed) session.Reset(settings, settings);  // no Reset: the port stays closed
 
     std::atomic<bool> stop{false};
     std::vector<int> started;
@@ -105,6 +106,29 @@ TEST(ListRunTest, ResetsRunInPlaceAndExpectationsAreChecked) {
   EXPECT_THAT(t.output.ExplainRow(static_cast<int>(t.rows.entries.size()) - 1),
               ::testing::HasSubstr("The command expected 6A 82, got 90 00."));
   EXPECT_EQ(t.total, 16u + 14);  // counted anew from the second Reset: its ATR, then GET CHALLENGE
+}
+
+TEST(ListRunTest, AReaderThatGoesAwayStopsTheRunWithOneMessageAndNothingMoreSent) {
+  testing::FakeClock clock;
+  testing::FakeLine line{clock};
+  line.echo = true;
+  line.card = [](testing::FakeLine& l, const std::vector<std::uint8_t>& written) {
+    if (written.size() == 5) l.Arrive({written[1], 0x90, 0x00}, milliseconds(1));
+  };
+  testing::FakeDeviceFactory devices{line};
+  testing::SessionRig t(devices, clock);
+  t.port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+  line.goneAt = milliseconds(60);  // unplugged during the second command
+  std::vector<ListRunItem> list;
+  for (int entry = 1; entry <= 5; ++entry)
+    list.push_back(Item(entry, {0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard));
+  std::atomic<bool> stop{false};
+  const Summary summary =
+      RunCommandList(t.session, t.port, clock, list, Options(false), stop, [](std::size_t) {});
+  EXPECT_EQ(summary.end, Summary::End::kPortGone);
+  EXPECT_EQ(summary.ran, 2);
+  EXPECT_EQ(line.writes.size(), 2u);
+  EXPECT_EQ(t.messages.messages.size(), 1u);
 }
 
 TEST(ListRunTest, TheRunLineSaysWhereItIsAndHowItEnded) {

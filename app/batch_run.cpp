@@ -1,38 +1,93 @@
 #include "app/batch_run.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "app/fixed_text.h"
 #include "app/main_dialog.h"
 #include "app/run_report.h"
 #include "app/scc_input.h"
+#include "app/scc_listing.h"
 #include "card/card_session.h"
 #include "card/output_panel.h"
 #include "controls/windowless_controls.h"
 #include "files/path_name.h"
+#include "files/same_file.h"
+#include "files/writable_file.h"
 #include "port/card_port.h"
 #include "port/port_names.h"
 
 namespace quorvel {
 namespace {
 
-// Opens the run's log. --log names the user's own choice, like Browse. A name from the
-// file is trusted as little as in the window: never created through a symbolic link,
-// and kept in the working folder, which is the window's default answer when it asks.
-void OpenRunLog(const CommandLine& line, const std::string& fromFile, OutputPanel& output,
-                MessageSink& messages) {
-  if (!line.log) return;
-  if (line.logFile) {
-    output.OpenLogFile(*line.logFile);
-    return;
-  }
-  std::string name = fromFile;
-  if (LeavesWorkingFolder(name)) {
-    const std::string inside = LastComponent(name, kDefaultLogFileName);
+// The run's log, as judged before anything runs.
+struct RunLog {
+  std::string name;       // empty: no log
+  bool fromFile = false;  // named by the command file, not by --log
+};
+
+std::string Quoted(const std::string& name) {
+  return "\"" + Printable(name) + "\"";
+}
+
+std::string CouldNotWrite(const RunLog& log, const std::string& reason) {
+  std::string text = "Could not write the log file " + Quoted(log.name) + ": " + reason + ".";
+  if (log.fromFile) text += "\nThe run goes on without a log; --log names another place.";
+  return text;
+}
+
+// Decides where the log goes and whether it can be written there. --log names the user's
+// own choice, like Browse. A name from the file is trusted as little as in the window:
+// never through a symbolic link, and kept in the working folder, which is the window's
+// default answer when it asks; one that cannot be written is warned of, and the run goes
+// on without a log, as the window's would. Nothing when the run must not start.
+std::optional<RunLog> JudgeRunLog(const CommandLine& line, const std::string& fromFile,
+                                  MessageSink& messages) {
+  RunLog log;
+  if (!line.log) return log;
+  log.fromFile = !line.logFile;
+  log.name = line.logFile.value_or(fromFile);
+  if (log.fromFile && LeavesWorkingFolder(log.name)) {
+    const std::string inside = LastComponent(log.name, kDefaultLogFileName);
     messages.ShowMessage("The loaded command list writes its log outside the working folder:\n\n" +
-                         FullPath(name) + "\n\nThe log goes to " + inside +
-                         " in the working folder; --log names another place.");
-    name = inside;
+                         Printable(FullPath(log.name)) + "\n\nThe log goes to " +
+                         Printable(inside) + " in the working folder; --log names another place.");
+    log.name = inside;
   }
-  output.OpenLogFile(name, OutputPanel::Links::kRefuse);
+  if (IsSameFile(log.name, *line.file)) {
+    messages.ShowMessage("The log file " + Quoted(log.name) + " is the command file " +
+                         Quoted(*line.file) +
+                         " itself: the log would overwrite it. Name another log with --log, "
+                         "or write none with --no-log.");
+    return std::nullopt;
+  }
+  const std::string reason =
+      WhyNotWritable(log.name, log.fromFile ? LinksAtName::kRefuse : LinksAtName::kFollow);
+  if (reason.empty()) return log;
+  messages.ShowMessage(CouldNotWrite(log, reason));
+  if (!log.fromFile) return std::nullopt;
+  return RunLog{};
+}
+
+// Creates the log anew; false when the run must not go on.
+bool OpenRunLog(const RunLog& log, OutputPanel& output, MessageSink& messages) {
+  if (log.name.empty()) return true;
+  output.OpenLogFile(log.name,
+                     log.fromFile ? OutputPanel::Links::kRefuse : OutputPanel::Links::kFollow);
+  if (output.log().IsOpen()) return true;
+  messages.ShowMessage(CouldNotWrite(log, std::strerror(errno)));
+  return log.fromFile;
+}
+
+// Opens the port as the run will use it, settings applied, before the log is touched: a
+// port that cannot be opened (missing, held by another program) or a settings string it
+// refuses ends the run with an old log as it was. The Reset opens it again.
+bool OpenPort(CCardPort& port, const CommandLine& line, const char* executeSettings,
+              const char* resetSettings) {
+  port.Open(executeSettings);
+  if (line.reset) port.ApplySettings(resetSettings);
+  port.ApplySettings(executeSettings);
+  return port.IsOpen();
 }
 
 }  // namespace
@@ -48,6 +103,8 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   const auto file = ReadSccFile(*line.file, services.messages);
   if (!file) return kExitNothingRan;
   const SccSettings& stored = file->settings;
+  const auto log = JudgeRunLog(line, TextOf(stored.logFileName), services.messages);
+  if (!log) return kExitNothingRan;
 
   // The fields the window would hold: a string too long for them is cut as it would be.
   char executeSettings[sizeof stored.executeSettings];
@@ -60,6 +117,7 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   ValueCheckBox bin(stored.bin != 0 ? 1 : 0);
   OutputPanel output(rows, counter, bin);
   CCardPort port(services.devices, services.clock, services.messages);
+  port.SetAudience(MessageAudience::kCommandLine);
   port.SetTiming(line.strictTiming ? PortTiming::kFixed : PortTiming::kDeadline);
   port.SetInverse(stored.inverse);
   ExchangeState exchange;
@@ -67,16 +125,22 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   CardSession session(port, services.clock, output, exchange, totalBytes);
   RunReport report(services.out, line.format, line.explain, rows, output);
 
-  OpenRunLog(line, TextOf(stored.logFileName), output, services.messages);
+  if (!OpenPort(port, line, executeSettings, resetSettings)) return kExitNothingRan;
+  if (!OpenRunLog(*log, output, services.messages)) return kExitNothingRan;
+  bool logLost = false;
+  const auto checkLog = [&] {
+    if (logLost || output.log().writeError() == 0) return;
+    logLost = true;
+    services.messages.ShowMessage("Could not write the log file " + Quoted(log->name) + ": " +
+                                  std::strerror(output.log().writeError()) +
+                                  ".\nThe run goes on; the log is incomplete.");
+  };
   if (line.reset) {
     session.Reset(executeSettings, resetSettings);
-  } else {
-    // As the window's start-up leaves the port: open, with the Execute settings.
-    port.Open(executeSettings);
-    port.ApplySettings(executeSettings);
+    if (!port.IsOpen()) return kExitNothingRan;  // the port has said why
+    report.Reset(exchange, session.lastTiming());
+    checkLog();
   }
-  if (!port.IsOpen()) return kExitNothingRan;  // the port has said why
-  if (line.reset) report.Reset(exchange, session.lastTiming());
 
   int status = kExitCompleted;
   int index = 0;
@@ -84,8 +148,9 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
     const int result = session.Execute(*command);
     if (result != 1) status = kExitCommandFailed;
     report.Command(++index, *command, exchange, result, session.lastTiming());
+    checkLog();
   }
-  return status;
+  return logLost || services.out.failed() ? kExitOutputLost : status;
 }
 
 }  // namespace quorvel

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <ostream>
-
 #include "app/command_line.h"
+#include "app/stream_message_sink.h"
 #include "port/clock.h"
 #include "port/message_sink.h"
 #include "port/serial_device.h"
@@ -14,16 +13,18 @@ struct BatchServices {
   DeviceFactory& devices;  // with the profile's [ports] names applied
   Clock& clock;
   MessageSink& messages;  // every error, with the window's texts
-  std::ostream& out;      // the rows, or the JSON lines
+  CheckedOutput& out;     // the rows, or the JSON lines
 };
 
-// --run: what a user does in the window, without one. Reads the SCC file as Load would,
-// opens the log as a Reset would (or the --log file, or none; a name from the file that
-// leads out of the working folder is kept in it, as the window's default answer does),
-// resets the card with the file's settings strings (after --settings and --port), then
-// executes every command in order through the same card session the window uses, with
-// deadlines in place of the fixed waits unless strict timing is asked for. Returns the
-// exit status: 0 every exchange completed, 1 at least one failed, 2 nothing could run.
+// --run: what a user does in the window, without one. Reads the SCC file as Load would
+// and judges the log before anything runs: the --log file, or the file's own name (kept
+// in the working folder, as the window's default answer does), never the command file
+// itself. Opens the port with the file's settings strings (after --settings and --port),
+// and only then the log, so a run that cannot start leaves an old log as it was. Resets
+// the card, then executes every command in order through the same card session the
+// window uses, with deadlines in place of the fixed waits unless strict timing is asked
+// for. Returns the exit status: 0 every exchange completed, 1 at least one failed, 2
+// nothing could run, 3 standard output or the log could not all be written.
 int RunBatch(const CommandLine& line, const BatchServices& services);
 
 // The settings string used for a run: `--settings` in place of the file's string, then

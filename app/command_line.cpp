@@ -232,20 +232,27 @@ Options of --run:
                       from the [ports] section of the profile) in both settings strings.
   --settings STRING   Use STRING as both the Reset and the Execute settings.
   --no-reset          Skip the Reset: the commands go to the card as it is.
-  --log FILE          Write the log to FILE in place of the file's log file name.
+  --log FILE          Write the log to FILE in place of the file's log file name:
+                      a file that can be written (or made), never the SCC file.
   --no-log            Write no log file.
   --explain           Add under each row what it means, in lines starting with "  # ".
   --format FORMAT     rows (the default) or jsonl: one JSON object a line, for the
                       Reset and for each command.
   --strict-timing     Wait every described wait in full, as the window does. Without
-                      it a wait ends as soon as the bytes it waits for are in; the
-                      bytes, rows and log are the same.
+                      it a wait ends as soon as the bytes it waits for are in, never
+                      later than the full wait; the bytes, rows and log are the same.
+                      One bound: the next command follows the status bytes at once,
+                      up to 200 ms sooner, so bytes a card sends unasked after its
+                      status bytes may land elsewhere in the next command's rows.
 
 Exit status:
   0  every command completed (and for --list, --help, --version)
   1  at least one command showed "Command execution failed!"
   2  nothing could run: bad usage, a file that cannot be read or is not an SCC
-     file, a port that cannot be opened
+     file, a log that cannot be written or is the SCC file, a port that cannot
+     be opened; an existing log is left as it was
+  3  standard output or the log could not all be written (a full disk, a
+     file-size limit, a closed output); for --run the commands still all ran
 
 Errors go to standard error with the texts the window would show.
 

@@ -21,7 +21,8 @@ enum class RowFormat { kRows, kJsonLines };
 // Exit statuses of the command line.
 inline constexpr int kExitCompleted = 0;      // every exchange completed
 inline constexpr int kExitCommandFailed = 1;  // at least one "Command execution failed!"
-inline constexpr int kExitNothingRan = 2;     // bad usage, a file or port that cannot be used
+inline constexpr int kExitNothingRan = 2;     // bad usage, a file, log or port that cannot be used
+inline constexpr int kExitOutputLost = 3;     // standard output or the log could not all be written
 
 struct CommandLine {
   CommandLineMode mode = CommandLineMode::kWindow;

@@ -9,6 +9,7 @@
 #include "commands/script_file.h"
 #include "files/file_replace.h"
 #include "files/path_name.h"
+#include "files/same_file.h"
 #include "iso7816/transmission_rate.h"
 #include "port/reader_clock.h"
 
@@ -38,6 +39,12 @@ std::string SccLossQuestion(const std::string& path, std::size_t expecting, std:
   return "The list holds " + what + ", which an SCC file cannot keep:\n\n" + path +
          "\n\nSave it as an SCC file without them?\n\nNo saves nothing; a name that does not "
          "end in .scc saves the list as a command script with everything in it.";
+}
+
+std::string LogOverCommandFileMessage(const std::string& name) {
+  return "The log file is the command list's own file:\n\n" + name +
+         "\n\nThis Reset writes no log, so as not to overwrite it. Browse names another log "
+         "file.";
 }
 
 std::string PathTooLongMessage(const std::string& path, std::size_t limit) {
@@ -206,11 +213,7 @@ void MainDialog::OnReset() {
 
 void MainDialog::OpenLogFile() {
   const std::string name = TextOf(state_.m_logFileName);
-  if (!log_name_from_file_) {
-    output_.OpenLogFile(name);
-    return;
-  }
-  if (!log_place_agreed_ && LeavesWorkingFolder(name)) {
+  if (log_name_from_file_ && !log_place_agreed_ && LeavesWorkingFolder(name)) {
     const std::string inside = LastComponent(name, kDefaultLogFileName);
     if (services_.questions.AskYesNo(LogPlaceQuestion(FullPath(name), inside))) {
       log_place_agreed_ = true;
@@ -219,7 +222,15 @@ void MainDialog::OpenLogFile() {
       ShowTitle();
     }
   }
-  output_.OpenLogFile(TextOf(state_.m_logFileName), OutputPanel::Links::kRefuse);
+  const std::string chosen = TextOf(state_.m_logFileName);
+  // Creating the log anew would empty the command list's own file.
+  if (IsSameFile(chosen, TextOf(state_.m_configPath))) {
+    services_.messages.ShowMessage(LogOverCommandFileMessage(chosen));
+    output_.CloseLogFile();
+    return;
+  }
+  output_.OpenLogFile(
+      chosen, log_name_from_file_ ? OutputPanel::Links::kRefuse : OutputPanel::Links::kFollow);
 }
 
 void MainDialog::OnExecute() {

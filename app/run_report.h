@@ -1,8 +1,9 @@
 #pragma once
 
-#include <ostream>
+#include <string>
 
 #include "app/command_line.h"
+#include "app/stream_message_sink.h"
 #include "card/card_session.h"
 #include "card/command_exchange.h"
 #include "card/output_panel.h"
@@ -14,11 +15,11 @@ namespace quorvel {
 // What a batch run prints on standard output after the Reset and after each command:
 // the rows the output list gained, one a line, or one JSON object a line. With
 // explanations each row is followed by what the output panel says of it, every line
-// starting with "  # " (in JSON: a "rows" list of texts and explanations). Each report
-// is flushed at once, so a long list can be watched as it runs.
+// starting with "  # " (in JSON: a "rows" list of texts and explanations), worded for the
+// command line. Each report goes out at once, so a long list can be watched as it runs.
 class RunReport {
  public:
-  RunReport(std::ostream& out, RowFormat format, bool explain, const RowList& rows,
+  RunReport(CheckedOutput& out, RowFormat format, bool explain, const RowList& rows,
             const OutputPanel& panel);
 
   // {"reset": true, "atr": "3B ...", "ms": ...}
@@ -28,18 +29,22 @@ class RunReport {
                const ExchangeTiming& timing);
 
  private:
-  // The rows added since the last report.
-  void PrintNewRows();
+  // The rows added since the last report, one a line.
+  std::string NewRows();
   // The same rows, with their explanations, as the JSON member "rows"; empty without
   // explanations.
   std::string NewRowsAsJson();
 
-  std::ostream& out_;
+  CheckedOutput& out_;
   RowFormat format_;
   bool explain_;
   const RowList& rows_;
   const OutputPanel& panel_;
   int printed_ = 0;
 };
+
+// A row's explanation as the command line shows it: what the window's texts tell the
+// user to click or tick is said as what to do there.
+std::string ForTheCommandLine(std::string explanation);
 
 }  // namespace quorvel

@@ -1,5 +1,7 @@
 #include "app/scc_input.h"
 
+#include <string>
+
 namespace quorvel {
 
 std::optional<SccDecodeResult> ReadSccFile(const std::string& path, MessageSink& messages) {
@@ -8,8 +10,11 @@ std::optional<SccDecodeResult> ReadSccFile(const std::string& path, MessageSink&
     messages.ShowMessage(loaded.message);
     return std::nullopt;
   }
+  // Loaded, so only its records can be missing.
   if (loaded.file.status != SccDecodeStatus::kOk) {
-    messages.ShowMessage(loaded.file.message);
+    messages.ShowMessage("Could not load \"" + path + "\": the file ends early, with " +
+                         std::to_string(loaded.file.loadedCount) + " of its " +
+                         std::to_string(loaded.file.announcedCount) + " commands.");
     return std::nullopt;
   }
   return std::move(loaded.file);

@@ -18,21 +18,6 @@ void AppendEscaped(std::string& out, unsigned value) {
   out += escaped;
 }
 
-// One line of text: a field as the window shows it, control characters as \xNN.
-std::string Printable(std::string_view bytes) {
-  const std::string text = ShownText(bytes);
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (const ControlCharacter control = ControlCharacterAt(text, i); control.length > 0) {
-      AppendEscaped(out, control.code);
-      i += control.length - 1;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 std::string OnOff(std::int32_t value) {
   if (value == 0) return "off";
   if (value == 1) return "on";
@@ -65,6 +50,20 @@ std::string DataLines(const CardCommand& command) {
 }
 
 }  // namespace
+
+std::string Printable(std::string_view bytes) {
+  const std::string text = ShownText(bytes);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (const ControlCharacter control = ControlCharacterAt(text, i); control.length > 0) {
+      AppendEscaped(out, control.code);
+      i += control.length - 1;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 std::string ListScc(const SccDecodeResult& file) {
   const SccSettings& s = file.settings;

@@ -5,16 +5,9 @@
 
 #include "card/automatic_response.h"
 #include "card/output_display.h"
-#include "iso7816/atr.h"
 
 namespace quorvel {
 namespace {
-
-// With deadlines a reset ends as soon as the bytes so far make a whole ATR.
-bool AtrComplete(const std::uint8_t* bytes, unsigned count) {
-  const auto length = CompleteAtrLength(std::span<const std::uint8_t>(bytes, count));
-  return length && *length <= count;
-}
 
 // What the card answered, as an expectation sees it: the status word in the status phase or
 // in place of the procedure byte, and the data it sent (none for data sent to it).
@@ -114,10 +107,11 @@ std::vector<std::uint8_t> CardSession::PulseAndRead(const char* executeSettings,
   display_.ResetBegun(std::move(opened));
   StartTiming();
   // With fixed waits: the pulse, the whole wait for the answer, then one read. With
-  // deadlines the read ends as soon as the ATR is whole.
+  // deadlines the bytes are taken as they come, until 64 are in or the wait is over: a
+  // card may send more than its ATR announces, and the fixed read takes that too.
   port_.PulseResetLine(resetSettings);
   const unsigned received =
-      port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, CCardPort::kAnswerWait, AtrComplete);
+      port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, CCardPort::kAnswerWait);
   StopTiming();
   exchange_.lastCount = received;
   ResetAnswer answer;

@@ -37,6 +37,9 @@ int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& 
 
   const unsigned p3 = command.p3();
   if (command.direction == kToCard) {
+    // The data goes out when the wait for the procedure byte is over, as with fixed waits,
+    // so that the card's answer is timed alike.
+    port.CatchUpWithFixedWaits();
     port.Write(command.data, p3);
     const unsigned echoed = port.Read(rx + kDataPosition, p3, kTransferRetries);
     state.lastCount += echoed;

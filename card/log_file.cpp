@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "files/link_free_open.h"
@@ -14,6 +15,7 @@ LogFile::~LogFile() {
 
 bool LogFile::Open(const std::string& path, bool binary) {
   Close();
+  write_error_ = 0;
   // The stream is always binary underneath: text mode's line ends are written
   // here, the same on every platform.
   stream_ = std::fopen(path.c_str(), "w+be");
@@ -23,6 +25,7 @@ bool LogFile::Open(const std::string& path, bool binary) {
 
 bool LogFile::OpenWithoutLinks(const std::string& path, bool binary) {
   Close();
+  write_error_ = 0;
   const int fd = OpenForWritingWithoutLinks(path);
   if (fd < 0) return false;
   stream_ = fdopen(fd, "w+b");
@@ -40,7 +43,7 @@ void LogFile::Close() {
 void LogFile::WriteRaw(const std::uint8_t* bytes, std::size_t count) {
   if (stream_ == nullptr || count == 0) return;
   if (binary_) {
-    std::fwrite(bytes, 1, count, stream_);
+    Check(std::fwrite(bytes, 1, count, stream_) == count);
     return;
   }
   const std::uint8_t* end = bytes + count;
@@ -48,9 +51,10 @@ void LogFile::WriteRaw(const std::uint8_t* bytes, std::size_t count) {
     const auto* lineFeed = static_cast<const std::uint8_t*>(
         std::memchr(bytes, '\n', static_cast<std::size_t>(end - bytes)));
     const std::uint8_t* stop = lineFeed != nullptr ? lineFeed : end;
-    std::fwrite(bytes, 1, static_cast<std::size_t>(stop - bytes), stream_);
+    const auto length = static_cast<std::size_t>(stop - bytes);
+    Check(std::fwrite(bytes, 1, length, stream_) == length);
     if (lineFeed == nullptr) break;
-    std::fwrite(kTextLogLineEnd, 1, 2, stream_);
+    Check(std::fwrite(kTextLogLineEnd, 1, 2, stream_) == 2);
     bytes = lineFeed + 1;
   }
 }
@@ -63,7 +67,11 @@ void LogFile::WriteLine(const std::string& row) {
 }
 
 void LogFile::Flush() {
-  if (stream_ != nullptr) std::fflush(stream_);
+  if (stream_ != nullptr) Check(std::fflush(stream_) == 0);
+}
+
+void LogFile::Check(bool succeeded) {
+  if (!succeeded && write_error_ == 0) write_error_ = errno != 0 ? errno : EIO;
 }
 
 }  // namespace quorvel

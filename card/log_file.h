@@ -28,16 +28,23 @@ class LogFile {
   void Close();
   bool IsOpen() const { return stream_ != nullptr; }
 
-  // Write errors are ignored: the log never stops the card dialogue.
+  // A write error never stops the card dialogue; the first one is kept for writeError().
   void WriteRaw(const std::uint8_t* bytes, std::size_t count);
   // The row and a line end.
   void WriteLine(const std::string& row);
   // Hands everything buffered to the system, so a killed process loses nothing.
   void Flush();
+  // The error (an errno value) of the first write since Open that did not go through: a
+  // full disk, a file-size limit. 0 while every write has.
+  int writeError() const { return write_error_; }
 
  private:
+  // Keeps the error of a write or flush that failed, unless one is kept already.
+  void Check(bool succeeded);
+
   std::FILE* stream_ = nullptr;
   bool binary_ = true;
+  int write_error_ = 0;
 };
 
 }  // namespace quorvel

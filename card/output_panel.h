@@ -27,6 +27,8 @@ class OutputPanel {
   // on; with kRefuse never through a symbolic link. A name that cannot be
   // created leaves no log open, silently.
   void OpenLogFile(const std::string& logFileName, Links links = Links::kFollow);
+  // Closes the log: nothing is logged until it is opened again.
+  void CloseLogFile() { log_.Close(); }
   // The counter shows `total` in decimal.
   void ShowByteCount(std::uint32_t total);
   // Rows of 16 bytes (the last may be shorter); logged raw with "Bin" on, as

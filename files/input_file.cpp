@@ -8,17 +8,15 @@
 #include <cstring>
 
 namespace quorvel {
-namespace {
 
-std::string KindOf(mode_t mode) {
+std::string NotAFileReason(mode_t mode) {
   if (S_ISDIR(mode)) return "it is a folder, not a file";
   if (S_ISFIFO(mode)) return "it is a named pipe, not a file";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
   if (S_ISSOCK(mode)) return "it is a socket, not a file";
+  if (S_ISLNK(mode)) return "it is a symbolic link, not a file";
   return "it is not a regular file";
 }
-
-}  // namespace
 
 InputFile::InputFile(const std::string& path) {
   // Looked at before it is opened: opening a device or a pipe can itself block or
@@ -29,7 +27,7 @@ InputFile::InputFile(const std::string& path) {
     return;
   }
   if (!S_ISREG(info.st_mode)) {
-    reason_ = KindOf(info.st_mode);
+    reason_ = NotAFileReason(info.st_mode);
     return;
   }
   fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -39,7 +37,7 @@ InputFile::InputFile(const std::string& path) {
   }
   // The name may have been pointed elsewhere between the look and the open.
   if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-    reason_ = KindOf(info.st_mode);
+    reason_ = NotAFileReason(info.st_mode);
     close(fd_);
     fd_ = -1;
     return;

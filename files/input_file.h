@@ -1,10 +1,16 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace quorvel {
+
+// Why something that is there is no plain file, from its type (stat's st_mode), for the
+// user: "it is a named pipe, not a file".
+std::string NotAFileReason(mode_t mode);
 
 // A file the program reads its data from, named by the profile or a file chooser,
 // so it may name anything. Only a regular file is opened, and without blocking: a

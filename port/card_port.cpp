@@ -13,6 +13,8 @@
 namespace quorvel {
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr std::size_t kQueueBytes = 1024;
 constexpr std::chrono::milliseconds kRetryWait{200};
 constexpr std::chrono::milliseconds kRtsRaised{50};
@@ -36,11 +38,12 @@ void CCardPort::Open(const char* settings) {
     if (!opened.reason.empty()) message += "\n" + opened.reason;
     // Only now, when it helps, are the ports present looked up.
     const std::vector<PortChoice> choices = m_devices.PortChoices();
-    if (!choices.empty()) message += "\n\n" + DescribePortChoices(choices, settings);
+    if (!choices.empty()) message += "\n\n" + DescribePortChoices(choices, settings, m_audience);
     m_messages.ShowMessage(message);
     return;
   }
   m_hPort = std::move(opened.device);
+  m_fixedNow = m_clock.Now();
   if (!m_hPort->SetQueueSizes(kQueueBytes, kQueueBytes)) return FailAndClose("SetupComm failed");
   ReadTimeouts timeouts;
   if (!m_hPort->GetReadTimeouts(timeouts)) return FailAndClose("GetCommTimeouts failed");
@@ -54,7 +57,11 @@ void CCardPort::ApplySettings(const char* settings) {
   if (!m_hPort) return;
   LineSettings line;
   if (!m_hPort->GetLineSettings(line)) return FailAndClose("GetCommState failed");
-  if (!ParseSettingsString(settings, line)) return FailAndClose("BuildCommDCB failed");
+  if (!ParseSettingsString(settings, line)) {
+    if (m_audience == MessageAudience::kWindow) return FailAndClose("BuildCommDCB failed");
+    return FailAndClose("BuildCommDCB failed\nThe settings string it refused: \"" +
+                        std::string(settings) + "\"");
+  }
   // The card's reset line rests with RTS off whatever the string says.
   line.rtsControl = RtsControl::Disable;
   if (!m_hPort->SetLineSettings(line)) return FailAndClose("SetCommState failed");
@@ -98,6 +105,7 @@ void CCardPort::PulseResetLine(const char* settings) {
   if (m_hPort) m_hPort->SetRts(true);
   m_clock.Wait(kRtsRaised);
   if (m_hPort) m_hPort->SetRts(false);
+  m_fixedNow = m_clock.Now();
 }
 
 void CCardPort::Close() {
@@ -114,10 +122,7 @@ unsigned CCardPort::Attempt(std::uint8_t* buffer, unsigned from, unsigned count)
 }
 
 unsigned CCardPort::Read(std::uint8_t* buffer, unsigned count, int retries) {
-  if (m_timing == PortTiming::kDeadline) {
-    return ReadByDeadline(buffer, count, m_clock.Now() + std::max(retries, 0) * kRetryWait,
-                          nullptr);
-  }
+  if (m_timing == PortTiming::kDeadline) return ReadAsFixedAttemptsWould(buffer, count, retries);
   const bool wasOpen = IsOpen();
   unsigned received = Attempt(buffer, 0, count);
   // A device that went away during the read is waited for no more; a read that began on a
@@ -129,27 +134,53 @@ unsigned CCardPort::Read(std::uint8_t* buffer, unsigned count, int retries) {
   return received;
 }
 
+unsigned CCardPort::ReadAsFixedAttemptsWould(std::uint8_t* buffer, unsigned count, int retries) {
+  // The fixed read attempts at once, then after each 200 ms: its attempts fall at
+  // first + k x 200 ms, k = 0 .. retries, where first is the moment the fixed waits reached.
+  const std::chrono::nanoseconds first = m_fixedNow;
+  const int attempts = std::max(retries, 0);
+  const std::chrono::nanoseconds last = first + attempts * kRetryWait;
+  unsigned received = Attempt(buffer, 0, count);
+  if (received >= count) return received;  // the fixed read's first attempt takes them too
+  received = TakeMoreAsTheyCome(buffer, received, count, last);
+  if (received < count) {
+    m_fixedNow = last;
+    return received;
+  }
+  // Complete: the fixed read would have found its last byte at the first attempt after it
+  // came, and gone on from there.
+  const auto late = m_clock.Now() - first;
+  const auto waits = late <= std::chrono::nanoseconds::zero() ? 0 : (late - 1ns) / kRetryWait + 1;
+  m_fixedNow = first + std::min<std::int64_t>(waits, attempts) * kRetryWait;
+  return received;
+}
+
 unsigned CCardPort::ReadWithin(std::uint8_t* buffer, unsigned count,
-                               std::chrono::milliseconds window, CompletePredicate complete) {
+                               std::chrono::milliseconds window) {
   if (m_timing == PortTiming::kDeadline) {
-    m_windowEnd = m_clock.Now() + window;
-    return ReadByDeadline(buffer, count, m_windowEnd, complete);
+    m_windowEnd = m_fixedNow + window;
+    m_fixedNow = m_windowEnd;
+    return TakeMoreAsTheyCome(buffer, Attempt(buffer, 0, count), count, m_windowEnd);
   }
   m_clock.Wait(window);
   return Attempt(buffer, 0, count);
 }
 
 unsigned CCardPort::ReadRestOfWindow(std::uint8_t* buffer, unsigned count) {
-  if (m_timing == PortTiming::kDeadline) return ReadByDeadline(buffer, count, m_windowEnd, nullptr);
+  if (m_timing == PortTiming::kDeadline)
+    return TakeMoreAsTheyCome(buffer, Attempt(buffer, 0, count), count, m_windowEnd);
   return Attempt(buffer, 0, count);
 }
 
-unsigned CCardPort::ReadByDeadline(std::uint8_t* buffer, unsigned count,
-                                   std::chrono::nanoseconds deadline, CompletePredicate complete) {
-  unsigned received = Attempt(buffer, 0, count);
+void CCardPort::CatchUpWithFixedWaits() {
+  if (m_timing == PortTiming::kDeadline) m_clock.WaitUntil(m_fixedNow);
+}
+
+unsigned CCardPort::TakeMoreAsTheyCome(std::uint8_t* buffer, unsigned received, unsigned count,
+                                       std::chrono::nanoseconds until) {
   // A closed port receives nothing, however long it is given.
-  while (m_hPort && received < count && !(complete && complete(buffer, received))) {
-    const auto left = deadline - m_clock.Now();
+  while (m_hPort && received < count) {
+    const auto left = until - m_clock.Now();
     if (left <= std::chrono::nanoseconds::zero()) break;
     m_hPort->WaitForInput(left);
     received += Attempt(buffer, received, count);
@@ -158,6 +189,7 @@ unsigned CCardPort::ReadByDeadline(std::uint8_t* buffer, unsigned count,
 }
 
 unsigned CCardPort::Write(const std::uint8_t* bytes, unsigned count) {
+  m_fixedNow = m_clock.Now();
   if (!m_hPort) return 0;
   if (m_inverse == 0) {
     const auto sent = static_cast<unsigned>(m_hPort->Write(bytes, count));
@@ -193,7 +225,7 @@ bool CCardPort::IsOpen() const {
   return m_hPort != nullptr;
 }
 
-void CCardPort::FailAndClose(const char* message) {
+void CCardPort::FailAndClose(const std::string& message) {
   if (CloseIfGone()) return;
   m_messages.ShowMessage(message);
   Close();
@@ -202,8 +234,10 @@ void CCardPort::FailAndClose(const char* message) {
 bool CCardPort::CloseIfGone() {
   if (!m_hPort || !m_hPort->IsGone()) return false;
   // Told once: the port is closed now, and a closed port fails quietly until Reset.
-  m_messages.ShowMessage("The card reader has gone away (" + m_hPort->GoneReason() +
-                         ").\nWhen it is back, click Reset to open it again.");
+  m_messages.ShowMessage("The card reader has gone away (" + m_hPort->GoneReason() + ").\n" +
+                         (m_audience == MessageAudience::kWindow
+                              ? "When it is back, click Reset to open it again."
+                              : "The commands left fail; when it is back, run the list again."));
   Close();
   return true;
 }

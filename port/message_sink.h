@@ -13,4 +13,8 @@ class MessageSink {
   virtual void ShowMessage(const std::string& text) = 0;
 };
 
+// Who reads the messages: the window's user, or someone at the command line, who is told
+// what to do there rather than which button to click.
+enum class MessageAudience { kWindow, kCommandLine };
+
 }  // namespace quorvel

@@ -42,7 +42,8 @@ std::string WithPortName(std::string_view settings, std::string_view name) {
   return std::string(name) + std::string(settings.substr(colon));
 }
 
-std::string DescribePortChoices(const std::vector<PortChoice>& choices, std::string_view settings) {
+std::string DescribePortChoices(const std::vector<PortChoice>& choices, std::string_view settings,
+                                MessageAudience audience) {
   std::string text =
       Section("Serial ports on this machine:", choices, PortChoice::Source::kPresent);
   if (text.empty()) text = "Serial ports on this machine: none found\n";
@@ -50,12 +51,12 @@ std::string DescribePortChoices(const std::vector<PortChoice>& choices, std::str
   text += Section("Built in:", choices, PortChoice::Source::kDemo);
   const auto named =
       std::find_if(choices.begin(), choices.end(), [](const auto& c) { return !c.name.empty(); });
-  if (named != choices.end()) {
-    text += "To use one, put its name first in the Execute settings, as in \"" +
-            WithPortName(settings, named->name) +
-            "\", and click Reset (on the command line: --port " + named->name + ").";
-  }
-  return text;
+  if (named == choices.end()) return text;
+  if (audience == MessageAudience::kCommandLine)
+    return text + "To use one, name it with --port, as in --port " + named->name + ".";
+  return text + "To use one, put its name first in the Execute settings, as in \"" +
+         WithPortName(settings, named->name) + "\", and click Reset (on the command line: --port " +
+         named->name + ").";
 }
 
 }  // namespace quorvel

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "port/message_sink.h"
+
 namespace quorvel {
 
 // A name the user can put first in the settings, and what it opens.
@@ -23,7 +25,9 @@ std::string PortChoiceLine(const PortChoice& choice);
 std::string WithPortName(std::string_view settings, std::string_view name);
 
 // What follows "Could not create handle" and its reason: the ports present, the user's
-// own names and the demo card, then how to use a name, shown with the user's settings.
-std::string DescribePortChoices(const std::vector<PortChoice>& choices, std::string_view settings);
+// own names and the demo card, then how to use a name: in the window's settings (shown with
+// the user's), or on the command line with --port.
+std::string DescribePortChoices(const std::vector<PortChoice>& choices, std::string_view settings,
+                                MessageAudience audience = MessageAudience::kWindow);
 
 }  // namespace quorvel

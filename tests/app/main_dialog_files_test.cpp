@@ -365,5 +365,29 @@ TEST_F(CraftedLogNameTest, ANameChosenWithBrowseIsTheUsersOwn) {
   EXPECT_EQ(Victim(), "");
 }
 
+TEST_F(CraftedLogNameTest, AResetNeverWritesTheLogOverTheLoadedFile) {
+  LoadWithLogName("../crafted.scc");
+  const std::string loaded = testing::ReadFileBytes(dir_ / "crafted.scc");
+  fs::create_symlink(dir_ / "crafted.scc", "link.scc");
+  const auto resetRefused = [&](const char* how) {
+    messages_.messages.clear();
+    line_.Arrive({0x3B, 0x00});
+    dialog_->OnReset();
+    EXPECT_THAT(messages_.messages, ElementsAre(HasSubstr("the command list's own file"))) << how;
+    EXPECT_EQ(testing::ReadFileBytes(dir_ / "crafted.scc"), loaded) << how;
+    EXPECT_THAT(output_.entries, ElementsAre("Reset...", "3B 00 ")) << how << ": the Reset goes on";
+  };
+  files_.answers = {"logs/first.txt", "link.scc"};
+  dialog_->OnBrowse();
+  line_.Arrive({0x3B, 0x00});
+  dialog_->OnReset();
+  dialog_->OnBrowse();
+  resetRefused("chosen with Browse, through a link");
+  EXPECT_EQ(testing::ReadFileBytes("logs/first.txt"), "3B 00 \r\n") << "the old log is closed";
+  LoadWithLogName("../crafted.scc");
+  questions_.answers = {true};
+  resetRefused("the file's own name, agreed to");
+}
+
 }  // namespace
 }  // namespace quorvel

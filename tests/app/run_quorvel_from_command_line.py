@@ -9,6 +9,7 @@ import json
 import os
 import resource
 import select
+import signal
 import struct
 import subprocess
 import sys
@@ -92,16 +93,20 @@ class Workspace:
         with open(os.path.join(self.path, name), "rb") as f:
             return f.read()
 
-    def run(self, *args, env=None, preexec_fn=None):
+    def command(self, *args, **options):
+        """quorvel with these arguments, for subprocess: in this folder, with this profile."""
         environment = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         environment.update({"XDG_CONFIG_HOME": self.config,
                             # No platform plugin may be loaded: one that does not exist
                             # would end the program, and the plugin debug output shows.
                             "QT_QPA_PLATFORM": "does-not-exist", "QT_DEBUG_PLUGINS": "1"})
-        environment.update(env or {})
-        return subprocess.run([QUORVEL, *args], cwd=self.path, env=environment,
-                              stdin=subprocess.DEVNULL, capture_output=True, timeout=60,
-                              preexec_fn=preexec_fn)
+        return dict(args=[QUORVEL, *args], cwd=self.path, env=environment,
+                    stdin=subprocess.DEVNULL, **options)
+
+    def run(self, *args, preexec_fn=None, stdout=subprocess.PIPE):
+        """Runs quorvel to its end; standard output goes to `stdout` (captured by default)."""
+        return subprocess.run(**self.command(*args, preexec_fn=preexec_fn, stdout=stdout,
+                                             stderr=subprocess.PIPE, timeout=60))
 
 
 def rows_of(result):
@@ -152,12 +157,14 @@ class DemoCardRuns(unittest.TestCase):
         self.assertEqual(rows_of(quiet), ["Command execution failed!", "00 A4 00 0C 02 "] * 2
                          + ["Command execution failed!", "00 B0 00 00 20 "])
 
-    def test_a_file_size_limit_cuts_the_log_not_the_run(self):
+    def test_a_file_size_limit_cuts_the_log_not_the_run_and_says_so(self):
         w = Workspace(self)
         w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32]))
         limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (64, 64))
         result = w.run("--run", "list.scc", preexec_fn=limit)
-        self.assertEqual((result.returncode, rows_of(result)), (0, DEMO_ROWS))
+        self.assertEqual((result.returncode, rows_of(result)), (3, DEMO_ROWS))
+        self.assertEqual(result.stderr, b'Could not write the log file "run.log": File too large.'
+                                        b"\nThe run goes on; the log is incomplete.\n")
         self.assertEqual(w.read("run.log"), log_lines(DEMO_ROWS)[:64])
 
     def test_a_log_name_leading_out_of_the_working_folder_stays_in_it(self):
@@ -225,8 +232,9 @@ class DemoCardRuns(unittest.TestCase):
             (["--run", "list.scc", "--port", "NOPE"],
              "Could not create handle\n/nonexistent/ttyX: No such file or directory\n\n"),
             (["--run", "broken.scc", "--port", "DEMO"],
-             "The file ends early: 1 of its 2 commands were loaded.\n"),
-            (["--list", "broken.scc"], "The file ends early: 1 of its 2 commands were loaded.\n"),
+             'Could not load "broken.scc": the file ends early, with 1 of its 2 commands.\n'),
+            (["--list", "broken.scc"],
+             'Could not load "broken.scc": the file ends early, with 1 of its 2 commands.\n'),
             (["--run", "missing.scc"],
              'Could not load "missing.scc": No such file or directory.\n'),
             (["--run", "list.scc", "--port", "DEMO", "--bogus"], 'unknown option "--bogus"'),
@@ -249,6 +257,8 @@ class DemoCardRuns(unittest.TestCase):
                     self.assertTrue(stderr.startswith(error), stderr)
                     self.assertIn("\n  NOPE  /nonexistent/ttyX\n", stderr)
                     self.assertIn("\n  DEMO  the built-in demo card\n", stderr)
+                    self.assertIn("\nTo use one, name it with --port, as in --port ", stderr)
+                    self.assertNotIn("click", stderr)
                 elif error.endswith("\n"):
                     self.assertEqual(stderr, error)
                 else:
@@ -260,6 +270,140 @@ class DemoCardRuns(unittest.TestCase):
         self.assertTrue(os.path.exists(scc))
         with open(w.profile) as f:
             self.assertIn("list=keep.scc", f.read())  # a run never writes the profile
+
+
+class LogAndOutputFaults(unittest.TestCase):
+    def test_a_log_that_cannot_be_used_stops_the_run_before_the_port_is_opened(self):
+        w = Workspace(self, profile="[ports]\nNOPE=/nonexistent/ttyX\n")
+        scc = scc_bytes([SELECT_DF])
+        w.file("list.scc", scc)
+        w.file("self.scc", scc_bytes([SELECT_DF], log="self.scc"))
+        w.file("read-only.log", b"kept")
+        os.chmod(os.path.join(w.path, "read-only.log"), 0o444)
+        os.mkfifo(os.path.join(w.path, "pipe"))
+        os.mkdir(os.path.join(w.path, "adir"))
+        os.symlink("list.scc", os.path.join(w.path, "link.log"))
+        same = ' is the command file "list.scc" itself: the log would overwrite it.'
+        cases = [
+            (["--log", "pipe"], 'Could not write the log file "pipe": it is a named pipe, not a file.'),
+            (["--log", "adir"], 'Could not write the log file "adir": it is a folder, not a file.'),
+            (["--log", "nodir/x.log"],
+             'Could not write the log file "nodir/x.log": No such file or directory.'),
+            (["--log", "/dev/full"],
+             'Could not write the log file "/dev/full": it is a device, not a file.'),
+            (["--log", "read-only.log"],
+             'Could not write the log file "read-only.log": it is read-only.'),
+            (["--log", "list.scc"], 'The log file "list.scc"' + same),
+            (["--log", "link.log"], 'The log file "link.log"' + same),
+            (["--log", "adir/../list.scc"], 'The log file "adir/../list.scc"' + same),
+            (["--run", "self.scc"],
+             'The log file "self.scc" is the command file "self.scc" itself'),
+        ]
+        for args, error in cases:
+            with self.subTest(args=args):
+                run = args if args[0] == "--run" else ["--run", "list.scc", *args]
+                result = w.run(*run, "--port", "NOPE")
+                self.assertEqual((result.returncode, result.stdout), (2, b""))
+                self.assertTrue(result.stderr.decode().startswith(error), result.stderr)
+                self.assertNotIn(b"Could not create handle", result.stderr)
+        self.assertEqual((w.read("list.scc"), w.read("read-only.log")), (scc, b"kept"))
+        self.assertEqual(w.read("self.scc"), scc_bytes([SELECT_DF], log="self.scc"))
+
+    def test_a_log_named_by_the_file_that_cannot_be_used_is_warned_of_and_the_run_goes_on(self):
+        w = Workspace(self)
+        os.mkfifo(os.path.join(w.path, "pipe"))
+        w.file("read-only.log", b"kept")
+        os.chmod(os.path.join(w.path, "read-only.log"), 0o444)
+        cases = [("pipe", "it is a named pipe, not a file"),
+                 ("read-only.log", "it is read-only"),
+                 ("nodir/x.log", "No such file or directory")]
+        for name, reason in cases:
+            with self.subTest(name):
+                w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32], log=name))
+                result = w.run("--run", "list.scc")
+                self.assertEqual((result.returncode, rows_of(result)), (0, DEMO_ROWS))
+                self.assertEqual(result.stderr.decode(), 'Could not write the log file "%s": %s.\n'
+                                 "The run goes on without a log; --log names another place.\n"
+                                 % (name, reason))
+        self.assertEqual(w.read("read-only.log"), b"kept")
+
+    def test_a_name_from_the_file_is_shown_with_its_control_characters_escaped(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF], log="../\x1b]0;owned\x07\x1b[2J.log"))
+        result = w.run("--run", "list.scc")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertNotIn(b"\x1b", result.stderr)
+        self.assertIn(b"The log goes to \\x1B]0;owned\\x07\\x1B[2J.log in the working folder",
+                      result.stderr)
+
+    def test_a_run_that_ends_with_status_2_leaves_an_existing_log_as_it_was(self):
+        w = Workspace(self, profile="[ports]\nNOPE=/nonexistent/ttyX\n")
+        w.file("run.log", b"precious")
+        w.file("list.scc", scc_bytes([SELECT_DF]))
+        w.file("refused.scc", scc_bytes([SELECT_DF], settings="DEMO: baud=fast"))
+        cases = [(["list.scc", "--port", "NOPE"], "Could not create handle\n"),
+                 (["refused.scc"], 'BuildCommDCB failed\nThe settings string it refused: '
+                                   '"DEMO: baud=fast"\n')]
+        for args, error in cases:
+            with self.subTest(args=args):
+                result = w.run("--run", *args)
+                self.assertEqual((result.returncode, result.stdout), (2, b""))
+                self.assertTrue(result.stderr.decode().startswith(error), result.stderr)
+                self.assertEqual(w.read("run.log"), b"precious")
+
+    def test_standard_output_that_cannot_be_written_is_told_with_status_3(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32]))
+        full = open("/dev/full", "wb")
+        self.addCleanup(full.close)
+        limited = open(os.path.join(w.path, "rows.txt"), "wb")
+        self.addCleanup(limited.close)
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (100, 100))
+        no_space = b"Could not write to standard output: No space left on device.\n"
+        cases = [
+            (["--run", "list.scc"], dict(stdout=full), no_space),
+            (["--list", "list.scc"], dict(stdout=full), no_space),
+            (["--help"], dict(stdout=full), no_space),
+            (["--version"], dict(stdout=full), no_space),
+            (["--run", "list.scc"], dict(preexec_fn=lambda: os.close(1)),
+             b"Could not write to standard output: Bad file descriptor.\n"),
+            (["--run", "list.scc", "--no-log"], dict(stdout=limited, preexec_fn=limit),
+             b"Could not write to standard output: File too large.\n"),
+        ]
+        for args, redirect, error in cases:
+            with self.subTest(args=args, redirect=list(redirect)):
+                if os.path.exists(os.path.join(w.path, "run.log")):
+                    os.remove(os.path.join(w.path, "run.log"))
+                result = w.run(*args, **redirect)
+                self.assertEqual((result.returncode, result.stderr), (3, error))
+                if args[0] == "--run" and "--no-log" not in args:
+                    self.assertEqual(w.read("run.log"), log_lines(DEMO_ROWS), "the run went on")
+        self.assertEqual(w.read("rows.txt"), "".join(r + "\n" for r in DEMO_ROWS).encode()[:100])
+
+    def test_a_broken_pipe_ends_the_run_quietly(self):
+        w = Workspace(self)
+        w.file("list.scc", scc_bytes([SELECT_DF, SELECT_EF, READ_32]))
+        reader, writer = os.pipe()
+        os.close(reader)
+        try:
+            result = w.run("--run", "list.scc", stdout=writer)
+        finally:
+            os.close(writer)
+        self.assertEqual((result.returncode, result.stderr), (-signal.SIGPIPE, b""))
+
+    def test_explanations_say_what_to_do_on_the_command_line(self):
+        w = Workspace(self)
+        w.file("inverse.scc", scc_bytes([SELECT_DF], inverse=1))
+        w.file("list.scc", scc_bytes([SELECT_DF]))
+        cases = [(["inverse.scc"], "set Inv off in the SCC file and run it again"),
+                 (["list.scc", "--no-reset"], "(a run resets it first, unless --no-reset is given)")]
+        for args, advice in cases:
+            with self.subTest(args=args):
+                result = w.run("--run", *args, "--explain", "--no-log")
+                explained = result.stdout.decode()
+                self.assertIn(advice, explained)
+                for window_words in ["click", "tick", "press Reset"]:
+                    self.assertNotIn(window_words, explained)
 
 
 class Listing(unittest.TestCase):
@@ -361,7 +505,9 @@ class PtyCard(threading.Thread):
         while not self.stopping:
             ready = select.poll()
             ready.register(self.master, select.POLLIN)
-            events = dict(ready.poll(5)).get(self.master, 0)
+            # Awake for the next byte due, so that a slow card's bytes leave on time.
+            due = self.scheduled[0][0] - time.monotonic() if self.scheduled else 1
+            events = dict(ready.poll(max(0, min(5, due * 1000)))).get(self.master, 0)
             if events & select.POLLHUP and not events & select.POLLIN:
                 line_open, received, awaited = False, b"", 0
                 self.scheduled.clear()
@@ -409,18 +555,49 @@ class PseudoTerminalCardRuns(unittest.TestCase):
         self.assertEqual(rows_of(result), expected)
         self.assertEqual(w.read("run.log"), log_lines(expected))
 
-    def test_a_slow_card_gives_the_same_rows_with_and_without_strict_timing(self):
-        card = PtyCard(procedure_delay=0.12, burst=6, pause=0.15)
+    def test_a_second_run_refused_as_busy_leaves_the_first_runs_log_whole(self):
+        card = PtyCard(procedure_delay=0.15)
         self.addCleanup(card.stop)
-        scc = scc_bytes([record([0x00, 0xB0, 0x00, 0x00, 0x10], FROM_CARD, "Read 16"),
-                         record([0x00, 0xD6, 0x00, 0x00, 0x02], TO_CARD, "Update", b"\x01\x02")])
-        _, strict = self.run_on(card, scc, "--strict-timing")
-        _, deadline = self.run_on(card, scc)
-        self.assertEqual(strict.returncode, 0, strict.stderr)
-        self.assertEqual(deadline.returncode, 0, deadline.stderr)
-        self.assertEqual(rows_of(deadline), rows_of(strict))
-        self.assertEqual(rows_of(strict)[-2:], ["00 D6 00 00 02 D6 01 02 ", "90 00"])
+        w = Workspace(self, profile="[ports]\nCARD=%s\n" % card.path)
+        w.file("list.scc", scc_bytes([record([0x00, 0xB0, 0x00, 0x00, 0x04], FROM_CARD)] * 6))
+        first = subprocess.Popen(**w.command("--run", "list.scc", "--port", "CARD",
+                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                             bufsize=0))
+        self.addCleanup(first.kill)
+        self.assertEqual(first.stdout.readline(), b"Reset...\n")  # the port is its own now
+        second = w.run("--run", "list.scc", "--port", "CARD")
+        out, err = first.communicate(timeout=60)
+        self.assertEqual((second.returncode, second.stdout), (2, b""))
+        self.assertIn(b"Device or resource busy", second.stderr)
+        rows = ["Reset...", "3B 00 "] + ["00 B0 00 00 04 B0 00 01 02 03 ", "90 00"] * 6
+        self.assertEqual((first.returncode, ["Reset..."] + out.decode().splitlines()), (0, rows))
+        self.assertEqual(w.read("run.log"), log_lines(rows))
 
+    def test_a_slow_card_gives_the_same_rows_with_and_without_strict_timing(self):
+        update = record([0x00, 0xD6, 0x00, 0x00, 0x02], TO_CARD, "Update", b"\x01\x02")
+        cases = [
+            ("late procedure byte, data in bursts", dict(procedure_delay=0.12, burst=6, pause=0.15),
+             [record([0x00, 0xB0, 0x00, 0x00, 0x10], FROM_CARD, "Read 16"), update],
+             ["00 D6 00 00 02 D6 01 02 ", "90 00"]),
+            # 20 ms a byte after a procedure byte at 100 ms: the fixed data read starts at
+            # 200 ms and finds the last byte (1340 ms) at its attempt at 1400 ms.
+            ("20 ms a byte", dict(procedure_delay=0.1, burst=1, pause=0.02),
+             [record([0x00, 0xB0, 0x00, 0x00, 0x3F], FROM_CARD, "Read 63")],
+             ["3A 3B 3C 3D 3E ", "90 00"]),
+        ]
+        for name, timing, commands, last_rows in cases:
+            with self.subTest(name):
+                # A card each: what one run leaves unread must not reach the other.
+                cards = [PtyCard(**timing), PtyCard(**timing)]
+                for card in cards:
+                    self.addCleanup(card.stop)
+                scc = scc_bytes(commands)
+                _, strict = self.run_on(cards[0], scc, "--strict-timing")
+                _, deadline = self.run_on(cards[1], scc)
+                self.assertEqual(strict.returncode, 0, strict.stderr)
+                self.assertEqual(deadline.returncode, 0, deadline.stderr)
+                self.assertEqual(rows_of(deadline), rows_of(strict))
+                self.assertEqual(rows_of(strict)[-2:], last_rows)
 
 if __name__ == "__main__":
     QUORVEL = os.path.abspath(sys.argv.pop(1))

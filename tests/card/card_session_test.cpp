@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <tuple>
 
 #include "card/automatic_response.h"
@@ -48,15 +49,41 @@ ResetOutcome ResetWith(PortTiming timing, std::vector<std::uint8_t> atr) {
   return {rows.entries, session.lastTiming().took};
 }
 
-TEST(CardSessionTest, WithDeadlinesAResetEndsOnceTheAtrIsWhole) {
-  // TS 3B, T0 80 (TD1 follows, no historical bytes), TD1 01 (T=1 offered), TCK 81.
-  const std::vector<std::uint8_t> atr = {0x3B, 0x80, 0x01, 0x81};
-  const ResetOutcome fixed = ResetWith(PortTiming::kFixed, atr);
-  const ResetOutcome deadline = ResetWith(PortTiming::kDeadline, atr);
-  EXPECT_THAT(fixed.rows, ElementsAre("Reset...", "3B 80 01 81 "));
-  EXPECT_EQ(deadline.rows, fixed.rows);
-  EXPECT_EQ(fixed.took, milliseconds(300));
-  EXPECT_EQ(deadline.took, milliseconds(70));  // not before the TCK, which T=1 asks for
+// With deadlines a reset takes what the fixed read at the end of the 250 ms takes: a card
+// may send more than its ATR announces. Only 64 bytes end it sooner.
+TEST(CardSessionTest, WithDeadlinesAResetTakesWhatTheFixedWaitTakes) {
+  std::vector<std::uint8_t> long_answer(70);
+  std::iota(long_answer.begin(), long_answer.end(), std::uint8_t{0x3B});
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> sent;
+    std::vector<std::string> rows;
+    milliseconds deadlineTook;
+  } cases[] = {
+      // TS 3B, T0 80 (TD1 follows, no historical bytes), TD1 01 (T=1 offered), TCK 81.
+      {"a whole ATR", {0x3B, 0x80, 0x01, 0x81}, {"Reset...", "3B 80 01 81 "}, milliseconds(300)},
+      // T0 10: TA1 only, so the ATR is 3B 10 14; the card sends one byte more.
+      {"a byte after the ATR",
+       {0x3B, 0x10, 0x14, 0x50},
+       {"Reset...", "3B 10 14 50 "},
+       milliseconds(300)},
+      {"more than 64 bytes",
+       long_answer,
+       {"Reset...", "3B 3C 3D 3E 3F 40 41 42 43 44 45 46 47 48 49 4A ",
+        "4B 4C 4D 4E 4F 50 51 52 53 54 55 56 57 58 59 5A ",
+        "5B 5C 5D 5E 5F 60 61 62 63 64 65 66 67 68 69 6A ",
+        "6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A "},
+       milliseconds(70)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ResetOutcome fixed = ResetWith(PortTiming::kFixed, c.sent);
+    const ResetOutcome deadline = ResetWith(PortTiming::kDeadline, c.sent);
+    EXPECT_EQ(fixed.rows, c.rows);
+    EXPECT_EQ(deadline.rows, fixed.rows);
+    EXPECT_EQ(fixed.took, milliseconds(300));
+    EXPECT_EQ(deadline.took, c.deadlineTook);
+  }
 }
 
 using Bytes = std::vector<std::uint8_t>;

@@ -219,10 +219,11 @@ struct Outcome {
   Bytes received;
   std::uint8_t sw[2];
   int arrived;
-  std::chrono::nanoseconds took;
+  std::chrono::nanoseconds took;  // from the first header to the end of this exchange
 };
 
-Outcome RunWith(PortTiming timing, const SlowCard& card) {
+// Runs the card's command `times` times in a row on one line.
+std::vector<Outcome> RunWith(PortTiming timing, const SlowCard& card, int times = 1) {
   testing::FakeClock clock;
   FakeLine line{clock};
   line.echo = true;
@@ -236,16 +237,37 @@ Outcome RunWith(PortTiming timing, const SlowCard& card) {
   CCardPort port{devices, clock, messages};
   port.SetTiming(timing);
   port.Open("COM2: baud=9600 parity=E data=8 stop=2");
-  ExchangeState state;
-  const int result = ExchangeCommand(port, card.command, state);
-  return {result,
-          Bytes(state.rxBuffer, state.rxBuffer + state.lastCount),
-          {state.statusWord[0], state.statusWord[1]},
-          state.statusArrived,
-          clock.Now()};
+  std::vector<Outcome> outcomes;
+  for (int i = 0; i < times; ++i) {
+    ExchangeState state;
+    const int result = ExchangeCommand(port, card.command, state);
+    outcomes.push_back({result,
+                        Bytes(state.rxBuffer, state.rxBuffer + state.lastCount),
+                        {state.statusWord[0], state.statusWord[1]},
+                        state.statusArrived,
+                        clock.Now()});
+  }
+  return outcomes;
 }
 
-// With deadlines an exchange takes the same bytes as with the fixed waits, only sooner.
+// One byte every 20 ms from `from` on: `count` bytes counting up from `first`.
+std::vector<TimedAnswer> EveryTwentyMs(int afterWrite, int from, int count, std::uint8_t first) {
+  std::vector<TimedAnswer> answers;
+  for (int i = 0; i < count; ++i)
+    answers.push_back(
+        {afterWrite, milliseconds(from + 20 * i), {static_cast<std::uint8_t>(first + i)}});
+  return answers;
+}
+
+template <class... Parts>
+std::vector<TimedAnswer> Joined(Parts... parts) {
+  std::vector<TimedAnswer> all;
+  (all.insert(all.end(), parts.begin(), parts.end()), ...);
+  return all;
+}
+
+// With deadlines an exchange takes the same bytes as with the fixed waits, only sooner:
+// every wait starts where the fixed one would, and ends where its last attempt would.
 TEST(ExchangeTimingTest, DeadlinesTakeTheSameBytesSooner) {
   const std::vector<SlowCard> cards = {
       {"procedure byte after 120 ms, data in bursts",
@@ -258,6 +280,22 @@ TEST(ExchangeTimingTest, DeadlinesTakeTheSameBytesSooner) {
       {"data to the card, status late",
        Command({0x00, 0xD6, 0x00, 0x00, 0x02}, kToCard, {0xAA, 0xBB}),
        {{1, milliseconds(10), {0xD6}}, {2, milliseconds(450), {0x90, 0x00}}}},
+      // The data goes out 50 ms after the header with fixed waits: the status read's last
+      // attempt is 1250 ms after the header, whenever the procedure byte came.
+      {"data to the card, status timed from the header",
+       Command({0x00, 0xD6, 0x00, 0x00, 0x02}, kToCard, {0xAA, 0xBB}),
+       {{1, milliseconds(10), {0xD6}}, {1, milliseconds(1240), {0x90, 0x00}}}},
+      // The fixed data read finds its last byte at 250 ms: its status read ends at 1450 ms.
+      {"status read from where the fixed data read ended",
+       Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard),
+       {{1, milliseconds(5), {0xB0, 1, 2, 3}},
+        {1, milliseconds(210), {4}},
+        {1, milliseconds(1440), {0x90, 0x00}}}},
+      // 20 ms a byte: the data read ends 1250 ms after the header with 61 of the 80 bytes,
+      // and the status read takes the next two.
+      {"20 ms a byte, the answer outlasting the data read",
+       Command({0x00, 0xB0, 0x00, 0x00, 0x50}, kFromCard),
+       Joined(EveryTwentyMs(1, 17, 1, 0xB0), EveryTwentyMs(1, 37, 80, 0x00))},
       {"refused in place of the procedure byte",
        Command({0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard),
        {{1, milliseconds(30), {0x6D, 0x00}}}},
@@ -274,8 +312,8 @@ TEST(ExchangeTimingTest, DeadlinesTakeTheSameBytesSooner) {
   };
   for (const SlowCard& card : cards) {
     SCOPED_TRACE(card.name);
-    const Outcome fixed = RunWith(PortTiming::kFixed, card);
-    const Outcome deadline = RunWith(PortTiming::kDeadline, card);
+    const Outcome fixed = RunWith(PortTiming::kFixed, card)[0];
+    const Outcome deadline = RunWith(PortTiming::kDeadline, card)[0];
     EXPECT_EQ(deadline.result, fixed.result);
     EXPECT_EQ(deadline.received, fixed.received);
     EXPECT_EQ(deadline.arrived, fixed.arrived);
@@ -283,7 +321,35 @@ TEST(ExchangeTimingTest, DeadlinesTakeTheSameBytesSooner) {
     EXPECT_LE(deadline.took, fixed.took);
   }
   // The bursts above end 1300 ms after the header: deadlines wait for nothing more.
-  EXPECT_EQ(RunWith(PortTiming::kDeadline, cards[0]).took, milliseconds(1300));
+  EXPECT_EQ(RunWith(PortTiming::kDeadline, cards[0])[0].took, milliseconds(1300));
+  const Outcome slow = RunWith(PortTiming::kFixed, cards[4])[0];
+  EXPECT_EQ(slow.received.size(), 5u + 1 + 61);
+  EXPECT_THAT(slow.sw, ElementsAre(61, 62));
+}
+
+// The bound of deadlines: an exchange ends as soon as its status bytes are in, up to
+// 200 ms before the fixed status read's next attempt, and the next command goes out at
+// once. A byte the card sends unasked after its status bytes then meets the next
+// command's echo at another place.
+TEST(ExchangeTimingTest, OnlyBytesSentAfterTheStatusMeetTheNextCommandSooner) {
+  const SlowCard card = {"a byte after the status",
+                         Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard),
+                         {{1, milliseconds(5), {0xB0, 0x11}},
+                          {1, milliseconds(60), {0x90, 0x00}},
+                          {1, milliseconds(100), {0xEE}},
+                          {2, milliseconds(5), {0xB0, 0x22, 0x90, 0x00}}}};
+  const std::vector<Outcome> fixed = RunWith(PortTiming::kFixed, card, 2);
+  const std::vector<Outcome> deadline = RunWith(PortTiming::kDeadline, card, 2);
+  EXPECT_EQ(deadline[0].received, fixed[0].received);
+  EXPECT_THAT(deadline[0].sw, ElementsAreArray(fixed[0].sw));
+  EXPECT_EQ(fixed[0].took, milliseconds(250));
+  EXPECT_EQ(deadline[0].took, milliseconds(60));
+  // Fixed: the stray byte came before the second header, and stands where the echo starts.
+  EXPECT_EQ(fixed[1].received, (Bytes{0xEE, 0x00, 0xB0, 0x00, 0x00, 0x01, 0xB0}));
+  EXPECT_EQ(fixed[1].result, 0);
+  // Deadlines: it comes after the second exchange's answer, for the one after.
+  EXPECT_EQ(deadline[1].received, (Bytes{0x00, 0xB0, 0x00, 0x00, 0x01, 0xB0, 0x22}));
+  EXPECT_EQ(deadline[1].result, 1);
 }
 
 TEST(ExchangeWithTheDemoCardTest, ResetThenSelectAndReadBinary) {

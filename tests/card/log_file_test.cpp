@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -60,6 +61,19 @@ TEST_F(LogFileTest, OpenCreatesAnewAndReportsFailure) {
   log.WriteLine("ignored");
   log.Flush();
   EXPECT_EQ(Content(), "");
+}
+
+TEST_F(LogFileTest, KeepsTheFirstWriteErrorUntilTheNextOpen) {
+  ASSERT_TRUE(log.Open("/dev/full", false));
+  log.WriteLine("3B 00 ");
+  EXPECT_EQ(log.writeError(), 0);  // still in the buffer
+  log.Flush();
+  EXPECT_EQ(log.writeError(), ENOSPC);
+  ASSERT_TRUE(log.Open(path, false));
+  log.WriteLine("3B 00 ");
+  log.Flush();
+  EXPECT_EQ(log.writeError(), 0);
+  EXPECT_EQ(Content(), "3B 00 \r\n");
 }
 
 }  // namespace

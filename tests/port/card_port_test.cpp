@@ -172,6 +172,63 @@ TEST_F(CardPortTest, EachFailingApplyStepClosesThePortUntilTheNextOpen) {
   }
 }
 
+// On the command line the same failures say what to do there, and a refused settings
+// string is named after the window's text.
+TEST(CardPortMessagesTest, TheCommandLineIsToldWhatToDoThere) {
+  const struct {
+    const char* name;
+    std::function<void(FakeLine&, FakeDeviceFactory&, CCardPort&)> fail;
+    std::string window;
+    std::string commandLine;
+  } cases[] = {
+      {"a refused settings string",
+       [](FakeLine&, FakeDeviceFactory&, CCardPort& p) {
+         p.Open(kSettings);
+         p.ApplySettings("COM2: baud=fast");
+       },
+       "BuildCommDCB failed",
+       "BuildCommDCB failed\nThe settings string it refused: \"COM2: baud=fast\""},
+      {"a reader gone",
+       [](FakeLine& l, FakeDeviceFactory&, CCardPort& p) {
+         p.Open(kSettings);
+         l.goneAt = milliseconds(0);
+         p.ApplySettings(kSettings);
+       },
+       "The card reader has gone away (/dev/fake: Input/output error).\nWhen it is back, click "
+       "Reset to open it again.",
+       "The card reader has gone away (/dev/fake: Input/output error).\nThe commands left fail; "
+       "when it is back, run the list again."},
+      {"a port that cannot be opened",
+       [](FakeLine&, FakeDeviceFactory& f, CCardPort& p) {
+         f.failureReason = "/dev/ttyS1: No such file or directory";
+         f.choices = {{PortChoice::Source::kDemo, "DEMO", "DEMO", ""}};
+         p.Open(kSettings);
+       },
+       "Could not create handle\n/dev/ttyS1: No such file or directory\n\nSerial ports on this "
+       "machine: none found\nBuilt in:\n  DEMO  the built-in demo card\nTo use one, put its name "
+       "first in the Execute settings, as in \"DEMO: baud=9600 parity=E data=8 stop=2\", and "
+       "click Reset (on the command line: --port DEMO).",
+       "Could not create handle\n/dev/ttyS1: No such file or directory\n\nSerial ports on this "
+       "machine: none found\nBuilt in:\n  DEMO  the built-in demo card\nTo use one, name it with "
+       "--port, as in --port DEMO."},
+  };
+  for (const auto& c : cases) {
+    for (const MessageAudience audience :
+         {MessageAudience::kWindow, MessageAudience::kCommandLine}) {
+      FakeClock clock;
+      FakeLine line(clock);
+      FakeDeviceFactory factory(line);
+      RecordingMessageSink shown;
+      CCardPort port(factory, clock, shown);
+      port.SetAudience(audience);
+      c.fail(line, factory, port);
+      EXPECT_THAT(shown.messages,
+                  ElementsAre(audience == MessageAudience::kWindow ? c.window : c.commandLine))
+          << c.name;
+    }
+  }
+}
+
 TEST_F(CardPortTest, PulseResetRaisesRtsFor50MsThenWaits250Ms) {
   port.Open(kSettings);
   port.PulseReset("COM2: baud=9600 parity=E data=8 stop=2");
@@ -269,7 +326,9 @@ TEST_F(CardPortTest, WriteReturnsWhatTheDeviceAccepted) {
   EXPECT_EQ(line.writes.size(), 2u);  // no further pieces after a short one
 }
 
-TEST_F(CardPortTest, DeadlineReadsEndWhenTheirBytesAreInOrTheirTimeIsOver) {
+// With deadlines each wait starts where the fixed one would: after the write, or where
+// the fixed read before it would have ended.
+TEST_F(CardPortTest, DeadlineReadsEndWhenTheirBytesAreInOrWhereTheFixedReadWould) {
   port.SetTiming(PortTiming::kDeadline);
   port.Open(kSettings);
   line.Arrive({0x01}, milliseconds(30));
@@ -277,24 +336,32 @@ TEST_F(CardPortTest, DeadlineReadsEndWhenTheirBytesAreInOrTheirTimeIsOver) {
   EXPECT_THAT(ReadBytes(3, 6), ElementsAre(0x01, 0x02, 0x03));
   EXPECT_EQ(clock.Now(), milliseconds(330));
 
+  // The fixed read found its last byte at its attempt at 400 ms: the next one starts there.
   line.Arrive({0x04}, milliseconds(100));
-  EXPECT_THAT(ReadBytes(2, 6), ElementsAre(0x04));  // all of the 1200 ms, as fixed waits give
-  EXPECT_EQ(clock.Now(), milliseconds(330 + 1200));
+  EXPECT_THAT(ReadBytes(2, 6), ElementsAre(0x04));
+  EXPECT_EQ(clock.Now(), milliseconds(400 + 1200));
   EXPECT_THAT(clock.waits, IsEmpty());
 
-  // Converted as they come, so that `complete` judges the card's own values.
+  // A window follows on from there; converted as they come.
   port.SetInverse(1);
-  line.Arrive({0x03, 0xFF, 0xFF});
+  line.Arrive({0x03, 0xFF, 0xFF}, milliseconds(20));
   std::uint8_t answer[64];
-  const auto startsWith3F = [](const std::uint8_t* bytes, unsigned count) {
-    return count >= 1 && bytes[0] == 0x3F;
-  };
-  EXPECT_EQ(port.ReadWithin(answer, 64, milliseconds(250), startsWith3F), 3u);
-  EXPECT_EQ(clock.Now(), milliseconds(330 + 1200));
+  EXPECT_EQ(port.ReadWithin(answer, 64, milliseconds(250)), 3u);
+  EXPECT_EQ(answer[0], 0x3F);
+  EXPECT_EQ(clock.Now(), milliseconds(1600 + 250));
+
+  // A write starts anew: what is sent next waits until the fixed waits have caught up.
+  clock.Advance(milliseconds(5));
+  port.Write(answer, 1);
+  line.Arrive({1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(port.ReadWithin(answer, 6, milliseconds(50)), 6u);
+  EXPECT_EQ(clock.Now(), milliseconds(1855));
+  port.CatchUpWithFixedWaits();
+  EXPECT_EQ(clock.Now(), milliseconds(1855 + 50));
 
   port.Close();
   EXPECT_EQ(port.ReadWithin(answer, 64, milliseconds(250)), 0u);
-  EXPECT_EQ(clock.Now(), milliseconds(330 + 1200));  // nothing comes to a closed port
+  EXPECT_EQ(clock.Now(), milliseconds(1905));  // nothing comes to a closed port
 }
 
 TEST_F(CardPortTest, AClosedPortTransfersNothingButStillWaitsBetweenRetries) {

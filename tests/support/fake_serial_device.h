@@ -20,10 +20,13 @@ namespace quorvel::testing {
 struct FakeLine {
   explicit FakeLine(Clock& lineClock) : clock(lineClock) {}
 
-  // Bytes become readable `after` from now, all at once.
+  // Bytes become readable `after` from now, all at once, behind every byte due by then.
   void Arrive(const std::vector<std::uint8_t>& bytes,
               std::chrono::nanoseconds after = std::chrono::nanoseconds(0)) {
-    for (std::uint8_t b : bytes) pending.push_back({clock.Now() + after, b});
+    const auto at = clock.Now() + after;
+    auto place = std::find_if(pending.begin(), pending.end(),
+                              [at](const TimedByte& queued) { return queued.at > at; });
+    for (std::uint8_t b : bytes) place = std::next(pending.insert(place, {at, b}));
   }
 
   Clock& clock;

@@ -4,10 +4,10 @@
 #include <QTimer>
 #include <iostream>
 
-#include "app/command_line.h"
-#include "app/command_line_main.h"
 #include "app/profile.h"
 #include "app/qt/quorvel_dlg.h"
+#include "cli/command_line.h"
+#include "cli/command_line_main.h"
 #include "iso7816/transmission_rate.h"
 #include "port/clock.h"
 #include "port/reader_clock.h"

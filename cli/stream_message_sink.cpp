@@ -1,9 +1,9 @@
-#include "app/stream_message_sink.h"
+#include "cli/stream_message_sink.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "app/scc_listing.h"
+#include "cli/scc_listing.h"
 
 namespace quorvel {
 

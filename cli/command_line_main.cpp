@@ -1,15 +1,15 @@
-#include "app/command_line_main.h"
+#include "cli/command_line_main.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "app/batch_run.h"
 #include "app/profile.h"
-#include "app/scc_input.h"
-#include "app/scc_listing.h"
-#include "app/stream_message_sink.h"
+#include "cli/batch_run.h"
+#include "cli/scc_input.h"
+#include "cli/scc_listing.h"
+#include "cli/stream_message_sink.h"
 #include "files/file_replace.h"
 #include "port/system_device_factory.h"
 #include "res/publisher.h"

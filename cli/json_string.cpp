@@ -1,6 +1,6 @@
-#include "app/json_string.h"
+#include "cli/json_string.h"
 
-#include "app/control_character.h"
+#include "cli/control_character.h"
 
 namespace quorvel {
 

@@ -1,9 +1,9 @@
-#include "app/scc_listing.h"
+#include "cli/scc_listing.h"
 
 #include <cstdio>
 
-#include "app/control_character.h"
 #include "app/fixed_text.h"
+#include "cli/control_character.h"
 #include "commands/command_text.h"
 #include "controls/field_text.h"
 

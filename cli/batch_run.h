@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/command_line.h"
-#include "app/stream_message_sink.h"
+#include "cli/command_line.h"
+#include "cli/stream_message_sink.h"
 #include "port/clock.h"
 #include "port/message_sink.h"
 #include "port/serial_device.h"

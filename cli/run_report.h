@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "app/command_line.h"
-#include "app/stream_message_sink.h"
 #include "card/card_session.h"
 #include "card/command_exchange.h"
 #include "card/output_panel.h"
+#include "cli/command_line.h"
+#include "cli/stream_message_sink.h"
 #include "commands/card_command.h"
 #include "controls/windowless_controls.h"
 

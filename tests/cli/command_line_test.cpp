@@ -1,8 +1,8 @@
-#include "app/command_line.h"
+#include "cli/command_line.h"
 
 #include <gtest/gtest.h>
 
-#include "app/batch_run.h"
+#include "cli/batch_run.h"
 
 namespace quorvel {
 namespace {

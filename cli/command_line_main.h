@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 
 namespace quorvel {
 

@@ -1,15 +1,15 @@
-#include "app/batch_run.h"
+#include "cli/batch_run.h"
 
 #include <cerrno>
 #include <cstring>
 
 #include "app/fixed_text.h"
 #include "app/main_dialog.h"
-#include "app/run_report.h"
-#include "app/scc_input.h"
-#include "app/scc_listing.h"
 #include "card/card_session.h"
 #include "card/output_panel.h"
+#include "cli/run_report.h"
+#include "cli/scc_input.h"
+#include "cli/scc_listing.h"
 #include "controls/windowless_controls.h"
 #include "files/path_name.h"
 #include "files/same_file.h"

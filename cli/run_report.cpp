@@ -1,4 +1,4 @@
-#include "app/run_report.h"
+#include "cli/run_report.h"
 
 #include <chrono>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "app/fixed_text.h"
-#include "app/json_string.h"
 #include "card/hex_rows.h"
 #include "card/row_explanations.h"
+#include "cli/json_string.h"
 #include "commands/command_text.h"
 #include "controls/field_text.h"
 

@@ -1,4 +1,4 @@
-#include "app/json_string.h"
+#include "cli/json_string.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/scc_input.h"
+#include "cli/scc_input.h"
 
 #include <string>
 

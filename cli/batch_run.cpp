@@ -2,14 +2,18 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "app/fixed_text.h"
 #include "app/main_dialog.h"
+#include "card/automatic_response.h"
 #include "card/card_session.h"
+#include "card/output_display.h"
 #include "card/output_panel.h"
+#include "cli/command_file.h"
+#include "cli/printable_text.h"
 #include "cli/run_report.h"
-#include "cli/scc_input.h"
-#include "cli/scc_listing.h"
+#include "commands/command_text.h"
 #include "controls/windowless_controls.h"
 #include "files/path_name.h"
 #include "files/same_file.h"
@@ -90,6 +94,51 @@ bool OpenPort(CCardPort& port, const CommandLine& line, const char* executeSetti
   return port.IsOpen();
 }
 
+// Shows a session's steps in the output panel, as the window does, and keeps what each
+// exchange of the command running was, for the report.
+class ReportingDisplay final : public SessionDisplay {
+ public:
+  ReportingDisplay(OutputPanel& output, std::uint32_t& totalBytes, const RowList& rows)
+      : shown_(output, totalBytes), rows_(rows) {}
+
+  void ResetBegun(ExchangeRecord record) override { shown_.ResetBegun(std::move(record)); }
+  void ResetAnswered(const ResetAnswer& answer) override { shown_.ResetAnswered(answer); }
+  void SpeedSettled(const SpeedAnswer& answer) override { shown_.SpeedSettled(answer); }
+  void CommandAnswered(CommandAnswer answer) override {
+    ReportedExchange reported;
+    if (const AutomaticCause* cause = answer.record.automatic.get()) {
+      reported.automatic = cause->kind;
+      reported.lastAllowed = cause->lastAllowed;
+    }
+    reported.comment = answer.record.comment;
+    std::copy(std::begin(answer.record.header), std::end(answer.record.header), reported.header);
+    reported.received = answer.received;
+    reported.result = answer.result;
+    reported.statusWord[0] = answer.statusWord[0];
+    reported.statusWord[1] = answer.statusWord[1];
+    reported.statusArrived = answer.statusArrived;
+    reported.took = answer.record.took;
+    shown_.CommandAnswered(std::move(answer));
+    reported.rowsEnd = rows_.GetCount();
+    exchanges_.push_back(std::move(reported));
+  }
+
+  // The exchanges shown since the last call.
+  std::vector<ReportedExchange> TakeExchanges() { return std::exchange(exchanges_, {}); }
+
+ private:
+  OutputPanelDisplay shown_;
+  const RowList& rows_;
+  std::vector<ReportedExchange> exchanges_;
+};
+
+// "Command 7 (read EF)", or by its header when it has no comment.
+std::string CommandName(int index, const CardCommand& command) {
+  const std::string comment = TextOf(command.comment);
+  return "Command " + std::to_string(index) + " (" +
+         (comment.empty() ? FormatHeaderText(command) : Printable(comment)) + ")";
+}
+
 }  // namespace
 
 std::string BatchSettings(const std::string& fromFile, const CommandLine& line) {
@@ -100,9 +149,9 @@ std::string BatchSettings(const std::string& fromFile, const CommandLine& line) 
 }
 
 int RunBatch(const CommandLine& line, const BatchServices& services) {
-  const auto file = ReadSccFile(*line.file, services.messages);
-  if (!file) return kExitNothingRan;
-  const SccSettings& stored = file->settings;
+  const auto script = ReadCommandFile(*line.file, services.messages);
+  if (!script) return kExitNothingRan;
+  const SccSettings& stored = script->settings;
   const auto log = JudgeRunLog(line, TextOf(stored.logFileName), services.messages);
   if (!log) return kExitNothingRan;
 
@@ -122,7 +171,11 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   port.SetInverse(stored.inverse);
   ExchangeState exchange;
   std::uint32_t totalBytes = 0;
-  CardSession session(port, services.clock, output, exchange, totalBytes);
+  ReportingDisplay display(output, totalBytes, rows);
+  CardSession session(port, services.clock, display, exchange);
+  session.SetAutomaticResponses(line.automaticResponses);
+  session.SetSpeedNegotiation(line.speedNegotiation);
+  session.SetReaderClock(services.readerClockHz);
   RunReport report(services.out, line.format, line.explain, rows, output);
 
   if (!OpenPort(port, line, executeSettings, resetSettings)) return kExitNothingRan;
@@ -135,20 +188,42 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
                                   std::strerror(output.log().writeError()) +
                                   ".\nThe run goes on; the log is incomplete.");
   };
-  if (line.reset) {
+  const auto reset = [&] {
     session.Reset(executeSettings, resetSettings);
-    if (!port.IsOpen()) return kExitNothingRan;  // the port has said why
-    report.Reset(exchange, session.lastTiming());
+    if (line.speedNegotiation) services.messages.ShowMessage(session.lastSpeed().note);
+    report.Reset(
+        std::vector<std::uint8_t>(exchange.rxBuffer, exchange.rxBuffer + exchange.lastCount),
+        session.lastTiming().took, line.speedNegotiation ? &session.lastSpeed() : nullptr);
     checkLog();
+  };
+  if (line.reset) {
+    reset();
+    if (!port.IsOpen()) return kExitNothingRan;  // the port has said why
   }
 
   int status = kExitCompleted;
   int index = 0;
-  for (const auto& command : file->records) {
-    const int result = session.Execute(*command);
-    if (result != 1) status = kExitCommandFailed;
-    report.Command(++index, *command, exchange, result, session.lastTiming());
+  for (const ScriptStep& step : script->steps) {
+    if (step.IsReset()) {
+      reset();
+      continue;
+    }
+    const std::string name = CommandName(++index, *step.command);
+    const ExecuteOutcome outcome = session.Execute(*step.command, step.expect);
+    const std::vector<ReportedExchange> exchanges = display.TakeExchanges();
+    report.Command(index, exchanges, step.expect, outcome.met);
     checkLog();
+    if (outcome.result != 1) status = kExitCommandFailed;
+    if (!exchanges.empty() && exchanges.back().lastAllowed) {
+      services.messages.ShowMessage(name + ": the card still asks for more after " +
+                                    std::to_string(kMaxAutomaticCommands) +
+                                    " commands sent automatically; no more are sent.");
+    }
+    if (!outcome.met) {
+      services.messages.ShowMessage(name + ": " + outcome.report);
+      status = kExitCommandFailed;
+      if (!line.keepGoing) break;
+    }
   }
   return logLost || services.out.failed() ? kExitOutputLost : status;
 }

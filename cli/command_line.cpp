@@ -5,6 +5,7 @@
 #include "commands/scc_file.h"
 #include "port/line_settings.h"
 #include "port/port_names.h"
+#include "port/reader_clock.h"
 #include "port/settings_string.h"
 
 namespace quorvel {
@@ -25,6 +26,11 @@ enum class Option {
   kExplain,
   kFormat,
   kStrictTiming,
+  kConvert,
+  kAutoResponse,
+  kPps,
+  kKeepGoing,
+  kClock,
 };
 
 struct OptionName {
@@ -48,6 +54,11 @@ constexpr OptionName kOptions[] = {
     {"--explain", Option::kExplain, false, true},
     {"--format", Option::kFormat, true, true},
     {"--strict-timing", Option::kStrictTiming, false, true},
+    {"--convert", Option::kConvert, false, false},
+    {"--auto-response", Option::kAutoResponse, false, true},
+    {"--pps", Option::kPps, false, true},
+    {"--keep-going", Option::kKeepGoing, false, true},
+    {"--clock", Option::kClock, true, true},
 };
 
 const OptionName* FindOption(std::string_view name) {
@@ -98,6 +109,12 @@ std::optional<std::string> TakeValue(Option option, const std::string& value, Co
       line.logFile = value;
       if (value.empty()) return std::string("--log needs a file name");
       return std::nullopt;
+    case Option::kClock: {
+      const ReaderClockSetting clock = ParseReaderClock(value, "--clock");
+      line.clockHz = clock.hz;
+      if (!clock.hz) return clock.error;
+      return std::nullopt;
+    }
     case Option::kFormat:
       if (value == "rows") {
         line.format = RowFormat::kRows;
@@ -112,19 +129,40 @@ std::optional<std::string> TakeValue(Option option, const std::string& value, Co
   }
 }
 
-void TakeFlag(Option option, CommandLine& line, bool& run, bool& list, bool& help, bool& version) {
+// The modes an option asks for; more than one is a usage error.
+struct AskedModes {
+  bool run = false;
+  bool list = false;
+  bool convert = false;
+  bool help = false;
+  bool version = false;
+};
+
+void TakeFlag(Option option, CommandLine& line, AskedModes& asked) {
   switch (option) {
     case Option::kRun:
-      run = true;
+      asked.run = true;
+      break;
+    case Option::kConvert:
+      asked.convert = true;
+      break;
+    case Option::kAutoResponse:
+      line.automaticResponses = true;
+      break;
+    case Option::kPps:
+      line.speedNegotiation = true;
+      break;
+    case Option::kKeepGoing:
+      line.keepGoing = true;
       break;
     case Option::kList:
-      list = true;
+      asked.list = true;
       break;
     case Option::kHelp:
-      help = true;
+      asked.help = true;
       break;
     case Option::kVersion:
-      version = true;
+      asked.version = true;
       break;
     case Option::kNoReset:
       line.reset = false;
@@ -147,16 +185,14 @@ void TakeFlag(Option option, CommandLine& line, bool& run, bool& list, bool& hel
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
-  bool run = false, list = false, help = false, version = false;
+  AskedModes asked;
+  std::vector<std::string> files;
   std::string firstRunOnly;  // the first option that needs --run, to name it when --run is missing
   bool optionsEnded = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-      if (line.file)
-        return Refused("only one file can be given: \"" + *line.file + "\" and \"" + argument +
-                       "\"");
-      line.file = argument;
+      files.push_back(argument);
       continue;
     }
     if (argument == "--") {
@@ -170,7 +206,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (option->runOnly && firstRunOnly.empty()) firstRunOnly = name;
     if (!option->takesValue) {
       if (equals != std::string::npos) return Refused(name + " takes no value");
-      TakeFlag(option->option, line, run, list, help, version);
+      TakeFlag(option->option, line, asked);
       continue;
     }
     std::string value;
@@ -184,19 +220,33 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (auto problem = TakeValue(option->option, value, line)) return Refused(*problem);
   }
 
-  if (help) {
+  if (!files.empty()) line.file = files[0];
+  if (asked.help) {
     line.mode = CommandLineMode::kHelp;
     return line;
   }
-  if (version) {
+  if (asked.version) {
     line.mode = CommandLineMode::kVersion;
     return line;
   }
-  if (run && list) return Refused("--run and --list cannot be used together");
+  if (asked.run + asked.list + asked.convert > 1)
+    return Refused("--run, --list and --convert cannot be used together");
+  if (asked.convert) {
+    if (files.size() != 2)
+      return Refused("--convert needs two files: the one to read and the one to write");
+    line.output = files[1];
+    line.mode = CommandLineMode::kConvert;
+    if (!firstRunOnly.empty()) return Refused(firstRunOnly + " goes only with --run");
+    return line;
+  }
+  if (files.size() > 1)
+    return Refused("only one file can be given: \"" + files[0] + "\" and \"" + files[1] + "\"");
+  const bool run = asked.run;
+  const bool list = asked.list;
   if (!run && !firstRunOnly.empty()) return Refused(firstRunOnly + " goes only with --run");
   if (line.logFile && !line.log) return Refused("--log and --no-log cannot be used together");
   if ((run || list) && !line.file) {
-    return Refused(std::string(run ? "--run" : "--list") + " needs an SCC file");
+    return Refused(std::string(run ? "--run" : "--list") + " needs a command file");
   }
   line.mode = run    ? CommandLineMode::kRun
               : list ? CommandLineMode::kList
@@ -205,39 +255,60 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageLine() {
-  return "Usage: quorvel [FILE.scc] | --run FILE.scc [OPTION...] | --list FILE.scc | --help | "
-         "--version";
+  return "Usage: quorvel [FILE] | --run FILE [OPTION...] | --list FILE | --convert IN OUT | "
+         "--help | --version";
 }
 
 std::string HelpText() {
-  return R"(Usage: quorvel [FILE.scc]
-       quorvel --run FILE.scc [OPTION...]
-       quorvel --list FILE.scc
+  return R"(Usage: quorvel [FILE]
+       quorvel --run FILE [OPTION...]
+       quorvel --list FILE
+       quorvel --convert IN OUT
        quorvel --help | --version
 
 Quorvel talks to an ISO/IEC 7816 smart card through a serial-port card reader.
-Without options it opens its window; with FILE.scc the window starts with that file
-loaded, as Load would load it.
+Without options it opens its window; with FILE the window starts with that file
+loaded, as Load would load it. A FILE is an SCC file or a command script (text),
+told by its content.
 
-  --run FILE.scc      Without a window: reset the card, then execute every command of
-                      the file in order, with its settings strings, log file, Bin and
-                      Inv. Standard output gets the rows of the output list, one a line.
-  --list FILE.scc     Print the file as text: log file name, Bin, Inv, both settings
-                      strings and every command. Handy for reviewing and diffing.
+  --run FILE          Without a window: reset the card, then run every line of the
+                      file in order (a script's "reset" lines reset the card where they
+                      stand), with its settings strings, log file, Bin and Inv.
+                      Standard output gets the rows of the output list, one a line. A
+                      command whose answer is not the one the script expects ends the
+                      run, with the difference on standard error.
+  --list FILE         Print the file as a command script: its settings, then every
+                      command with its header, data and comment. Handy for reviewing
+                      and diffing; --convert reads it back.
+  --convert IN OUT    Write the command list of IN to OUT: the SCC layout when OUT
+                      ends in .scc, a command script otherwise. An SCC file cannot
+                      keep expected answers or reset lines: such a list is refused.
   --help              Show this help and exit.
   --version           Show the version and exit.
 
 Options of --run:
-  --port NAME         Use port NAME (four characters: COM1, USB0, ACM0, DEMO or a name
-                      from the [ports] section of the profile) in both settings strings.
+  --port NAME         Use port NAME (four characters: COM1, USB0, ACM0, DEMO, DEMF or a
+                      name from the [ports] section of the profile) in both settings
+                      strings.
   --settings STRING   Use STRING as both the Reset and the Execute settings.
-  --no-reset          Skip the Reset: the commands go to the card as it is.
+  --no-reset          Skip the first Reset: the commands go to the card as it is.
   --log FILE          Write the log to FILE in place of the file's log file name:
-                      a file that can be written (or made), never the SCC file.
+                      a file that can be written (or made), never the command file.
   --no-log            Write no log file.
   --explain           Add under each row what it means, in lines starting with "  # ".
-  --format FORMAT     rows (the default) or jsonl: one JSON object a line, for the
-                      Reset and for each command.
+  --format FORMAT     rows (the default) or jsonl: one JSON object a line, for each
+                      Reset and for each exchange.
+  --auto-response     Answer 61xx and 9Fxx with GET RESPONSE and 6Cxx with the same
+                      command again with P3 = xx, up to 32 times after one command;
+                      each is an exchange of its own, with its rows.
+  --pps               After each Reset, ask for the speed the card's ATR offers (PPS)
+                      and run the line at it; a card that refuses is reset once more
+                      and used at the settings string's speed. Standard error says
+                      what became of the speed.
+  --clock HZ          The clock the reader feeds the card, in Hz (1000000 to
+                      20000000; 3571200 unless the profile's [reader] clock= says
+                      otherwise): the speeds follow from it.
+  --keep-going        Run on past commands whose answers are not the expected ones.
   --strict-timing     Wait every described wait in full, as the window does. Without
                       it a wait ends as soon as the bytes it waits for are in, never
                       later than the full wait; the bytes, rows and log are the same.
@@ -246,18 +317,23 @@ Options of --run:
                       status bytes may land elsewhere in the next command's rows.
 
 Exit status:
-  0  every command completed (and for --list, --help, --version)
-  1  at least one command showed "Command execution failed!"
-  2  nothing could run: bad usage, a file that cannot be read or is not an SCC
-     file, a log that cannot be written or is the SCC file, a port that cannot
-     be opened; an existing log is left as it was
+  0  every command completed, as expected (and for --list, --convert, --help,
+     --version)
+  1  a command showed "Command execution failed!" (a command sent automatically
+     included), or answered other than its script expects
+  2  nothing could run or was written: bad usage, a file that cannot be read, is
+     neither a command script nor an SCC file or holds an error (named by file,
+     line and column), a log that cannot be written or is the command file, a port
+     that cannot be opened; an existing log is left as it was
   3  standard output or the log could not all be written (a full disk, a
      file-size limit, a closed output); for --run the commands still all ran
 
 Errors go to standard error with the texts the window would show.
 
-Example:
+Examples:
   quorvel --run personalise.scc --port DEMO --log personalise.log
+  quorvel --run select.txt --auto-response --format jsonl
+  quorvel --convert personalise.scc personalise.txt
 )";
 }
 

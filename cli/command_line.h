@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,8 @@ namespace quorvel {
 enum class CommandLineMode {
   kWindow,      // the window, with a file to load when one is named
   kRun,         // --run: Reset and every command of a file, without a window
-  kList,        // --list: a file as readable text
+  kList,        // --list: a file as its command script's text
+  kConvert,     // --convert: a command list from one kind of file into the other
   kHelp,        // --help
   kVersion,     // --version
   kUsageError,  // anything that does not parse
@@ -20,13 +22,14 @@ enum class RowFormat { kRows, kJsonLines };
 
 // Exit statuses of the command line.
 inline constexpr int kExitCompleted = 0;      // every exchange completed
-inline constexpr int kExitCommandFailed = 1;  // at least one "Command execution failed!"
+inline constexpr int kExitCommandFailed = 1;  // a command failed, or answered not as expected
 inline constexpr int kExitNothingRan = 2;     // bad usage, a file, log or port that cannot be used
 inline constexpr int kExitOutputLost = 3;     // standard output or the log could not all be written
 
 struct CommandLine {
   CommandLineMode mode = CommandLineMode::kWindow;
   std::optional<std::string> file;
+  std::optional<std::string> output;  // --convert's second file
   // --run only:
   std::optional<std::string> port;      // in place of both settings strings' port name
   std::optional<std::string> settings;  // in place of both settings strings
@@ -36,6 +39,10 @@ struct CommandLine {
   bool explain = false;
   RowFormat format = RowFormat::kRows;
   bool strictTiming = false;
+  bool automaticResponses = false;       // --auto-response: 61xx, 9Fxx and 6Cxx answered
+  bool speedNegotiation = false;         // --pps: the card's speed after the ATR
+  bool keepGoing = false;                // --keep-going: past answers not as expected
+  std::optional<std::uint32_t> clockHz;  // --clock: the reader's clock
 
   std::string error;  // for kUsageError: what is wrong, in one line
 };

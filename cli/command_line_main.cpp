@@ -7,10 +7,14 @@
 
 #include "app/profile.h"
 #include "cli/batch_run.h"
-#include "cli/scc_input.h"
-#include "cli/scc_listing.h"
+#include "cli/command_file.h"
+#include "cli/conversion.h"
+#include "cli/printable_text.h"
 #include "cli/stream_message_sink.h"
+#include "commands/script_writer.h"
 #include "files/file_replace.h"
+#include "iso7816/transmission_rate.h"
+#include "port/reader_clock.h"
 #include "port/system_device_factory.h"
 #include "res/publisher.h"
 
@@ -26,6 +30,14 @@ void HoldClosedStandardDescriptors() {
     const int held = open("/dev/null", O_RDONLY);
     if (held >= 0 && held != fd) close(held);  // another took its place meanwhile
   }
+}
+
+// The profile's reader clock; a value there that is no clock is told, and the usual one used.
+std::uint32_t ReaderClockFromProfile(const Profile& profile, MessageSink& messages) {
+  const ReaderClockSetting clock = ReaderClockOfSection(profile.Section("reader"));
+  if (clock.hz) return *clock.hz;
+  messages.ShowMessage(clock.error + "; the usual 3.5712 MHz is used (--clock names another).");
+  return kDefaultReaderClockHz;
 }
 
 }  // namespace
@@ -45,16 +57,21 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
       output.Write("quorvel " + std::string(res::kVersion) + "\n");
       return output.failed() ? kExitOutputLost : kExitCompleted;
     case CommandLineMode::kList: {
-      const auto file = ReadSccFile(*line.file, messages);
-      if (!file) return kExitNothingRan;
-      output.Write(ListScc(*file));
+      const auto script = ReadCommandFile(*line.file, messages);
+      if (!script) return kExitNothingRan;
+      output.Write(WriteScriptText(*script));
       return output.failed() ? kExitOutputLost : kExitCompleted;
     }
+    case CommandLineMode::kConvert:
+      return ConvertCommandFile(line, messages);
     case CommandLineMode::kRun: {
       const Profile profile = Profile::Load(Profile::DefaultPath());
       SystemClock clock;
       SystemDeviceFactory devices(profile.Section("ports"), clock);
-      return RunBatch(line, {devices, clock, messages, output});
+      const std::uint32_t readerClockHz =
+          line.clockHz.value_or(ReaderClockFromProfile(profile, messages));
+      devices.SetReaderClockHz(readerClockHz);
+      return RunBatch(line, {devices, clock, messages, output, readerClockHz});
     }
     case CommandLineMode::kWindow:
     case CommandLineMode::kUsageError:

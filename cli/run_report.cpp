@@ -10,7 +10,6 @@
 #include "card/hex_rows.h"
 #include "card/row_explanations.h"
 #include "cli/json_string.h"
-#include "commands/command_text.h"
 #include "controls/field_text.h"
 
 namespace quorvel {
@@ -50,9 +49,9 @@ std::string ForTheCommandLine(std::string explanation) {
   return explanation;
 }
 
-std::string RunReport::NewRows() {
+std::string RunReport::NewRows(int end) {
   std::string text;
-  for (; printed_ < rows_.GetCount(); ++printed_) {
+  for (; printed_ < end; ++printed_) {
     text += rows_.GetText(printed_) + '\n';
     if (explain_)
       AppendIndented(text, ForTheCommandLine(panel_.ExplainRow(printed_)), "  # ", "\n");
@@ -60,11 +59,11 @@ std::string RunReport::NewRows() {
   return text;
 }
 
-std::string RunReport::NewRowsAsJson() {
+std::string RunReport::NewRowsAsJson(int end) {
   std::string json;
   if (explain_) {
     json = ", \"rows\": [";
-    for (int row = printed_; row < rows_.GetCount(); ++row) {
+    for (int row = printed_; row < end; ++row) {
       std::string explanation = ForTheCommandLine(panel_.ExplainRow(row));
       if (!explanation.empty() && explanation.back() == '\n') explanation.pop_back();
       json += (row > printed_ ? ", " : "") + std::string("{\"text\": ") +
@@ -73,35 +72,60 @@ std::string RunReport::NewRowsAsJson() {
     }
     json += "]";
   }
-  printed_ = rows_.GetCount();
+  printed_ = end;
   return json;
 }
 
-void RunReport::Reset(const ExchangeState& exchange, const ExchangeTiming& timing) {
+void RunReport::Reset(const std::vector<std::uint8_t>& atr, std::chrono::nanoseconds took,
+                      const SpeedNegotiation* speed) {
+  const int end = rows_.GetCount();
   if (format_ == RowFormat::kRows) {
-    out_.Write(NewRows());
+    out_.Write(NewRows(end));
     return;
   }
-  out_.Write(
-      "{\"reset\": true, \"atr\": " + JsonString(HexBytes(exchange.rxBuffer, exchange.lastCount)) +
-      ", \"ms\": " + Milliseconds(timing.took) + NewRowsAsJson() + "}\n");
+  std::string json = "{\"reset\": true, \"atr\": " +
+                     JsonString(HexBytes(atr.data(), static_cast<std::uint32_t>(atr.size()))) +
+                     ", \"ms\": " + Milliseconds(took);
+  if (speed != nullptr) {
+    json += ", \"pps\": " +
+            JsonString(HexBytes(speed->received.data(),
+                                static_cast<std::uint32_t>(speed->received.size()))) +
+            ", \"baud\": " + std::to_string(speed->baud);
+  }
+  out_.Write(json + NewRowsAsJson(end) + "}\n");
 }
 
-void RunReport::Command(int index, const CardCommand& command, const ExchangeState& exchange,
-                        int result, const ExchangeTiming& timing) {
+void RunReport::Command(int index, const std::vector<ReportedExchange>& exchanges,
+                        const Expectation& expect, bool met) {
   if (format_ == RowFormat::kRows) {
-    out_.Write(NewRows());
+    out_.Write(NewRows(rows_.GetCount()));
     return;
   }
-  const std::string comment = ShownText(TextOf(command.comment));
-  const std::string sw =
-      result == 1 ? JsonString(StatusRowText(exchange.statusWord, exchange.statusArrived))
-                  : std::string("null");
-  out_.Write("{\"index\": " + std::to_string(index) + ", \"comment\": " + JsonString(comment) +
-             ", \"header\": " + JsonString(FormatHeaderText(command)) +
-             ", \"received\": " + JsonString(HexBytes(exchange.rxBuffer, exchange.lastCount)) +
-             ", \"sw\": " + sw + ", \"completed\": " + (result == 1 ? "true" : "false") +
-             ", \"ms\": " + Milliseconds(timing.took) + NewRowsAsJson() + "}\n");
+  std::string lines;
+  for (const ReportedExchange& e : exchanges) {
+    std::string json = "{";
+    if (e.automatic) {
+      json +=
+          std::string("\"auto\": ") +
+          (*e.automatic == AutomaticCause::Kind::kGetResponse ? "\"get-response\"" : "\"resend\"") +
+          ", \"after\": " + std::to_string(index);
+    } else {
+      json += "\"index\": " + std::to_string(index);
+    }
+    const std::string sw = e.result == 1 ? JsonString(StatusRowText(e.statusWord, e.statusArrived))
+                                         : std::string("null");
+    json += ", \"comment\": " + JsonString(ShownText(e.comment)) +
+            ", \"header\": " + JsonString(HexBytes(e.header, 5)) + ", \"received\": " +
+            JsonString(HexBytes(e.received.data(), static_cast<std::uint32_t>(e.received.size()))) +
+            ", \"sw\": " + sw + ", \"completed\": " + (e.result == 1 ? "true" : "false") +
+            ", \"ms\": " + Milliseconds(e.took);
+    if (!e.automatic && !expect.empty()) {
+      json += ", \"expect\": " + JsonString(ExpectationText(expect)) +
+              ", \"met\": " + (met ? "true" : "false");
+    }
+    lines += json + NewRowsAsJson(e.rowsEnd) + "}\n";
+  }
+  out_.Write(lines);
 }
 
 }  // namespace quorvel

@@ -1,39 +1,61 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "card/card_session.h"
-#include "card/command_exchange.h"
 #include "card/output_panel.h"
+#include "card/speed_negotiation.h"
 #include "cli/command_line.h"
 #include "cli/stream_message_sink.h"
-#include "commands/card_command.h"
+#include "commands/script_expectation.h"
 #include "controls/windowless_controls.h"
 
 namespace quorvel {
 
-// What a batch run prints on standard output after the Reset and after each command:
-// the rows the output list gained, one a line, or one JSON object a line. With
-// explanations each row is followed by what the output panel says of it, every line
-// starting with "  # " (in JSON: a "rows" list of texts and explanations), worded for the
-// command line. Each report goes out at once, so a long list can be watched as it runs.
+// One exchange as a run reports it: a command of the file, or one sent automatically after it.
+struct ReportedExchange {
+  std::optional<AutomaticCause::Kind> automatic;  // none for the file's own command
+  bool lastAllowed = false;                       // the card asked for more, but no more were sent
+  std::string comment;
+  std::uint8_t header[5] = {0, 0, 0, 0, 0};
+  std::vector<std::uint8_t> received;
+  int result = 0;
+  std::uint8_t statusWord[2] = {0, 0};
+  int statusArrived = 0;
+  std::chrono::nanoseconds took{0};
+  int rowsEnd = 0;  // the output list's row count once the exchange was shown
+};
+
+// What a batch run prints on standard output after each Reset and after each command of the
+// file with the commands sent automatically after it: the rows the output list gained, one
+// a line, or one JSON object for each Reset and each exchange. With explanations each row
+// is followed by what the output panel says of it, every line starting with "  # " (in
+// JSON: a "rows" list of texts and explanations), worded for the command line. Each report
+// goes out at once, so a long list can be watched as it runs.
 class RunReport {
  public:
   RunReport(CheckedOutput& out, RowFormat format, bool explain, const RowList& rows,
             const OutputPanel& panel);
 
-  // {"reset": true, "atr": "3B ...", "ms": ...}
-  void Reset(const ExchangeState& exchange, const ExchangeTiming& timing);
-  // {"index", "comment", "header", "received", "sw", "completed", "ms"}
-  void Command(int index, const CardCommand& command, const ExchangeState& exchange, int result,
-               const ExchangeTiming& timing);
+  // {"reset": true, "atr": "3B ...", "ms": ...}, with speed negotiation "pps" and "baud".
+  void Reset(const std::vector<std::uint8_t>& atr, std::chrono::nanoseconds took,
+             const SpeedNegotiation* speed);
+  // {"index", "comment", "header", "received", "sw", "completed", "ms"} and, for a command
+  // that says what it must answer, "expect" and "met"; then for each automatic command
+  // {"auto": "get-response" or "resend", "after": index, ...}.
+  void Command(int index, const std::vector<ReportedExchange>& exchanges, const Expectation& expect,
+               bool met);
 
  private:
-  // The rows added since the last report, one a line.
-  std::string NewRows();
+  // The rows added since the last report up to `end`, one a line.
+  std::string NewRows(int end);
   // The same rows, with their explanations, as the JSON member "rows"; empty without
   // explanations.
-  std::string NewRowsAsJson();
+  std::string NewRowsAsJson(int end);
 
   CheckedOutput& out_;
   RowFormat format_;

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/scc_listing.h"
+#include "cli/printable_text.h"
 
 namespace quorvel {
 

@@ -9,7 +9,6 @@
 #include "commands/script_reader.h"
 #include "commands/script_scc.h"
 #include "commands/script_writer.h"
-#include "controls/field_text.h"
 #include "files/input_file.h"
 
 namespace quorvel {
@@ -17,32 +16,11 @@ namespace {
 
 constexpr std::size_t kTextPiece = std::size_t{1} << 20;
 
-// Whether `rest` is the start of a UTF-8 character that needs more bytes.
-bool StartsCharacter(std::string_view rest) {
-  const auto lead = static_cast<unsigned char>(rest[0]);
-  const std::size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xC2 && lead <= 0xDF ? 2
-                                                            : 0;
-  if (rest.size() >= length) return false;
-  for (std::size_t i = 1; i < rest.size(); ++i) {
-    if ((static_cast<unsigned char>(rest[i]) & 0xC0) != 0x80) return false;
-  }
-  return true;
-}
-
-// UTF-8 without a zero byte; a character cut by the end of `start` counts when the
-// file goes on.
-bool LooksLikeText(std::span<const std::uint8_t> start, std::uint64_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(start.data()), start.size());
-  if (text.find('\0') != std::string_view::npos) return false;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = FirstCharacterLength(text.substr(i));
-    if (static_cast<unsigned char>(text[i]) >= 0x80 && length == 1)
-      return size > text.size() && StartsCharacter(text.substr(i));
-    i += length;
-  }
-  return true;
+// No zero byte: text. An SCC header always holds zeros (its integers, the ends of its
+// names); whether the text is good UTF-8 is the reader's to say, with the place of the bad
+// byte.
+bool LooksLikeText(std::span<const std::uint8_t> start) {
+  return std::find(start.begin(), start.end(), std::uint8_t{0}) == start.end();
 }
 
 bool LooksLikeScc(std::span<const std::uint8_t> header, std::uint64_t size) {
@@ -121,7 +99,7 @@ ScriptLoadResult LoadScc(InputFile& file, const std::string& path,
 }  // namespace
 
 ScriptFileKind RecognizeScriptFile(std::span<const std::uint8_t> start, std::uint64_t size) {
-  if (LooksLikeText(start, size)) return ScriptFileKind::kText;
+  if (LooksLikeText(start)) return ScriptFileKind::kText;
   if (size >= kSccHeaderSize && start.size() >= kSccHeaderSize && LooksLikeScc(start, size))
     return ScriptFileKind::kScc;
   return ScriptFileKind::kNeither;

@@ -16,10 +16,11 @@ namespace quorvel {
 enum class ScriptFileKind { kText, kScc, kNeither };
 
 // The kind of a file of `size` bytes from its first bytes (its first kSccHeaderSize
-// bytes, or all of a shorter file). Text: no zero byte and UTF-8 (an empty file is an
-// empty script). SCC: not text, at least a header long, and either exactly as long as
-// its count says or holding two copies of its Reset settings at 836, as every writer
-// of the layout leaves them. Anything else is neither.
+// bytes, or all of a shorter file). Text: no zero byte (an empty file is an empty script;
+// the reader judges its UTF-8 and names the place of a bad byte). SCC: not text, at least
+// a header long, and either exactly as long as its count says or holding two copies of its
+// Reset settings at 836, as every writer of the layout leaves them. Anything else is
+// neither.
 ScriptFileKind RecognizeScriptFile(std::span<const std::uint8_t> start, std::uint64_t size);
 
 struct ScriptLoadResult {

@@ -245,7 +245,7 @@ class DemoCardRuns(unittest.TestCase):
             (["--run", "list.scc", "--format", "xml"], "rows or jsonl"),
             (["--list", "list.scc", "--no-reset"], "--no-reset goes only with --run"),
             (["--run", "--list", "list.scc"], "cannot be used together"),
-            (["--run"], "--run needs an SCC file"),
+            (["--run"], "--run needs a command file"),
         ]
         for args, error in cases:
             with self.subTest(args=args):
@@ -264,8 +264,8 @@ class DemoCardRuns(unittest.TestCase):
                 else:
                     self.assertIn(error, stderr)
                     self.assertTrue(stderr.endswith(
-                        "Usage: quorvel [FILE.scc] | --run FILE.scc [OPTION...] | "
-                        "--list FILE.scc | --help | --version\n"), stderr)
+                        "Usage: quorvel [FILE] | --run FILE [OPTION...] | --list FILE | "
+                        "--convert IN OUT | --help | --version\n"), stderr)
         self.assertEqual((os.stat(broken).st_mtime_ns, w.read("broken.scc")), before)
         self.assertTrue(os.path.exists(scc))
         with open(w.profile) as f:
@@ -407,53 +407,149 @@ class LogAndOutputFaults(unittest.TestCase):
 
 
 class Listing(unittest.TestCase):
-    def test_list_prints_settings_and_commands(self):
+    def test_list_prints_the_command_script_that_converts_back_byte_for_byte(self):
         w = Workspace(self)
         long_data = bytes(range(0x10, 0x1A))
         update = record([0x00, 0xD6, 0x00, 0x00, 0x0A], TO_CARD, b"Update\x01", long_data)
-        w.file("list.scc", scc_bytes([SELECT_DF, READ_32, update,
-                                      record([0, 0xC0, 0, 0, 9], 7)], binary=1))
+        odd = bytearray(record([0, 0xC0, 0, 0, 9], 7))
+        odd[400] = 0x5A  # a reserved byte
+        original = scc_bytes([SELECT_DF, READ_32, update, bytes(odd)], binary=1)
+        w.file("list.scc", original)
         result = w.run("--list", "list.scc")
         self.assertEqual((result.returncode, result.stderr), (0, b""))
         self.assertEqual(result.stdout.decode(), """\
-Log file:         run.log
-Bin:              on
-Inv:              off
-Reset settings:   COM2: baud=9600 parity=E data=8 stop=2
-Execute settings: COM2: baud=9600 parity=E data=8 stop=2
-Commands:         4
+log run.log
+bin on
+inv off
+reset settings COM2: baud=9600 parity=E data=8 stop=2
+execute settings COM2: baud=9600 parity=E data=8 stop=2
+second reset settings COM2: baud=9600 parity=E data=8 stop=2
+second execute settings COM2: baud=9600 parity=E data=8 stop=2
 
-Command 1: Select DF 7F10
-  Header:    00 A4 00 0C 02
-  Direction: To Smartcard
-  Data:      7F 10
-
-Command 2: Caf\u00e9 "32"\\x09bytes
-  Header:    00 B0 00 00 20
-  Direction: From Smartcard
-
-Command 3: Update\\x01
-  Header:    00 D6 00 00 0A
-  Direction: To Smartcard
-  Data:      10 11 12 13 14 15 16 17
-             18 19
-
-Command 4:
-  Header:    00 C0 00 00 09
-  Direction: From Smartcard (direction byte 07)
+00 A4 00 0C 02 > 7F 10 # Select DF 7F10
+00 B0 00 00 20 < # "Caf\\xE9 \\"32\\"\\x09bytes"
+00 D6 00 00 0A > 10 11 12 13 14 15 16 17 18 19 # "Update\\x01"
+00 C0 00 00 09 <
+  at 5: 07
+  at 400: 5A
 """)
+        # The listing read back (git textconv shows it; --convert takes it) is the same file.
+        w.file("list.txt", result.stdout)
+        converted = w.run("--convert", "list.txt", "again.scc")
+        self.assertEqual((converted.returncode, converted.stderr), (0, b""))
+        self.assertEqual(w.read("again.scc"), original)
 
     def test_help_and_version(self):
         w = Workspace(self)
         help_text = w.run("--help")
         self.assertEqual((help_text.returncode, help_text.stderr), (0, b""))
-        for option in ["--run", "--list", "--port", "--settings", "--no-reset", "--log",
-                       "--no-log", "--explain", "--format", "--strict-timing", "--version", "Exit status",
+        for option in ["--run", "--list", "--convert", "--port", "--settings", "--no-reset",
+                       "--log", "--no-log", "--explain", "--format", "--auto-response", "--pps",
+                       "--clock", "--keep-going", "--strict-timing", "--version", "Exit status",
                        "Example"]:
             self.assertIn(option, help_text.stdout.decode())
         version = w.run("--version")
         self.assertEqual(version.returncode, 0)
         self.assertRegex(version.stdout.decode(), r"^quorvel \d+(\.\d+)+\n$")
+
+
+SCRIPT = b"""log run.log
+reset settings COM2: baud=9600 parity=E data=8 stop=2
+execute settings COM2: baud=9600 parity=E data=8 stop=2
+# the demo card: its DF, then a challenge it always answers the same after a reset
+00 A4 00 00 02 > 7F 10 (61 09) # select DF
+00 84 00 00 08 (90 00) [E1 8B 64 00 F2 FE 8A 12]
+reset
+00 A4 00 0C 02 > 2F E2 (6A 82) # not there
+00 B0 00 00 00 # wrong length
+"""
+
+
+class ScriptRuns(unittest.TestCase):
+    def test_expectations_stop_the_run_unless_told_to_keep_going(self):
+        w = Workspace(self)
+        w.file("demo.txt", SCRIPT)
+        stopped = w.run("--run", "demo.txt")
+        self.assertEqual(stopped.returncode, 1)
+        self.assertEqual(stopped.stderr.decode(),
+                         "Command 3 (not there): expected 6A 82, got 90 00\n")
+        rows = rows_of(stopped)
+        self.assertEqual(rows.count("Reset..."), 2)  # the script's own reset ran
+        self.assertEqual(rows[-2:], ["00 A4 00 0C 02 A4 2F E2 ", "90 00"])
+        self.assertEqual(w.read("run.log"), log_lines(rows))
+
+        # On, with the 6C of the read answered: its resend and the JSON of every exchange.
+        kept = w.run("--run", "demo.txt", "--keep-going", "--auto-response", "--format", "jsonl")
+        self.assertEqual(kept.returncode, 1, kept.stderr)
+        objects = [json.loads(line) for line in kept.stdout.decode().splitlines()]
+        shape = [(o.get("reset"), o.get("index"), o.get("auto"), o.get("after"),
+                  o.get("expect"), o.get("met")) for o in objects]
+        self.assertEqual(shape, [
+            (True, None, None, None, None, None),
+            (None, 1, None, None, "(61 09)", False),  # its GET RESPONSE answered 90 00
+            (None, None, "get-response", 1, None, None),
+            (None, 2, None, None, "(90 00) [E1 8B 64 00 F2 FE 8A 12]", True),
+            (True, None, None, None, None, None),
+            (None, 3, None, None, "(6A 82)", False),
+            (None, 4, None, None, None, None),
+            (None, None, "resend", 4, None, None),
+        ])
+        self.assertEqual(objects[2]["header"], "00 C0 00 00 09")
+        self.assertEqual(objects[-1]["header"], "00 B0 00 00 0A")
+        self.assertEqual(objects[-1]["sw"], "90 00")
+        self.assertEqual(kept.stderr.decode(),
+                         "Command 1 (select DF): expected 61 09, got 90 00\n"
+                         "Command 3 (not there): expected 6A 82, got 90 00\n")
+
+    def test_speed_negotiation_with_the_fast_demo_card(self):
+        w = Workspace(self, profile="[ports]\nCOM2=DEMF\n")
+        w.file("fast.txt", b"00 84 00 00 08 (90 00)\n")
+        result = w.run("--run", "fast.txt", "--pps", "--format", "jsonl")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        reset, challenge = [json.loads(line) for line in result.stdout.decode().splitlines()]
+        self.assertEqual((reset["pps"], reset["baud"]), ("FF 10 96 79 FF 10 96 79", 223200))
+        self.assertTrue(challenge["met"])
+        self.assertIn("223200 baud", result.stderr.decode())
+        # At 6 MHz the card starts at 16129 baud: 9600 hears nothing from it.
+        slow = w.run("--run", "fast.txt", "--pps", "--clock", "6000000", "--settings",
+                     "COM2: baud=16129 parity=E data=8 stop=2")
+        self.assertEqual(slow.returncode, 0, slow.stderr)
+        self.assertIn("375000 baud", slow.stderr.decode())
+
+    def test_bad_scripts_run_nothing_and_write_nothing(self):
+        w = Workspace(self)
+        w.file("run.log", b"the last run's log")
+        with open(os.path.join(w.path, "huge.txt"), "wb") as f:
+            f.write(b"# a script of 1 GB\n" * 100)  # text, as far as the kind is told
+            f.truncate(1 << 30)
+        cases = [
+            ("huge.txt", None, "huge.txt"),
+            ("random.bin", bytes((i * 151 + 7) % 251 for i in range(3000)), "neither a command script"),
+            ("long.txt", b"#" + b"x" * (1 << 20) + b"\n", "long.txt:1:"),
+            ("latin1.txt", b"00 A4 00 00 02 > 3F 00 # caf\xe9\n", "latin1.txt:1:"),
+            ("pattern.txt", b"00 B0 00 00 02 (9G 00)\n", "pattern.txt:1:"),
+            ("open.txt", b"00 B0 00 00 02 [XX\n", "open.txt:1:"),
+            ("lc.txt", b"00 D6 00 00 03 01 02\n", "lc.txt:1:"),
+            ("many.txt", b"00 D6 00 00 FF > " + b"01 " * 256 + b"\n", "many.txt:1:"),
+        ]
+        for name, content, error in cases:
+            with self.subTest(name):
+                if content is not None:
+                    w.file(name, content)
+                result = w.run("--run", name)
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stdout, b"")
+                self.assertIn(error, result.stderr.decode())
+                self.assertEqual(w.read("run.log"), b"the last run's log")
+                converted = w.run("--convert", name, "out.scc")
+                self.assertEqual(converted.returncode, 2)
+                self.assertFalse(os.path.exists(os.path.join(w.path, "out.scc")))
+        # An SCC name cannot keep expected answers or resets: refused, nothing written.
+        w.file("demo.txt", SCRIPT)
+        refused = w.run("--convert", "demo.txt", "demo.scc")
+        self.assertEqual(refused.returncode, 2)
+        self.assertIn("cannot keep the 3 expected answers and 1 Reset line", refused.stderr.decode())
+        self.assertFalse(os.path.exists(os.path.join(w.path, "demo.scc")))
 
 
 class PtyCard(threading.Thread):

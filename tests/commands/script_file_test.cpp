@@ -53,9 +53,10 @@ TEST(ScriptFileKind, IsToldByContent) {
       {{}, 0, ScriptFileKind::kText},
       {AsBytes("reset\n00 A4 00 00\n"), 18, ScriptFileKind::kText},
       {AsBytes(cutCharacter), 5000, ScriptFileKind::kText},
-      {AsBytes(cutCharacter), kSccHeaderSize, ScriptFileKind::kNeither},
+      // Without a zero byte it is text, good UTF-8 or not: the reader says where it is not.
+      {AsBytes(cutCharacter), kSccHeaderSize, ScriptFileKind::kText},
       {AsBytes(std::string_view("\xFF\xFEr\0e\0", 6)), 6, ScriptFileKind::kNeither},
-      {AsBytes("# \xFF"), 5000, ScriptFileKind::kNeither},
+      {AsBytes("# \xFF"), 5000, ScriptFileKind::kText},
       {SccFile(0), kSccHeaderSize, ScriptFileKind::kScc},
       {SccFile(3), kSccHeaderSize + 3 * kSccRecordSize, ScriptFileKind::kScc},
       {cutShort, cutShort.size(), ScriptFileKind::kScc},

@@ -36,7 +36,7 @@ thread() {
   TSAN_OPTIONS="halt_on_error=1:suppressions=$PWD/tests/tsan.supp" \
     run_build build-thread "--target core_tests gui_tests" \
       "-R ^(LineThread|ListRun|AutomaticResponse|AutomaticCommand|ResetWithSpeed|QuorvelDlg)" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE_THREAD=ON \
+      -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 }
 

@@ -18,6 +18,7 @@
 #include "card/output_panel.h"
 #include "controls/windowless_controls.h"
 #include "port/system_device_factory.h"
+#include "support/card_commands.h"
 #include "support/recording_message_sink.h"
 #include "support/scripted_services.h"
 
@@ -27,22 +28,16 @@ namespace {
 namespace fs = std::filesystem;
 constexpr const char* kSettings = "DEMO: baud=9600 parity=E data=8 stop=2";
 
-CardCommand Command(std::initializer_list<std::uint8_t> header, std::uint8_t direction,
-                    std::initializer_list<std::uint8_t> data = {}) {
-  CardCommand command = NewCardCommand();
-  std::copy(header.begin(), header.end(), command.header);
-  command.direction = direction;
-  std::copy(data.begin(), data.end(), command.data);
-  return command;
-}
+using testing::MakeCommand;
 
 // SELECT of EF 6F01, then `reads` READ BINARY of 32 bytes: 40 characters each, 50 ms at
 // 9600 baud, the length of the header's wait.
 std::vector<CardCommand> ReadList(int reads) {
-  std::vector<CardCommand> list = {Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x7F, 0x10}),
-                                   Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01})};
+  std::vector<CardCommand> list = {
+      MakeCommand({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x7F, 0x10}),
+      MakeCommand({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01})};
   for (int i = 0; i < reads; ++i)
-    list.push_back(Command({0x00, 0xB0, 0x00, 0x00, 0x20}, kFromCard));
+    list.push_back(MakeCommand({0x00, 0xB0, 0x00, 0x00, 0x20}, kFromCard));
   return list;
 }
 

@@ -16,6 +16,7 @@
 #include "port/line_settings.h"
 #include "port/settings_string.h"
 #include "port/system_device_factory.h"
+#include "support/card_commands.h"
 #include "support/recording_message_sink.h"
 
 namespace quorvel {
@@ -24,14 +25,7 @@ namespace {
 constexpr int kCommands = 200;
 constexpr int kBytesPerCommand = 5 + 1 + 32 + 2;
 
-CardCommand Command(std::initializer_list<std::uint8_t> header, std::uint8_t direction,
-                    std::initializer_list<std::uint8_t> data = {}) {
-  CardCommand command = NewCardCommand();
-  std::copy(header.begin(), header.end(), command.header);
-  command.direction = direction;
-  std::copy(data.begin(), data.end(), command.data);
-  return command;
-}
+using testing::MakeCommand;
 
 std::chrono::duration<double, std::milli> CharacterTime(const std::string& settings) {
   LineSettings line;
@@ -40,17 +34,18 @@ std::chrono::duration<double, std::milli> CharacterTime(const std::string& setti
                                                    (2.0 * line.baudRate));
 }
 
-void BM_RunReadBinaryOnTheDemoCard(benchmark::State& state) {
-  const bool strict = state.range(0) == 1;
-  const std::string settings =
-      "DEMO: baud=" + std::to_string(state.range(1)) + " parity=E data=8 stop=2";
-  const CardCommand selectDf = Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x7F, 0x10});
-  const CardCommand selectEf = Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01});
-  const CardCommand read = Command({0x00, 0xB0, 0x00, 0x00, 0x20}, kFromCard);
+// Resets the card behind `settings` (negotiating its speed when asked), selects EF 6F01,
+// then times the READ BINARY commands. Returns the line's rate after the Reset.
+std::uint32_t TimeReads(benchmark::State& state, const std::string& settings, PortTiming timing,
+                        bool pps) {
+  const CardCommand selectDf = MakeCommand({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x7F, 0x10});
+  const CardCommand selectEf = MakeCommand({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01});
+  const CardCommand read = MakeCommand({0x00, 0xB0, 0x00, 0x00, 0x20}, kFromCard);
 
   SystemClock clock;
   testing::RecordingMessageSink messages;
   SystemDeviceFactory devices({}, clock);
+  std::uint32_t baud = 0;
   for (auto _ : state) {
     state.PauseTiming();
     RowList rows;
@@ -58,11 +53,13 @@ void BM_RunReadBinaryOnTheDemoCard(benchmark::State& state) {
     ValueCheckBox bin;
     OutputPanel output(rows, counter, bin);
     CCardPort port(devices, clock, messages);
-    port.SetTiming(strict ? PortTiming::kFixed : PortTiming::kDeadline);
+    port.SetTiming(timing);
     ExchangeState exchange;
     std::uint32_t total = 0;
     CardSession session(port, clock, output, exchange, total);
+    session.SetSpeedNegotiation(pps);
     session.Reset(settings.c_str(), settings.c_str());
+    baud = port.LineInUse() ? port.LineInUse()->baudRate : 0;
     session.Execute(selectDf);
     session.Execute(selectEf);
     state.ResumeTiming();
@@ -73,6 +70,14 @@ void BM_RunReadBinaryOnTheDemoCard(benchmark::State& state) {
       }
     }
   }
+  return baud;
+}
+
+void BM_RunReadBinaryOnTheDemoCard(benchmark::State& state) {
+  const std::string settings =
+      "DEMO: baud=" + std::to_string(state.range(1)) + " parity=E data=8 stop=2";
+  TimeReads(state, settings, state.range(0) == 1 ? PortTiming::kFixed : PortTiming::kDeadline,
+            false);
   const double lineMs = kCommands * kBytesPerCommand * CharacterTime(settings).count();
   state.counters["line_ms"] = lineMs;
   state.counters["target_ms"] = lineMs * 1.05 + kCommands * 1.0;
@@ -88,40 +93,8 @@ BENCHMARK(BM_RunReadBinaryOnTheDemoCard)
 // 9600 baud, and after negotiating its speed (PPS): 223200 baud at 3.5712 MHz, a character
 // of 12 etu. Target with PPS: within 5 % plus 1 ms a command of the line time at that rate.
 void BM_RunReadBinaryOnTheFastDemoCard(benchmark::State& state) {
-  const bool pps = state.range(0) == 1;
-  const std::string settings = "DEMF: baud=9600 parity=E data=8 stop=2";
-  const CardCommand selectDf = Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x7F, 0x10});
-  const CardCommand selectEf = Command({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01});
-  const CardCommand read = Command({0x00, 0xB0, 0x00, 0x00, 0x20}, kFromCard);
-
-  SystemClock clock;
-  testing::RecordingMessageSink messages;
-  SystemDeviceFactory devices({}, clock);
-  std::uint32_t baud = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    RowList rows;
-    TextEditBox counter;
-    ValueCheckBox bin;
-    OutputPanel output(rows, counter, bin);
-    CCardPort port(devices, clock, messages);
-    port.SetTiming(PortTiming::kDeadline);
-    ExchangeState exchange;
-    std::uint32_t total = 0;
-    CardSession session(port, clock, output, exchange, total);
-    session.SetSpeedNegotiation(pps);
-    session.Reset(settings.c_str(), settings.c_str());
-    baud = pps ? session.lastSpeed().baud : 9600;
-    session.Execute(selectDf);
-    session.Execute(selectEf);
-    state.ResumeTiming();
-    for (int i = 0; i < kCommands; ++i) {
-      if (session.Execute(read) != 1 || exchange.lastCount != 38) {
-        state.SkipWithError("READ BINARY did not complete");
-        break;
-      }
-    }
-  }
+  const std::uint32_t baud = TimeReads(state, "DEMF: baud=9600 parity=E data=8 stop=2",
+                                       PortTiming::kDeadline, state.range(0) == 1);
   // The card's characters take 12 etu at the line's rate.
   const double lineMs = kCommands * kBytesPerCommand * 12.0 * 1000.0 / baud;
   state.counters["baud"] = baud;

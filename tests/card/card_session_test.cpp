@@ -8,6 +8,7 @@
 
 #include "card/automatic_response.h"
 #include "port/system_device_factory.h"
+#include "support/card_commands.h"
 #include "support/fake_clock.h"
 #include "support/fake_controls.h"
 #include "support/fake_serial_device.h"
@@ -88,16 +89,6 @@ TEST(CardSessionTest, WithDeadlinesAResetTakesWhatTheFixedWaitTakes) {
 
 using Bytes = std::vector<std::uint8_t>;
 
-CardCommand Command(const char* comment, const Bytes& header, std::uint8_t direction,
-                    const Bytes& data = {}) {
-  CardCommand command = NewCardCommand();
-  std::copy(header.begin(), header.end(), command.header);
-  command.direction = direction;
-  std::snprintf(command.comment, sizeof command.comment, "%s", comment);
-  std::copy(data.begin(), data.end(), command.data);
-  return command;
-}
-
 // A session over a card played by `card` (the demo card when it is empty), reset once.
 class AutomaticResponseTest : public ::testing::Test {
  protected:
@@ -148,7 +139,7 @@ TEST_F(AutomaticResponseTest, TheDemoCardsAnswersAreFetchedAndResent) {
   UseTheDemoCard();
   // 61 09 in the status row: GET RESPONSE with P3 = 09 (ISO/IEC 7816-3, T=0 case 4).
   const CardCommand select =
-      Command("select 7F10", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10});
+      testing::MakeCommand({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}, "select 7F10");
   EXPECT_THAT(Execute(select),
               ElementsAre("00 A4 00 00 02 A4 7F 10 ", "61 09",
                           "00 C0 00 00 09 C0 62 07 82 01 38 83 02 7F 10 ", "90 00"));
@@ -158,9 +149,9 @@ TEST_F(AutomaticResponseTest, TheDemoCardsAnswersAreFetchedAndResent) {
   EXPECT_EQ(last_result, 1);
 
   // 6C 0A in place of the procedure byte: the same command with P3 = 0A (T=0 case 2).
-  Execute(Command("", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01}));
+  Execute(testing::MakeCommand({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01}, ""));
   const auto before = rows.entries.size();
-  EXPECT_THAT(Execute(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard)),
+  EXPECT_THAT(Execute(testing::MakeCommand({0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard, {}, "read")),
               ElementsAre("Command execution failed!", "00 B0 00 00 00 6C 20 ",
                           "00 B0 00 00 20 B0 48 65 6C 6C 6F 20 66 72 6F 6D ",
                           "20 74 68 65 20 51 75 6F 72 76 65 6C 20 64 65 6D ", "6F 20 63 61 72 64 ",
@@ -174,7 +165,8 @@ TEST_F(AutomaticResponseTest, TheDemoCardsAnswersAreFetchedAndResent) {
 TEST_F(AutomaticResponseTest, WithTheSwitchOffOnlyTheListsCommandGoes) {
   UseTheDemoCard();
   demoSession->SetAutomaticResponses(false);
-  demoSession->Execute(Command("", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}));
+  demoSession->Execute(
+      testing::MakeCommand({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}, ""));
   EXPECT_THAT(rows.entries, ElementsAre("00 A4 00 00 02 A4 7F 10 ", "61 09"));
 }
 
@@ -201,8 +193,8 @@ TEST_F(AutomaticResponseTest, ClassA0AsksWith9FAndLongAnswersComeInSteps) {
     inner(l, written);
     if (written.size() == 2) l.Arrive({0x9F, 0x16}, milliseconds(1));  // after the file id
   };
-  const std::vector<std::string> shown =
-      Execute(Command("select DF GSM", {0xA0, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x20}));
+  const std::vector<std::string> shown = Execute(
+      testing::MakeCommand({0xA0, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x20}, "select DF GSM"));
   std::vector<std::string> statusRows;
   for (const auto& row : shown)
     if (row.size() == 5) statusRows.push_back(row);
@@ -231,7 +223,7 @@ TEST_F(AutomaticResponseTest, ACardThatAlwaysAsksForMoreIsAnsweredOnly32Times) {
       answer.insert(answer.end(), {0x61, 0x00});
       return answer;
     });
-    Execute(Command("endless", {0x00, 0xB2, 0x01, 0x04, 0x10}, kFromCard));
+    Execute(testing::MakeCommand({0x00, 0xB2, 0x01, 0x04, 0x10}, kFromCard, {}, "endless"));
     EXPECT_EQ(line.writes.size(), 1u + kMaxAutomaticCommands);
     const std::string last = Explained(rows.entries.size() - 1);
     EXPECT_THAT(last, ::testing::HasSubstr("this is the last of the 32 commands sent "
@@ -289,7 +281,7 @@ TEST(AutomaticCommandTest, OnlyAWholeStatusWordThatAsksForMoreIsAnswered) {
        std::nullopt,
        false},
   };
-  const CardCommand read = Command("", {0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard);
+  const CardCommand read = testing::MakeCommand({0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard, {}, "");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ExchangeState state;
@@ -341,7 +333,8 @@ TEST(ResetWithSpeedNegotiationTest, ThePpsRowFollowsTheAtrOnlyWhenAskedFor) {
       EXPECT_THAT(output.ExplainRow(static_cast<int>(rows.entries.size()) - 1),
                   ::testing::HasSubstr("PPS1 96: Fi=512, Di=32: 223,200 baud at 3.5712 MHz"));
       // The card now speaks at 223200 baud: a command goes through at once.
-      const CardCommand challenge = Command("", {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard);
+      const CardCommand challenge =
+          testing::MakeCommand({0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard, {}, "");
       EXPECT_EQ(session.Execute(challenge), 1);
     }
     // With the switch on, the Reset says what became of the speed, PPS or not.

@@ -7,6 +7,7 @@
 
 #include "commands/script_expectation.h"
 #include "port/system_device_factory.h"
+#include "support/card_commands.h"
 #include "support/fake_serial_device.h"
 #include "support/session_rig.h"
 
@@ -18,11 +19,8 @@ using Summary = ListRunSummary;
 
 ListRunItem Item(int entry, std::vector<std::uint8_t> header, std::uint8_t direction,
                  std::vector<std::uint8_t> data = {}, const char* expect = "") {
-  CardCommand command = NewCardCommand();
-  std::copy(header.begin(), header.end(), command.header);
-  command.direction = direction;
-  std::copy(data.begin(), data.end(), command.data);
-  return ListRunItem{entry, command, ParseExpectation(expect).expectation};
+  return ListRunItem{entry, testing::MakeCommand(header, direction, data),
+                     ParseExpectation(expect).expectation};
 }
 
 ListRunOptions Options(bool stopAtFailure) {

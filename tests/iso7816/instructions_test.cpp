@@ -75,7 +75,7 @@ TEST(InstructionNameTest, NamesPerClass) {
       {0x80, 0x10, "TERMINAL PROFILE"},
       {0x80, 0x76, "SUSPEND UICC"},
       {0x81, 0x12, "PERFORM TRANSACTION OPERATION"},
-      // GlobalPlatform Card Specification under 80 and 84 (clause 11: DELETE 11.2, GET DATA
+      // GlobalPlatform Card (v2.3) under 80 and 84 (clause 11: DELETE 11.2, GET DATA
       // 11.3, GET STATUS 11.4, INSTALL 11.5, LOAD 11.6, PUT KEY 11.8, SET STATUS 11.10, STORE
       // DATA 11.11; INITIALIZE UPDATE, EXTERNAL AUTHENTICATE and the R-MAC session commands of
       // SCP02, appendix E), both names where TS 102 221 names the code otherwise.

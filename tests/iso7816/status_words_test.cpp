@@ -187,7 +187,7 @@ TEST(ExplainStatusWordTest, MeaningsByTheCommandsClassAndInstruction) {
       {0xA0, 0x88, 0x98, 0x62, "GSM 11.11 §9.4 defines no 98 62",
        "not defined by ISO/IEC 7816-4 or GSM 11.11; under class 80, ETSI TS 102 221 reads it as: "
        "authentication error, application specific (a USIM's AUTHENTICATE: incorrect MAC)"},
-      // GlobalPlatform Card Specification under 80 and 84.
+      // GlobalPlatform Card (v2.3) under 80 and 84.
       {0x80, 0xF2, 0x63, 0x10, "GlobalPlatform §11.4 (GET STATUS)",
        "more data available: send GET STATUS again with P2 bit 1 set for the next ones"},
       {0x84, 0xCA, 0x63, 0x10, "GlobalPlatform §11.4 (GET STATUS), after another command",

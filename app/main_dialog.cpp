@@ -108,6 +108,14 @@ void MainDialog::OnInitDialog() {
   SetAutomaticResponses(
       services_.profile.GetString(kOptionsSection, kAutomaticResponsesKey, "off") == "on");
   stop_at_failure_ = services_.profile.GetString(kOptionsSection, kStopAtFailureKey, "on") != "off";
+  SetSpeedNegotiation(services_.profile.GetString(kOptionsSection, kSpeedNegotiationKey, "off") ==
+                      "on");
+  // The clock the reader feeds the card: the speeds of the ATR and of PPS follow from it.
+  const ReaderClockSetting clock = ReaderClockOfSection(services_.profile.Section("reader"));
+  if (!clock.hz) services_.messages.ShowMessage(clock.error + "\n\nThe usual 3.5712 MHz is used.");
+  OnPort([this, hz = clock.hz.value_or(kDefaultReaderClockHz)](CCardPort&) {
+    session_->SetReaderClock(hz);
+  });
 
   std::string remembered = services_.profile.GetString("config", "list", "NULL");
   // A value that does not fit is treated as missing rather than cut into another path.

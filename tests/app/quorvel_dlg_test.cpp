@@ -1208,6 +1208,23 @@ TEST_F(QuorvelDlgRunTest, SpeedNegotiationIsASwitchOfTheWindowMenu) {
             "FF 10 96 79 FF 10 96 79 \r\n");
   Quit();
   EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("pps=on"));
+
+  // Kept for the next start, with the reader's clock: at 6 MHz DEMF starts at 16129 baud, and
+  // after PPS runs at 375000.
+  std::ofstream(profile_path_)
+      << "[ports]\nCOM2=DEMF\n[options]\npps=on\n[reader]\nclock=6000000\n";
+  demo_ =
+      std::make_unique<SystemDeviceFactory>(Profile::Load(profile_path_).Section("ports"), clock_);
+  demo_->SetReaderClockHz(6000000);
+  Start(demo_.get());
+  EXPECT_TRUE(dialog_->SpeedNegotiationAction()->isChecked());
+  Type(1008, "COM2: baud=16129 parity=E data=8 stop=2");
+  Type(1012, "COM2: baud=16129 parity=E data=8 stop=2");
+  Click(1000);
+  ASSERT_EQ(Rows(1002).back(), "FF 10 96 79 FF 10 96 79 ");
+  const int ppsRow = static_cast<int>(Rows(1002).size()) - 1;
+  EXPECT_THAT(dialog_->logic().output().ExplainRow(ppsRow),
+              ::testing::HasSubstr("375,000 baud at 6 MHz"));
 }
 
 TEST_F(QuorvelDlgRunTest, ACommandScriptLoadsRunsWithItsExpectationsAndSavesByItsName) {

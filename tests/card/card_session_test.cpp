@@ -35,19 +35,11 @@ ResetOutcome ResetWith(PortTiming timing, std::vector<std::uint8_t> atr) {
   line.Arrive(head, milliseconds(60));
   line.Arrive(rest, milliseconds(70));
   testing::FakeDeviceFactory devices{line};
-  testing::RecordingMessageSink messages;
-  CCardPort port{devices, clock, messages};
-  port.SetTiming(timing);
-  testing::FakeListBox rows;
-  testing::FakeEditBox counter;
-  testing::FakeCheckBox bin;
-  OutputPanel output{rows, counter, bin};
-  ExchangeState exchange;
-  std::uint32_t total = 0;
-  CardSession session{port, clock, output, exchange, total};
+  testing::SessionRig t(devices, clock);
+  t.port.SetTiming(timing);
   const char* settings = "COM2: baud=9600 parity=E data=8 stop=2";
-  session.Reset(settings, settings);
-  return {rows.entries, session.lastTiming().took};
+  t.session.Reset(settings, settings);
+  return {t.rows.entries, t.session.lastTiming().took};
 }
 
 // With deadlines a reset takes what the fixed read at the end of the 250 ms takes: a card
@@ -97,41 +89,32 @@ class AutomaticResponseTest : public ::testing::Test {
     line.card = [answerToHeader](testing::FakeLine& l, const Bytes& written) {
       if (written.size() == 5) l.Arrive(answerToHeader(written), milliseconds(1));
     };
-    port.Open("COM2: baud=9600 parity=E data=8 stop=2");
+    fake.port.Open("COM2: baud=9600 parity=E data=8 stop=2");
   }
   void UseTheDemoCard() {
-    demo = std::make_unique<SystemDeviceFactory>(std::map<std::string, std::string>{}, clock);
-    demoPort = std::make_unique<CCardPort>(*demo, clock, messages);
-    demoSession = std::make_unique<CardSession>(*demoPort, clock, output, exchange, total);
+    demo = std::make_unique<testing::DemoCardRig>();
     const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
-    demoSession->Reset(settings, settings);
-    output.RemoveAllRows();
+    demo->rig.session.Reset(settings, settings);
+    demo->rig.output.RemoveAllRows();
   }
-  CardSession& Session() { return demoSession ? *demoSession : session; }
+  // The demo card's session once it is in use, else the scripted card's.
+  testing::SessionRig& Rig() { return demo ? demo->rig : fake; }
+  CardSession& Session() { return Rig().session; }
   // The rows of one Execute with automatic answers on.
   std::vector<std::string> Execute(const CardCommand& command) {
     Session().SetAutomaticResponses(true);
-    const auto first = rows.entries.size();
+    const auto first = Rig().rows.entries.size();
     last_result = Session().Execute(command);
-    return {rows.entries.begin() + static_cast<std::ptrdiff_t>(first), rows.entries.end()};
+    return {Rig().rows.entries.begin() + static_cast<std::ptrdiff_t>(first),
+            Rig().rows.entries.end()};
   }
-  std::string Explained(std::size_t row) { return output.ExplainRow(static_cast<int>(row)); }
+  std::string Explained(std::size_t row) { return Rig().output.ExplainRow(static_cast<int>(row)); }
 
   testing::FakeClock clock;
   testing::FakeLine line{clock};
   testing::FakeDeviceFactory devices{line};
-  testing::RecordingMessageSink messages;
-  CCardPort port{devices, clock, messages};
-  testing::FakeListBox rows;
-  testing::FakeEditBox counter;
-  testing::FakeCheckBox bin;
-  OutputPanel output{rows, counter, bin};
-  ExchangeState exchange;
-  std::uint32_t total = 0;
-  CardSession session{port, clock, output, exchange, total};
-  std::unique_ptr<SystemDeviceFactory> demo;
-  std::unique_ptr<CCardPort> demoPort;
-  std::unique_ptr<CardSession> demoSession;
+  testing::SessionRig fake{devices, clock};
+  std::unique_ptr<testing::DemoCardRig> demo;
   int last_result = -1;
 };
 
@@ -150,7 +133,7 @@ TEST_F(AutomaticResponseTest, TheDemoCardsAnswersAreFetchedAndResent) {
 
   // 6C 0A in place of the procedure byte: the same command with P3 = 0A (T=0 case 2).
   Execute(testing::MakeCommand({0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x01}, ""));
-  const auto before = rows.entries.size();
+  const auto before = Rig().rows.entries.size();
   EXPECT_THAT(Execute(testing::MakeCommand({0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard, {}, "read")),
               ElementsAre("Command execution failed!", "00 B0 00 00 00 6C 20 ",
                           "00 B0 00 00 20 B0 48 65 6C 6C 6F 20 66 72 6F 6D ",
@@ -158,16 +141,16 @@ TEST_F(AutomaticResponseTest, TheDemoCardsAnswersAreFetchedAndResent) {
                           "90 00"));
   EXPECT_THAT(Explained(before + 2),
               ::testing::HasSubstr("Sent again with P3=20 after 6C 20 (command \"read\")."));
-  EXPECT_EQ(last_result, 1);                    // the answer the card asked for came
-  EXPECT_EQ(total, 16u + 8 + 15 + 8 + 7 + 38);  // the ATR, then every exchange
+  EXPECT_EQ(last_result, 1);                          // the answer the card asked for came
+  EXPECT_EQ(Rig().total, 16u + 8 + 15 + 8 + 7 + 38);  // the ATR, then every exchange
 }
 
 TEST_F(AutomaticResponseTest, WithTheSwitchOffOnlyTheListsCommandGoes) {
   UseTheDemoCard();
-  demoSession->SetAutomaticResponses(false);
-  demoSession->Execute(
+  Rig().session.SetAutomaticResponses(false);
+  Rig().session.Execute(
       testing::MakeCommand({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}, ""));
-  EXPECT_THAT(rows.entries, ElementsAre("00 A4 00 00 02 A4 7F 10 ", "61 09"));
+  EXPECT_THAT(Rig().rows.entries, ElementsAre("00 A4 00 00 02 A4 7F 10 ", "61 09"));
 }
 
 TEST_F(AutomaticResponseTest, ClassA0AsksWith9FAndLongAnswersComeInSteps) {
@@ -214,7 +197,7 @@ TEST_F(AutomaticResponseTest, ACardThatAlwaysAsksForMoreIsAnsweredOnly32Times) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    output.RemoveAllRows();
+    Rig().output.RemoveAllRows();
     line.writes.clear();
     Use([&c](const Bytes& header) -> Bytes {
       if (!c.answer.empty()) return c.answer;
@@ -225,7 +208,7 @@ TEST_F(AutomaticResponseTest, ACardThatAlwaysAsksForMoreIsAnsweredOnly32Times) {
     });
     Execute(testing::MakeCommand({0x00, 0xB2, 0x01, 0x04, 0x10}, kFromCard, {}, "endless"));
     EXPECT_EQ(line.writes.size(), 1u + kMaxAutomaticCommands);
-    const std::string last = Explained(rows.entries.size() - 1);
+    const std::string last = Explained(Rig().rows.entries.size() - 1);
     EXPECT_THAT(last, ::testing::HasSubstr("this is the last of the 32 commands sent "
                                            "automatically after one command of the list"));
     EXPECT_THAT(Explained(1), ::testing::Not(::testing::HasSubstr("this is the last")));

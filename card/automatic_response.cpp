@@ -17,9 +17,10 @@ std::optional<std::uint16_t> AnsweringStatusWord(int result, const ExchangeState
     if (state.statusArrived != 2) return std::nullopt;
     return static_cast<std::uint16_t>(state.statusWord[0] << 8 | state.statusWord[1]);
   }
-  if (state.stop == ExchangeStop::kWrongProcedureByte && state.lastCount == kDataPosition + 1) {
-    return static_cast<std::uint16_t>(state.rxBuffer[kProcedureBytePosition] << 8 |
-                                      state.rxBuffer[kDataPosition]);
+  if (state.stop == ExchangeStop::kWrongProcedureByte &&
+      state.received.size() == kDataPosition + 1) {
+    return static_cast<std::uint16_t>(state.received[kProcedureBytePosition] << 8 |
+                                      state.received[kDataPosition]);
   }
   return std::nullopt;
 }

@@ -16,13 +16,12 @@ ReceivedAnswer ReceivedAnswerOf(const CardCommand& sent, int result, const Excha
   if (result == 1) {
     if (state.statusArrived > 0) answer.sw1 = state.statusWord[0];
     if (state.statusArrived > 1) answer.sw2 = state.statusWord[1];
-    if (sent.direction != kToCard && state.lastCount > kDataPosition) {
-      answer.data = std::span<const std::uint8_t>(state.rxBuffer + kDataPosition,
-                                                  state.lastCount - kDataPosition);
+    if (sent.direction != kToCard && state.received.size() > kDataPosition) {
+      answer.data = std::span<const std::uint8_t>(state.received).subspan(kDataPosition);
     }
   } else if (state.stop == ExchangeStop::kWrongProcedureByte) {
-    answer.sw1 = state.rxBuffer[kProcedureBytePosition];
-    if (state.lastCount > kDataPosition) answer.sw2 = state.rxBuffer[kDataPosition];
+    answer.sw1 = state.received[kProcedureBytePosition];
+    if (state.received.size() > kDataPosition) answer.sw2 = state.received[kDataPosition];
   }
   return answer;
 }
@@ -60,13 +59,13 @@ CommandAnswer CardSession::AnswerOf(const CardCommand& command, int result,
   record.stop = exchange_.stop;
   std::memcpy(record.header, command.header, sizeof record.header);
   record.direction = command.direction;
-  record.received = static_cast<std::uint16_t>(exchange_.lastCount);
+  record.received = static_cast<std::uint32_t>(exchange_.received.size());
   record.started = timing_.started;
   record.took = timing_.took;
   record.comment.assign(command.comment, strnlen(command.comment, sizeof command.comment));
   record.automatic = std::move(cause);
   answer.result = result;
-  answer.received.assign(exchange_.rxBuffer, exchange_.rxBuffer + exchange_.lastCount);
+  answer.received = exchange_.received;
   answer.statusWord[0] = exchange_.statusWord[0];
   answer.statusWord[1] = exchange_.statusWord[1];
   answer.statusArrived = exchange_.statusArrived;
@@ -110,14 +109,14 @@ std::vector<std::uint8_t> CardSession::PulseAndRead(const char* executeSettings,
   // deadlines the bytes are taken as they come, until 64 are in or the wait is over: a
   // card may send more than its ATR announces, and the fixed read takes that too.
   port_.PulseResetLine(resetSettings);
-  const unsigned received =
-      port_.ReadWithin(exchange_.rxBuffer, kMaxAtrBytes, CCardPort::kAnswerWait);
+  exchange_.received.resize(kMaxAtrBytes);
+  exchange_.received.resize(
+      port_.ReadWithin(exchange_.received.data(), kMaxAtrBytes, CCardPort::kAnswerWait));
   StopTiming();
-  exchange_.lastCount = received;
   ResetAnswer answer;
   answer.started = timing_.started;
   answer.took = timing_.took;
-  answer.atr.assign(exchange_.rxBuffer, exchange_.rxBuffer + received);
+  answer.atr = exchange_.received;
   answer.speedFollows = speedFollows;
   display_.ResetAnswered(answer);
   port_.ApplySettings(executeSettings);

@@ -12,18 +12,26 @@ constexpr int kTransferRetries = 6;
 }  // namespace
 
 int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& state) {
-  std::uint8_t* const rx = state.rxBuffer;
+  // Room for the most the exchange takes; cut to what came when it ends, whichever way.
+  std::vector<std::uint8_t>& received = state.received;
+  received.resize(kMaxExchangeBytes);
+  std::uint8_t* const rx = received.data();
+  unsigned count = 0;
+  const auto ended = [&](int result) {
+    received.resize(count);
+    return result;
+  };
   state.statusArrived = 0;
   state.stop = ExchangeStop::kNoEcho;
 
   port.Write(command.header, kHeaderBytes);
-  state.lastCount = port.ReadWithin(rx, kHeaderBytes + 1, kHeaderWait);
-  if (state.lastCount < kHeaderBytes) return 0;
+  count = port.ReadWithin(rx, kHeaderBytes + 1, kHeaderWait);
+  if (count < kHeaderBytes) return ended(0);
   state.stop = ExchangeStop::kNoProcedureByte;
-  if (state.lastCount == kHeaderBytes) {
+  if (count == kHeaderBytes) {
     // Only the echo so far: give a slow card a little longer for its procedure byte.
-    state.lastCount += port.ReadWithin(rx + kProcedureBytePosition, 1, kLateProcedureByteWait);
-    if (state.lastCount == kHeaderBytes) return 0;
+    count += port.ReadWithin(rx + kProcedureBytePosition, 1, kLateProcedureByteWait);
+    if (count == kHeaderBytes) return ended(0);
   }
 
   if (rx[kProcedureBytePosition] != command.ins()) {
@@ -31,8 +39,8 @@ int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& 
     // byte (then SW2), so the refusing status word stands whole in the received bytes.
     state.stop = ExchangeStop::kWrongProcedureByte;
     // It is taken if it came within the wait for the procedure byte, with deadlines too.
-    state.lastCount += port.ReadRestOfWindow(rx + kDataPosition, 1);
-    return 0;
+    count += port.ReadRestOfWindow(rx + kDataPosition, 1);
+    return ended(0);
   }
 
   const unsigned p3 = command.p3();
@@ -42,14 +50,14 @@ int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& 
     port.CatchUpWithFixedWaits();
     port.Write(command.data, p3);
     const unsigned echoed = port.Read(rx + kDataPosition, p3, kTransferRetries);
-    state.lastCount += echoed;
+    count += echoed;
     if (echoed < p3) {
       state.stop = ExchangeStop::kShortDataEcho;
-      return 0;
+      return ended(0);
     }
   } else {
     // A short answer is no failure: the status bytes may still follow.
-    state.lastCount += port.Read(rx + kDataPosition, p3, kTransferRetries);
+    count += port.Read(rx + kDataPosition, p3, kTransferRetries);
   }
 
   state.stop = ExchangeStop::kComplete;
@@ -57,7 +65,7 @@ int ExchangeCommand(CCardPort& port, const CardCommand& command, ExchangeState& 
   std::uint8_t status[2];
   state.statusArrived = static_cast<int>(port.Read(status, 2, kTransferRetries));
   for (int i = 0; i < state.statusArrived; ++i) state.statusWord[i] = status[i];
-  return 1;
+  return ended(1);
 }
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "commands/card_command.h"
 #include "port/card_port.h"
@@ -22,11 +23,15 @@ enum class ExchangeStop : std::uint8_t {
   kShortDataEcho,       // data sent to the card, fewer bytes echoed
 };
 
-// The main dialog's fields that an exchange fills.
+// The most bytes the exchange over the echoing line receives: the header's echo, the
+// procedure byte and 255 data bytes.
+inline constexpr unsigned kMaxExchangeBytes = 261;
+
+// What an exchange filled: the bytes it received, its status word and where it ended.
 struct ExchangeState {
-  // Every byte received but the status bytes: header echo, procedure byte, data phase.
-  std::uint8_t rxBuffer[261];
-  std::uint32_t lastCount = 0;          // bytes of the last exchange in rxBuffer
+  // Every byte received but the status bytes, in arrival order: header echo, procedure
+  // byte, data phase. Its size is the exchange's count.
+  std::vector<std::uint8_t> received;
   std::uint8_t statusWord[2] = {0, 0};  // SW1 SW2
   int statusArrived = 0;                // status bytes that arrived in the last status phase
   ExchangeStop stop = ExchangeStop::kComplete;  // where the last exchange ended

@@ -75,7 +75,7 @@ struct ExchangeRecord {
   ExchangeStop stop = ExchangeStop::kComplete;
   std::uint8_t header[5] = {0, 0, 0, 0, 0};
   std::uint8_t direction = 0;
-  std::uint16_t received = 0;  // bytes shown in the hex rows
+  std::uint32_t received = 0;  // bytes shown in the hex rows
   std::chrono::system_clock::time_point started;
   std::chrono::nanoseconds took{0};
   std::string comment;                        // Execute: the command's comment

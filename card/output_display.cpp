@@ -17,7 +17,7 @@ void OutputPanelDisplay::ResetAnswered(const ResetAnswer& answer) {
   if (reset_ != nullptr) {
     reset_->started = answer.started;
     reset_->took = answer.took;
-    reset_->received = static_cast<std::uint16_t>(received);
+    reset_->received = received;
   }
   total_bytes_ = received;
   output_.ShowByteCount(total_bytes_);

@@ -195,9 +195,8 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   const auto reset = [&] {
     session.Reset(executeSettings, resetSettings);
     if (line.speedNegotiation) services.messages.ShowMessage(session.lastSpeed().note);
-    report.Reset(
-        std::vector<std::uint8_t>(exchange.rxBuffer, exchange.rxBuffer + exchange.lastCount),
-        session.lastTiming().took, line.speedNegotiation ? &session.lastSpeed() : nullptr);
+    report.Reset(exchange.received, session.lastTiming().took,
+                 line.speedNegotiation ? &session.lastSpeed() : nullptr);
     checkLog();
   };
   if (line.reset) {

@@ -17,6 +17,9 @@ namespace quorvel {
 struct ScriptStep {
   std::unique_ptr<CardCommand> command;  // nullptr for a Reset
   Expectation expect;                    // empty: the command expects nothing
+  // The Le after a case 4 command's data (ISO/IEC 7816-4), 1 to 256: the SCC record has no
+  // place for it, so it travels beside the record.
+  std::optional<std::uint16_t> le;
   // An SCC record whose comment had no zero held this byte last; `command` holds the
   // zero that the program reads there instead.
   std::optional<std::uint8_t> sccCommentEnd;

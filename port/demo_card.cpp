@@ -40,10 +40,12 @@ bool FastCardSupports(std::uint8_t fiDi) {
 
 }  // namespace
 
-DemoCard::DemoCard(Clock& clock, DemoCardModel model, std::uint32_t readerClockHz)
+DemoCard::DemoCard(Clock& clock, DemoCardModel model, std::uint32_t readerClockHz,
+                   std::unique_ptr<CardApplication> application)
     : clock_(clock),
       model_(model),
-      readerClockHz_(readerClockHz != 0 ? readerClockHz : kDefaultReaderClockHz) {}
+      readerClockHz_(readerClockHz != 0 ? readerClockHz : kDefaultReaderClockHz),
+      commands_(application ? std::move(application) : std::make_unique<DemoCardCommands>()) {}
 
 bool DemoCard::SetQueueSizes(std::size_t, std::size_t) {
   return true;
@@ -143,7 +145,7 @@ bool DemoCard::RateAgrees() const {
 }
 
 void DemoCard::Reset() {
-  commands_ = DemoCardCommands();
+  commands_->Reset();
   phase_ = Phase::Header;
   headerCount_ = 0;
   lineFreeAt_ = std::max(lineFreeAt_, clock_.Now() + kAnswerDelay);
@@ -183,7 +185,7 @@ void DemoCard::CardReceives(std::uint8_t byte) {
       data_.push_back(byte);
       if (data_.size() == header_[4]) {
         answer_.clear();
-        commands_.Run(header_, data_, answer_);
+        commands_->Run(header_, data_, answer_);
         CardSends(answer_.data(), answer_.size());
         phase_ = Phase::Header;
       }
@@ -194,17 +196,17 @@ void DemoCard::CardReceives(std::uint8_t byte) {
 void DemoCard::HeaderComplete() {
   headerCount_ = 0;
   answer_.clear();
-  if (const auto refusal = commands_.Refusal(header_)) {
+  if (const auto refusal = commands_->Refusal(header_)) {
     answer_ = {static_cast<std::uint8_t>(*refusal >> 8), static_cast<std::uint8_t>(*refusal)};
   } else {
     // The procedure byte INS: all data in one block.
     answer_.push_back(header_[1]);
     const std::uint8_t p3 = header_[4];
-    if (DemoCardCommands::TakesData(header_[1]) && p3 > 0) {
+    if (commands_->TakesData(header_) && p3 > 0) {
       data_.clear();
       phase_ = Phase::Data;
     } else {
-      commands_.Run(header_, {}, answer_);
+      commands_->Run(header_, {}, answer_);
     }
   }
   CardSends(answer_.data(), answer_.size());

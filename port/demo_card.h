@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "iso7816/transmission_rate.h"
@@ -26,8 +27,10 @@ enum class DemoCardModel { kDemo, kFast };
 // card neither hears the bytes written nor is heard: its characters would be garbled.
 class DemoCard final : public SerialDevice {
  public:
+  // The card runs the demo card's application unless given another.
   explicit DemoCard(Clock& clock, DemoCardModel model = DemoCardModel::kDemo,
-                    std::uint32_t readerClockHz = kDefaultReaderClockHz);
+                    std::uint32_t readerClockHz = kDefaultReaderClockHz,
+                    std::unique_ptr<CardApplication> application = nullptr);
 
   bool SetQueueSizes(std::size_t inputBytes, std::size_t outputBytes) override;
   bool GetReadTimeouts(ReadTimeouts& timeouts) override;
@@ -79,7 +82,7 @@ class DemoCard final : public SerialDevice {
   std::size_t headerCount_ = 0;
   std::vector<std::uint8_t> data_;
   std::vector<std::uint8_t> answer_;
-  DemoCardCommands commands_;
+  std::unique_ptr<CardApplication> commands_;
 };
 
 }  // namespace quorvel

@@ -87,7 +87,12 @@ std::optional<std::uint16_t> DemoCardCommands::Refusal(const std::uint8_t (&head
   return RefusalFor(header);
 }
 
-bool DemoCardCommands::TakesData(std::uint8_t ins) {
+void DemoCardCommands::Reset() {
+  *this = DemoCardCommands();
+}
+
+bool DemoCardCommands::TakesData(const std::uint8_t (&header)[5]) const {
+  const std::uint8_t ins = header[1];
   return ins == kSelect || ins == kUpdateBinary || ins == kVerify;
 }
 

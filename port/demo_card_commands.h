@@ -5,24 +5,23 @@
 #include <span>
 #include <vector>
 
+#include "port/card_application.h"
+
 namespace quorvel {
 
 // The demo card's application layer: a small ISO/IEC 7816-4 card with a file tree
 // (MF 3F00, EF 2FE2, DF 7F10 with EFs 6F01, 6F02 and 6F03), a PIN and a challenge generator.
 // It decides on each header and runs the command once its data are in.
-class DemoCardCommands {
+class DemoCardCommands final : public CardApplication {
  public:
   DemoCardCommands();
 
-  // The status word sent in place of the procedure byte, or none when the card takes
-  // the command.
-  std::optional<std::uint16_t> Refusal(const std::uint8_t (&header)[5]);
-  // Whether the card waits for P3 data bytes after the procedure byte.
-  static bool TakesData(std::uint8_t ins);
-  // Runs a command that was taken: appends what the card sends after the procedure
-  // byte (its data, then SW1 SW2) to answer.
+  void Reset() override;
+  std::optional<std::uint16_t> Refusal(const std::uint8_t (&header)[5]) override;
+  // VERIFY and UPDATE BINARY take data; everything else sends it.
+  bool TakesData(const std::uint8_t (&header)[5]) const override;
   void Run(const std::uint8_t (&header)[5], std::span<const std::uint8_t> data,
-           std::vector<std::uint8_t>& answer);
+           std::vector<std::uint8_t>& answer) override;
 
  private:
   enum class Access : std::uint8_t { Always, Pin, Never };

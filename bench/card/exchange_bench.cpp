@@ -51,7 +51,7 @@ void BM_ExchangeWithDemoCard(benchmark::State& state) {
     }
     clock.waits.clear();
   }
-  state.counters["received"] = exchange.lastCount;
+  state.counters["received"] = exchange.received.size();
 }
 BENCHMARK(BM_ExchangeWithDemoCard)
     ->ArgsProduct({{0, 255}, {9600, 115200}})

@@ -64,7 +64,7 @@ std::uint32_t TimeReads(benchmark::State& state, const std::string& settings, Po
     session.Execute(selectEf);
     state.ResumeTiming();
     for (int i = 0; i < kCommands; ++i) {
-      if (session.Execute(read) != 1 || exchange.lastCount != 38) {
+      if (session.Execute(read) != 1 || exchange.received.size() != 38) {
         state.SkipWithError("READ BINARY did not complete");
         break;
       }

@@ -269,8 +269,7 @@ TEST(AutomaticCommandTest, OnlyAWholeStatusWordThatAsksForMoreIsAnswered) {
     SCOPED_TRACE(c.name);
     ExchangeState state;
     state.stop = c.stop;
-    std::copy(c.received.begin(), c.received.end(), state.rxBuffer);
-    state.lastCount = static_cast<std::uint32_t>(c.received.size());
+    state.received = c.received;
     std::copy(c.status.begin(), c.status.end(), state.statusWord);
     state.statusArrived = static_cast<int>(c.status.size());
     EXPECT_EQ(AnsweringStatusWord(c.result, state), c.word);

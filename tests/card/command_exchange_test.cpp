@@ -44,7 +44,7 @@ class ExchangeTest : public ::testing::Test {
     };
   }
 
-  Bytes Received() const { return Bytes(state.rxBuffer, state.rxBuffer + state.lastCount); }
+  Bytes Received() const { return state.received; }
 
   testing::FakeClock clock;
   FakeLine line{clock};
@@ -57,7 +57,7 @@ class ExchangeTest : public ::testing::Test {
 TEST_F(ExchangeTest, ReadBinaryAnsweredInFull) {
   CardAnswers({0xB0, 0x11, 0x22, 0x33, 0x44, 0x90, 0x00});
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state), 1);
-  EXPECT_EQ(state.lastCount, 10u);
+  EXPECT_EQ(state.received.size(), 10u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x04, 0xB0, 0x11, 0x22, 0x33, 0x44));
   EXPECT_EQ(state.stop, ExchangeStop::kComplete);
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
@@ -69,7 +69,7 @@ TEST_F(ExchangeTest, ReadBinaryAnsweredInFull) {
 TEST_F(ExchangeTest, AStatusWordInPlaceOfTheProcedureByteStandsInTheReceivedBytes) {
   CardAnswers({0x6D, 0x00});
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard), state), 0);
-  EXPECT_EQ(state.lastCount, 7u);
+  EXPECT_EQ(state.received.size(), 7u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xCA, 0x00, 0x00, 0x04, 0x6D, 0x00));
   EXPECT_EQ(state.stop, ExchangeStop::kWrongProcedureByte);
   EXPECT_THAT(state.statusWord, ElementsAre(0xAB, 0xCD));
@@ -79,7 +79,7 @@ TEST_F(ExchangeTest, AStatusWordInPlaceOfTheProcedureByteStandsInTheReceivedByte
 
 TEST_F(ExchangeTest, OnlyTheEchoEndsAfterTheLateProcedureByteWait) {
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard), state), 0);
-  EXPECT_EQ(state.lastCount, 5u);
+  EXPECT_EQ(state.received.size(), 5u);
   EXPECT_EQ(state.stop, ExchangeStop::kNoProcedureByte);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50), milliseconds(150)));
   EXPECT_EQ(line.writes.size(), 1u);  // no data without a procedure byte
@@ -91,14 +91,14 @@ TEST_F(ExchangeTest, ALateProcedureByteIsTakenAfterTheLongerWait) {
     l.Arrive({0x01, 0x90, 0x00}, milliseconds(130));
   };
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x01}, kFromCard), state), 1);
-  EXPECT_EQ(state.lastCount, 7u);
+  EXPECT_EQ(state.received.size(), 7u);
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
 }
 
 TEST_F(ExchangeTest, NothingAtAllOnAClosedPort) {
   port.Close();
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard), state), 0);
-  EXPECT_EQ(state.lastCount, 0u);
+  EXPECT_EQ(state.received.size(), 0u);
   EXPECT_EQ(state.stop, ExchangeStop::kNoEcho);
   EXPECT_THAT(clock.waits, ElementsAre(milliseconds(50)));
 }
@@ -116,7 +116,7 @@ TEST_F(ExchangeTest, AShortDataEchoStopsBeforeTheStatus) {
   };
   EXPECT_EQ(
       ExchangeCommand(port, Command({0x00, 0xD6, 0x00, 0x00, 0x03}, kToCard, {1, 2, 3}), state), 0);
-  EXPECT_EQ(state.lastCount, 8u);
+  EXPECT_EQ(state.received.size(), 8u);
   EXPECT_EQ(state.stop, ExchangeStop::kShortDataEcho);
   EXPECT_EQ(clock.TotalWaited(), milliseconds(50 + 6 * 200));
   EXPECT_EQ(line.pending.size(), 2u);  // the status bytes were never read
@@ -125,7 +125,7 @@ TEST_F(ExchangeTest, AShortDataEchoStopsBeforeTheStatus) {
 TEST_F(ExchangeTest, AShortAnswerFromTheCardLeavesTheStatusUnknown) {
   CardAnswers({0xB0, 0x01, 0x02, 0x90, 0x00});
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x08}, kFromCard), state), 1);
-  EXPECT_EQ(state.lastCount, 10u);
+  EXPECT_EQ(state.received.size(), 10u);
   EXPECT_THAT(Received(), ElementsAre(0x00, 0xB0, 0x00, 0x00, 0x08, 0xB0, 0x01, 0x02, 0x90, 0x00));
   EXPECT_EQ(state.statusArrived, 0);
   EXPECT_THAT(state.statusWord, ElementsAre(0xAB, 0xCD));
@@ -149,8 +149,8 @@ TEST_F(ExchangeTest, AWholeBlockOf255BytesToTheCard) {
   CardAnswers({0xD6}, {0x90, 0x00});
   EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0xD6, 0x00, 0x00, 0xFF}, kToCard, data), state),
             1);
-  EXPECT_EQ(state.lastCount, 261u);
-  EXPECT_THAT(Bytes(state.rxBuffer + 6, state.rxBuffer + 261), ElementsAreArray(data));
+  EXPECT_EQ(state.received.size(), 261u);
+  EXPECT_THAT(Bytes(state.received.begin() + 6, state.received.end()), ElementsAreArray(data));
   EXPECT_EQ(line.writes[1], data);
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
 }
@@ -159,7 +159,7 @@ TEST_F(ExchangeTest, NoDataBytesWhenP3IsZero) {
   for (std::uint8_t direction : {kToCard, kFromCard}) {
     CardAnswers({0x20, 0x63, 0xC3});
     EXPECT_EQ(ExchangeCommand(port, Command({0x00, 0x20, 0x00, 0x01, 0x00}, direction), state), 1);
-    EXPECT_EQ(state.lastCount, 6u);
+    EXPECT_EQ(state.received.size(), 6u);
     EXPECT_THAT(state.statusWord, ElementsAre(0x63, 0xC3));
     EXPECT_EQ(clock.TotalWaited(), milliseconds(50));
     clock.waits.clear();
@@ -183,7 +183,7 @@ TEST_F(ExchangeTest, AnInverseConventionCardGivesTheSameResults) {
   CardAnswers(answer);
   ASSERT_EQ(ExchangeCommand(port, command, state), 1);
   const Bytes direct = Received();
-  const std::uint32_t directCount = state.lastCount;
+  const std::size_t directCount = state.received.size();
 
   ExchangeState inverseState;
   port.SetInverse(1);
@@ -196,8 +196,8 @@ TEST_F(ExchangeTest, AnInverseConventionCardGivesTheSameResults) {
   };
   ASSERT_EQ(ExchangeCommand(port, command, inverseState), 1);
   EXPECT_EQ(Received(), direct);
-  EXPECT_EQ(inverseState.lastCount, directCount);
-  EXPECT_EQ(Bytes(inverseState.rxBuffer, inverseState.rxBuffer + inverseState.lastCount), direct);
+  EXPECT_EQ(inverseState.received.size(), directCount);
+  EXPECT_EQ(inverseState.received, direct);
   EXPECT_THAT(inverseState.statusWord, ElementsAre(0x90, 0x00));
   EXPECT_THAT(line.writes.back(), ElementsAre(0xFF, 0xF2, 0xFF, 0xFF, 0xBF));
 }
@@ -242,7 +242,7 @@ std::vector<Outcome> RunWith(PortTiming timing, const SlowCard& card, int times 
     ExchangeState state;
     const int result = ExchangeCommand(port, card.command, state);
     outcomes.push_back({result,
-                        Bytes(state.rxBuffer, state.rxBuffer + state.lastCount),
+                        state.received,
                         {state.statusWord[0], state.statusWord[1]},
                         state.statusArrived,
                         clock.Now()});
@@ -372,7 +372,7 @@ TEST(ExchangeWithTheDemoCardTest, ResetThenSelectAndReadBinary) {
     EXPECT_EQ(state.statusWord[0], 0x61);
   }
   ASSERT_EQ(ExchangeCommand(port, Command({0x00, 0xB0, 0x00, 0x00, 0x05}, kFromCard), state), 1);
-  EXPECT_THAT(Bytes(state.rxBuffer + 5, state.rxBuffer + state.lastCount),
+  EXPECT_THAT(Bytes(state.received.begin() + 5, state.received.end()),
               ElementsAre(0xB0, 'H', 'e', 'l', 'l', 'o'));
   EXPECT_THAT(state.statusWord, ElementsAre(0x90, 0x00));
   EXPECT_TRUE(messages.messages.empty());

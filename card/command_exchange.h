@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "commands/card_command.h"
@@ -21,6 +22,21 @@ enum class ExchangeStop : std::uint8_t {
   kNoProcedureByte,     // the echo, then nothing
   kWrongProcedureByte,  // another byte than INS in place of the procedure byte
   kShortDataEcho,       // data sent to the card, fewer bytes echoed
+  kTransmitFailed,      // the reader or the block protocol gave up: `failure` says why
+};
+
+// How the received bytes of an exchange stand in its rows.
+enum class ExchangeFraming : std::uint8_t {
+  kT0Echo,    // the serial line's T=0: header echo, procedure byte, data phase
+  kApdu,      // a PC/SC reader: the answer's data bytes, without SW1 SW2
+  kT1Blocks,  // the serial line's T=1: each block's echo and each block received, whole
+};
+
+// One T=1 block as it crossed the line, for explanations and JSON.
+struct ExchangeBlock {
+  bool sent = false;                // Quorvel's block, or the card's
+  std::vector<std::uint8_t> bytes;  // prologue, information field, epilogue
+  std::string meaning;              // "I-block N(S)=1, more follows, 32 bytes; LRC right"
 };
 
 // The most bytes the exchange over the echoing line receives: the header's echo, the
@@ -29,12 +45,18 @@ inline constexpr unsigned kMaxExchangeBytes = 261;
 
 // What an exchange filled: the bytes it received, its status word and where it ended.
 struct ExchangeState {
+  ExchangeFraming framing = ExchangeFraming::kT0Echo;
   // Every byte received but the status bytes, in arrival order: header echo, procedure
   // byte, data phase. Its size is the exchange's count.
   std::vector<std::uint8_t> received;
+  // Where `received` falls into pieces each shown as rows of their own (T=1: one piece a
+  // block): their lengths, in order. Empty: one piece.
+  std::vector<std::uint32_t> pieces;
   std::uint8_t statusWord[2] = {0, 0};  // SW1 SW2
   int statusArrived = 0;                // status bytes that arrived in the last status phase
   ExchangeStop stop = ExchangeStop::kComplete;  // where the last exchange ended
+  std::string failure;                          // kTransmitFailed: why, in words
+  std::vector<ExchangeBlock> blocks;            // T=1: every block sent and received
 };
 
 // Runs one command over the echoing line as the terminal side of T=0: header, echo and

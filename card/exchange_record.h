@@ -79,6 +79,7 @@ struct ExchangeRecord {
   std::chrono::system_clock::time_point started;
   std::chrono::nanoseconds took{0};
   std::string comment;                        // Execute: the command's comment
+  std::string failure;                        // kTransmitFailed: why, in words
   std::unique_ptr<ResetSettingsUsed> reset;   // Reset only
   std::unique_ptr<AutomaticCause> automatic;  // commands Quorvel sent by itself only
   // The last exchange of a command that says what it must answer: "expected 90 00: met".

@@ -319,6 +319,9 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
           " came back as their echo: the card or the line swallowed some. Check the settings "
           "and the reader's wiring.";
       break;
+    case ExchangeStop::kTransmitFailed:
+      text += record.failure;
+      break;
     case ExchangeStop::kComplete:
       break;
   }

@@ -75,16 +75,26 @@ void CopyWhole(To& to, const From& from) {
 
 }  // namespace
 
+namespace {
+
+std::function<void()> WakeOf(LineActivity* activity) {
+  if (activity == nullptr) return {};
+  return [activity] { activity->WakeWindow(); };
+}
+
+}  // namespace
+
 MainDialog::MainDialog(const MainDialogControls& controls, const MainDialogServices& services)
     : controls_(controls),
       services_(services),
       output_(controls.outputList, controls.countEdit, controls.binCheck),
       output_display_(output_, state_.m_totalBytes),
-      commands_(controls.commandList) {}
+      commands_(controls.commandList),
+      line_(services.devices, services.clock, services.messages, output_display_,
+            WakeOf(services.activity)) {}
 
 MainDialog::~MainDialog() {
-  stop_run_ = true;
-  line_.reset();  // the line's work has ended before what it uses goes
+  line_.Stop();  // the line's work has ended before anything it uses goes
 }
 
 void MainDialog::ShowTitle() {
@@ -97,14 +107,6 @@ void MainDialog::OnInitDialog() {
   controls_.commandList.SetCurSel(0);
   controls_.countEdit.SetText("0");
   state_.m_totalBytes = 0;
-  std::function<void()> wake;
-  if (LineActivity* activity = services_.activity) wake = [activity] { activity->WakeWindow(); };
-  line_ = std::make_unique<LineThread>(std::move(wake));
-  display_relay_ = std::make_unique<DisplayOnWindowThread>(*line_, output_display_);
-  message_relay_ = std::make_unique<MessagesOnWindowThread>(*line_, services_.messages);
-  port_ = std::make_unique<CCardPort>(services_.devices, services_.clock, *message_relay_);
-  session_ =
-      std::make_unique<CardSession>(*port_, services_.clock, *display_relay_, state_.exchange);
   SetAutomaticResponses(
       services_.profile.GetString(kOptionsSection, kAutomaticResponsesKey, "off") == "on");
   stop_at_failure_ = services_.profile.GetString(kOptionsSection, kStopAtFailureKey, "on") != "off";
@@ -113,8 +115,8 @@ void MainDialog::OnInitDialog() {
   // The clock the reader feeds the card: the speeds of the ATR and of PPS follow from it.
   const ReaderClockSetting clock = ReaderClockOfSection(services_.profile.Section("reader"));
   if (!clock.hz) services_.messages.ShowMessage(clock.error + "\n\nThe usual 3.5712 MHz is used.");
-  OnPort([this, hz = clock.hz.value_or(kDefaultReaderClockHz)](CCardPort&) {
-    session_->SetReaderClock(hz);
+  line_.OnReader([hz = clock.hz.value_or(kDefaultReaderClockHz)](CardSession& session) {
+    session.SetReaderClock(hz);
   });
 
   std::string remembered = services_.profile.GetString("config", "list", "NULL");
@@ -132,20 +134,20 @@ void MainDialog::OnInitDialog() {
   }
 
   ShowTitle();
-  port_->Open(state_.m_executeSettings);
-  port_->ApplySettings(state_.m_executeSettings);
+  OnReader([settings = TextOf(state_.m_executeSettings)](CardChannel& reader) {
+    reader.Open(settings);
+    reader.ApplySettings(settings);
+  });
 }
 
 void MainDialog::OnDestroy() {
   // A run ends after its command in progress; the window waited for that before closing.
-  stop_run_ = true;
-  line_.reset();
+  line_.Stop();
   RememberSwitch(kAutomaticResponsesKey, automatic_responses_, false);
   RememberSwitch(kStopAtFailureKey, stop_at_failure_, true);
   RememberSwitch(kSpeedNegotiationKey, speed_negotiation_, false);
   RememberConfigPath();
-  session_.reset();
-  port_.reset();
+  OnReader([](CardChannel& reader) { reader.Close(); });
 }
 
 void MainDialog::RememberSwitch(const char* key, bool on, bool byDefault) {
@@ -172,11 +174,11 @@ void MainDialog::OnNew() {
   CopyText(state_.m_altExecuteSettings, kDefaultAltSettings);
   CopyText(state_.m_altResetSettings, kDefaultAltSettings);
   state_.m_inverse = 0;
-  OnPort(
-      [inverse = state_.m_inverse, settings = TextOf(state_.m_executeSettings)](CCardPort& port) {
-        port.SetInverse(inverse);
-        port.ApplySettings(settings.c_str());
-      });
+  OnReader([inverse = state_.m_inverse,
+            settings = TextOf(state_.m_executeSettings)](CardChannel& reader) {
+    reader.SetInverse(inverse);
+    reader.ApplySettings(settings);
+  });
   controls_.invCheck.SetCheck(state_.m_inverse);
   controls_.executeEdit.SetText(TextOf(state_.m_executeSettings));
   controls_.resetEdit.SetText(TextOf(state_.m_resetSettings));
@@ -184,12 +186,12 @@ void MainDialog::OnNew() {
   CopyText(state_.m_configPath, "noname.scc");
 }
 
-void MainDialog::StartExchange(std::function<void()> job) {
+void MainDialog::StartExchange(std::function<void(CardSession&)> job) {
   exchange_running_ = true;
   if (services_.activity) services_.activity->ExchangeRunning(true);
-  line_->Post([this, job = std::move(job)] {
-    job();
-    line_->ToWindow([this] { ExchangeEnded(); });
+  line_.Post([this, job = std::move(job)](CardSession& session) {
+    job(session);
+    line_.ToWindow([this] { ExchangeEnded(); });
   });
 }
 
@@ -198,8 +200,9 @@ void MainDialog::ExchangeEnded() {
   if (services_.activity) services_.activity->ExchangeRunning(false);
 }
 
-void MainDialog::OnPort(std::function<void(CCardPort&)> operation) {
-  line_->RunHereOrPost([this, operation = std::move(operation)] { operation(*port_); });
+void MainDialog::OnReader(std::function<void(CardChannel&)> operation) {
+  line_.OnReader(
+      [operation = std::move(operation)](CardSession& session) { operation(session.channel()); });
 }
 
 void MainDialog::ForgetRunStatus() {
@@ -213,10 +216,10 @@ void MainDialog::OnReset() {
   ForgetRunStatus();
   output_.RemoveAllRows();
   OpenLogFile();
-  StartExchange(
-      [this, execute = TextOf(state_.m_executeSettings), reset = TextOf(state_.m_resetSettings)] {
-        session_->Reset(execute.c_str(), reset.c_str());
-      });
+  StartExchange([execute = TextOf(state_.m_executeSettings),
+                 reset = TextOf(state_.m_resetSettings)](CardSession& session) {
+    session.Reset(execute.c_str(), reset.c_str());
+  });
 }
 
 void MainDialog::OpenLogFile() {
@@ -255,9 +258,8 @@ void MainDialog::OnExecute() {
   const CardCommand* command = commands_.RecordForEntry(entry);
   if (command == nullptr) return;  // nothing selected
   ForgetRunStatus();
-  StartExchange([this, command = *command, expect = commands_.ExpectationForEntry(entry)] {
-    session_->Execute(command, expect);
-  });
+  StartExchange([command = *command, expect = commands_.ExpectationForEntry(entry)](
+                    CardSession& session) { session.Execute(command, expect); });
 }
 
 void MainDialog::OnExecuteAll() {
@@ -294,32 +296,34 @@ void MainDialog::ExecuteFrom(int firstEntry) {
   }
   if (items.empty()) return;
   ListRunOptions options;
-  options.stopAtFailure = stop_at_failure_;
+  options.stops = {stop_at_failure_, stop_at_failure_};
   options.executeSettings = TextOf(state_.m_executeSettings);
   options.resetSettings = TextOf(state_.m_resetSettings);
   run_ = RunStatus{true, 0, commands, std::chrono::steady_clock::now(), {}};
-  stop_run_ = false;
+  line_.stopFlag() = false;
   if (services_.activity) services_.activity->RunStatusChanged();
-  StartExchange(
-      [this, items = std::move(items), numbers = std::move(numbers), options = std::move(options)] {
-        const ListRunSummary summary = RunCommandList(
-            *session_, *port_, services_.clock, items, options, stop_run_, [&](std::size_t index) {
-              line_->ToWindow([this, number = numbers[index], entry = items[index].entry] {
-                run_.number = number;
-                controls_.commandList.SetCurSel(entry);
-                if (services_.activity) services_.activity->RunStatusChanged();
-              });
-            });
-        line_->ToWindow([this, text = ListRunSummaryText(summary)] {
-          run_.running = false;
-          run_.summary = text;
-          if (services_.activity) services_.activity->RunStatusChanged();
-        });
+  StartExchange([this, items = std::move(items), numbers = std::move(numbers),
+                 options = std::move(options)](CardSession& session) {
+    ListRunHooks hooks;
+    hooks.starting = [&](std::size_t index) {
+      line_.ToWindow([this, number = numbers[index], entry = items[index].entry] {
+        run_.number = number;
+        controls_.commandList.SetCurSel(entry);
+        if (services_.activity) services_.activity->RunStatusChanged();
       });
+    };
+    const ListRunSummary summary =
+        RunCommandList(session, services_.clock, items, options, line_.stopFlag(), hooks);
+    line_.ToWindow([this, text = ListRunSummaryText(summary)] {
+      run_.running = false;
+      run_.summary = text;
+      if (services_.activity) services_.activity->RunStatusChanged();
+    });
+  });
 }
 
 void MainDialog::OnStopRun() {
-  stop_run_ = true;
+  line_.stopFlag() = true;
 }
 
 std::string MainDialog::RunStatusText() const {
@@ -330,12 +334,12 @@ std::string MainDialog::RunStatusText() const {
 
 void MainDialog::SetAutomaticResponses(bool on) {
   automatic_responses_ = on;
-  OnPort([this, on](CCardPort&) { session_->SetAutomaticResponses(on); });
+  line_.OnReader([on](CardSession& session) { session.SetAutomaticResponses(on); });
 }
 
 void MainDialog::SetSpeedNegotiation(bool on) {
   speed_negotiation_ = on;
-  OnPort([this, on](CCardPort&) { session_->SetSpeedNegotiation(on); });
+  line_.OnReader([on](CardSession& session) { session.SetSpeedNegotiation(on); });
 }
 
 void MainDialog::OnEdit() {
@@ -346,7 +350,7 @@ void MainDialog::OnEdit() {
 void MainDialog::OnInv() {
   if (exchange_running_) return;
   state_.m_inverse = controls_.invCheck.GetCheck();
-  OnPort([inverse = state_.m_inverse](CCardPort& port) { port.SetInverse(inverse); });
+  OnReader([inverse = state_.m_inverse](CardChannel& reader) { reader.SetInverse(inverse); });
 }
 
 void MainDialog::OnKillFocusResetEdit() {
@@ -355,8 +359,8 @@ void MainDialog::OnKillFocusResetEdit() {
 
 void MainDialog::OnKillFocusExecuteEdit() {
   CopyText(state_.m_executeSettings, controls_.executeEdit.GetText());
-  OnPort([settings = TextOf(state_.m_executeSettings)](CCardPort& port) {
-    port.ApplySettings(settings.c_str());
+  OnReader([settings = TextOf(state_.m_executeSettings)](CardChannel& reader) {
+    reader.ApplySettings(settings);
   });
 }
 
@@ -461,11 +465,11 @@ void MainDialog::TakeSettings(SccSettings& s) {
   ShowTitle();
   controls_.binCheck.SetCheck(s.bin != 0 ? 1 : 0);
   state_.m_inverse = s.inverse;
-  OnPort(
-      [inverse = state_.m_inverse, settings = TextOf(state_.m_executeSettings)](CCardPort& port) {
-        port.SetInverse(inverse);
-        port.ApplySettings(settings.c_str());
-      });
+  OnReader([inverse = state_.m_inverse,
+            settings = TextOf(state_.m_executeSettings)](CardChannel& reader) {
+    reader.SetInverse(inverse);
+    reader.ApplySettings(settings);
+  });
   controls_.invCheck.SetCheck(state_.m_inverse != 0 ? 1 : 0);
   controls_.executeEdit.SetText(TextOf(state_.m_executeSettings));
   controls_.resetEdit.SetText(TextOf(state_.m_resetSettings));

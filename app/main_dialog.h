@@ -11,16 +11,14 @@
 #include "app/main_dialog_state.h"
 #include "app/profile.h"
 #include "app/yes_no_question.h"
+#include "card/card_line.h"
 #include "card/card_session.h"
-#include "card/line_thread.h"
 #include "card/list_run.h"
 #include "card/output_display.h"
 #include "card/output_panel.h"
-#include "card/window_thread_relays.h"
 #include "commands/command_list.h"
 #include "commands/scc_file.h"
 #include "controls/controls.h"
-#include "port/card_port.h"
 #include "port/clock.h"
 #include "port/message_sink.h"
 #include "port/serial_device.h"
@@ -78,7 +76,6 @@ inline constexpr const char* kLogHint = "Click Reset for new settings to take ef
 inline constexpr const char* kCreateCommandHint = "Create a new command with Edit.";
 inline constexpr const char* kCouldNotSave = "Could not save";
 inline constexpr const char* kCouldNotSaveReadOnly = "Could not save: the file is read-only.";
-inline constexpr const char* kDefaultLogFileName = "test.txt";
 inline constexpr const char* kDefaultSettings = "COM2: baud=9600 parity=E data=8 stop=2";
 inline constexpr const char* kDefaultAltSettings = "COM2: baud=10472 parity=E data=8 stop=2";
 inline constexpr const char* kSccFilter =
@@ -138,10 +135,10 @@ class MainDialog {
   // change what it uses.
   bool ExchangeRunning() const { return exchange_running_; }
   // Nothing is on the line or waiting to be shown: every handler's work has ended.
-  bool LineIdle() const { return line_->Idle(); }
+  bool LineIdle() const { return line_.Idle(); }
   // On the window's thread, when LineActivity::WakeWindow asked for it: shows what the line
   // has done since.
-  void DeliverLineSteps() { line_->Deliver(); }
+  void DeliverLineSteps() { line_.Deliver(); }
   // The run line: "Command 12 of 40, 3.2 s" while a run goes on, then its summary until the
   // next Reset or Execute; empty when there is nothing to show.
   std::string RunStatusText() const;
@@ -172,10 +169,10 @@ class MainDialog {
   // The SCC file chooser; a path too long to remember is refused with a message.
   std::optional<std::string> ChooseConfigPath(FileChooser::Mode mode);
   // Runs job on the line; the window's controls are off until it has ended.
-  void StartExchange(std::function<void()> job);
+  void StartExchange(std::function<void(CardSession&)> job);
   void ExchangeEnded();
-  // Runs a port operation where the port lives, after the jobs before it.
-  void OnPort(std::function<void(CCardPort&)> operation);
+  // Runs an operation on the reader where the reader lives, after the jobs before it.
+  void OnReader(std::function<void(CardChannel&)> operation);
   void ExecuteFrom(int firstEntry);
   void ForgetRunStatus();
   // Writes a switch to the profile where it differs from its default or is there already.
@@ -196,15 +193,6 @@ class MainDialog {
   OutputPanel output_;
   OutputPanelDisplay output_display_;
   CommandList commands_;
-  // The port, the session and state_.exchange belong to the line thread once it has started;
-  // before that, to the window's thread. The line hands its steps over through the relays.
-  // Declared before the line, so that the line thread has ended before any of them goes.
-  std::unique_ptr<CCardPort> port_;
-  std::unique_ptr<CardSession> session_;
-  std::unique_ptr<DisplayOnWindowThread> display_relay_;
-  std::unique_ptr<MessagesOnWindowThread> message_relay_;
-  std::unique_ptr<LineThread> line_;
-  std::atomic<bool> stop_run_{false};  // the one flag both threads touch
   bool exchange_running_ = false;
   bool automatic_responses_ = false;
   bool stop_at_failure_ = true;
@@ -214,6 +202,9 @@ class MainDialog {
   // where the user agreed, and never through a symbolic link.
   bool log_name_from_file_ = false;
   bool log_place_agreed_ = false;  // a name outside the working folder, agreed to
+  // The reader and the session, on the line thread once it has started; last, so that it is
+  // stopped before anything its jobs may use goes (the destructor stops it first anyway).
+  CardLine line_;
 };
 
 }  // namespace quorvel

@@ -2,14 +2,11 @@
 
 #include <cstdint>
 
-#include "card/command_exchange.h"
-
 namespace quorvel {
 
 // The main dialog's state that outlives one handler, with the widths that SCC
 // files rely on.
 struct MainDialogState {
-  ExchangeState exchange;              // m_rxBuffer, m_lastCount, m_statusWord
   std::uint8_t m_reservedBlock[64]{};  // carried through SCC files untouched
   std::int32_t m_reservedWord = 2;
   std::uint32_t m_totalBytes = 0;

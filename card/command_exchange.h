@@ -52,6 +52,9 @@ struct ExchangeState {
   // Where `received` falls into pieces each shown as rows of their own (T=1: one piece a
   // block): their lengths, in order. Empty: one piece.
   std::vector<std::uint32_t> pieces;
+  // The answer's data bytes without SW1 SW2, on every reader: on the serial line's T=0 the
+  // bytes after the procedure byte of a command that reads from the card.
+  std::vector<std::uint8_t> response;
   std::uint8_t statusWord[2] = {0, 0};  // SW1 SW2
   int statusArrived = 0;                // status bytes that arrived in the last status phase
   ExchangeStop stop = ExchangeStop::kComplete;  // where the last exchange ended

@@ -3,9 +3,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "card/command_exchange.h"
+#include "iso7816/protocol.h"
 
 namespace quorvel {
 
@@ -27,7 +30,8 @@ struct RowTag {
 
   std::uint32_t exchange = kNoExchange;  // index of its ExchangeRecord
   RowKind kind = RowKind::kReceived;
-  std::uint8_t position = 0;  // hex rows: 0 for the reception's first row
+  std::uint16_t piece = 0;     // hex rows: which piece of the reception (T=1: which block)
+  std::uint16_t position = 0;  // hex rows: 0 for the piece's first row
 };
 
 // The most ATR bytes a Reset reads.
@@ -43,8 +47,11 @@ struct SpeedUsed {
 
 // The settings a Reset ran with; only Resets carry them.
 struct ResetSettingsUsed {
-  std::string resetSettings;    // applied for the reset pulse
-  std::string executeSettings;  // named the port, applied again afterwards
+  std::string resetSettings;             // applied for the reset pulse
+  std::string executeSettings;           // named the port, applied again afterwards
+  std::string reader;                    // a PC/SC reader's name; empty on the serial line
+  std::string readerNote;                // what the reader makes of the settings string
+  std::optional<CardProtocol> protocol;  // the protocol the card speaks from here
   bool inverse = false;
   std::uint32_t clockHz = 0;         // the reader's clock, for the ATR's speeds; 0: the usual one
   std::string resetAgainBecause;     // a second reset, after speed negotiation failed
@@ -73,6 +80,7 @@ struct AutomaticCause {
 struct ExchangeRecord {
   ExchangeKind kind = ExchangeKind::kExecute;
   ExchangeStop stop = ExchangeStop::kComplete;
+  ExchangeFraming framing = ExchangeFraming::kT0Echo;
   std::uint8_t header[5] = {0, 0, 0, 0, 0};
   std::uint8_t direction = 0;
   std::uint32_t received = 0;  // bytes shown in the hex rows
@@ -80,6 +88,7 @@ struct ExchangeRecord {
   std::chrono::nanoseconds took{0};
   std::string comment;                        // Execute: the command's comment
   std::string failure;                        // kTransmitFailed: why, in words
+  std::vector<ExchangeBlock> blocks;          // T=1: every block sent and received
   std::unique_ptr<ResetSettingsUsed> reset;   // Reset only
   std::unique_ptr<AutomaticCause> automatic;  // commands Quorvel sent by itself only
   // The last exchange of a command that says what it must answer: "expected 90 00: met".

@@ -5,6 +5,10 @@ namespace quorvel {
 LineThread::LineThread(std::function<void()> wake) : wake_(std::move(wake)) {}
 
 LineThread::~LineThread() {
+  Stop();
+}
+
+void LineThread::Stop() {
   {
     std::lock_guard lock(mutex_);
     closing_ = true;

@@ -20,9 +20,12 @@ class LineThread {
   // wake is called on the line thread whenever steps wait for Deliver; it must only post
   // a call of Deliver to the window's thread.
   explicit LineThread(std::function<void()> wake = {});
-  // The job in progress runs to its end; jobs not begun are dropped, and so are steps not
-  // delivered. A job waiting for a step it handed over goes on without it.
+  // Stop.
   ~LineThread();
+  // The job in progress runs to its end; jobs not begun are dropped, and so are steps not
+  // delivered; a job waiting for a step it handed over goes on without it. Returns once the
+  // thread has ended; nothing posted afterwards runs.
+  void Stop();
   LineThread(const LineThread&) = delete;
   LineThread& operator=(const LineThread&) = delete;
 

@@ -17,10 +17,9 @@ std::string Commands(int count) {
 
 }  // namespace
 
-ListRunSummary RunCommandList(CardSession& session, const CCardPort& port, Clock& clock,
+ListRunSummary RunCommandList(CardSession& session, Clock& clock,
                               const std::vector<ListRunItem>& items, const ListRunOptions& options,
-                              const std::atomic<bool>& stop,
-                              const std::function<void(std::size_t index)>& starting) {
+                              const std::atomic<bool>& stop, const ListRunHooks& hooks) {
   ListRunSummary summary;
   for (const ListRunItem& item : items) summary.count += item.command ? 1 : 0;
   const auto began = clock.Now();
@@ -29,26 +28,31 @@ ListRunSummary RunCommandList(CardSession& session, const CCardPort& port, Clock
       summary.end = ListRunSummary::End::kStopped;
       break;
     }
-    starting(i);
+    if (hooks.starting) hooks.starting(i);
     const ListRunItem& item = items[i];
     std::optional<ListRunSummary::End> stopsHere;
     if (item.command) {
-      const ExecuteOutcome outcome = session.Execute(*item.command, item.expect);
+      const ExecuteOutcome outcome = session.Execute(*item.command, item.expect, item.le);
       ++summary.ran;
-      if (outcome.result == 1) ++summary.completed;
+      const bool completed =
+          !outcome.bound && (outcome.result == 1 || (outcome.expected && outcome.met));
+      if (completed) ++summary.completed;
       if (outcome.expected) ++summary.expecting;
       if (!outcome.met) ++summary.unmet;
-      if (!outcome.met) stopsHere = ListRunSummary::End::kUnmet;
-      if (outcome.result != 1) stopsHere = ListRunSummary::End::kFailed;
+      if (!completed && options.stops.atFailure) stopsHere = ListRunSummary::End::kFailed;
+      if (!outcome.met && options.stops.atUnmet) stopsHere = ListRunSummary::End::kUnmet;
+      if (outcome.stopped) stopsHere = ListRunSummary::End::kStopped;
+      if (hooks.finished) hooks.finished(i, &outcome);
     } else {
       session.Reset(options.executeSettings.c_str(), options.resetSettings.c_str());
+      if (hooks.finished) hooks.finished(i, nullptr);
     }
-    if (!port.IsOpen()) {
-      // Nothing more goes out on a line that is gone; the port has said why, once.
+    if (!session.channel().IsOpen()) {
+      // Nothing more goes out on a line that is gone; the reader has said why, once.
       summary.end = ListRunSummary::End::kPortGone;
       break;
     }
-    if (stopsHere && options.stopAtFailure) {
+    if (stopsHere) {
       summary.end = *stopsHere;
       break;
     }
@@ -58,6 +62,7 @@ ListRunSummary RunCommandList(CardSession& session, const CCardPort& port, Clock
 }
 
 std::string ListRunProgressText(int number, int count, std::chrono::nanoseconds elapsed) {
+  if (count == 0) return "Reset, " + Seconds(elapsed, "%.1f s");
   return "Command " + std::to_string(number) + " of " + std::to_string(count) + ", " +
          Seconds(elapsed, "%.1f s");
 }

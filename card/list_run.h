@@ -19,6 +19,7 @@ struct ListRunItem {
   int entry = 0;
   std::optional<CardCommand> command;  // none: a Reset
   Expectation expect;
+  std::optional<std::uint16_t> le;  // a case 4 command's Le
 };
 
 // How a run of the command list ended.
@@ -31,31 +32,46 @@ struct ListRunSummary {
     kPortGone,  // the port closed under it (a reader unplugged)
   };
   End end = End::kAllRan;
-  int count = 0;      // commands of the run (its Resets are not counted)
-  int ran = 0;        // of them, those that ran
-  int completed = 0;  // of those, commands whose last exchange reached its status word
+  int count = 0;  // commands of the run (its Resets are not counted)
+  int ran = 0;    // of them, those that ran
+  // Of those, commands whose last exchange reached its status word, or met what the command
+  // expects (a refusal included), and whose card did not go on asking for more.
+  int completed = 0;
   int expecting = 0;  // of those that ran, commands that said what they must answer
   int unmet = 0;      // and whose answer did not meet it
   std::chrono::nanoseconds took{0};
 };
 
+// Where a run stops early; a stop request and a reader gone always stop it.
+struct ListRunStops {
+  bool atFailure = true;  // a command that did not complete (see ListRunSummary::completed)
+  bool atUnmet = true;    // a command whose answer is not as expected
+};
+
 struct ListRunOptions {
-  bool stopAtFailure = true;  // a failed command, or one whose answer is not as expected
+  ListRunStops stops;
   // For the run's Resets: a Reset resets the card where it stands in the list, its rows after
   // those before it.
   std::string executeSettings;
   std::string resetSettings;
 };
 
-// Runs the items in order, each command exactly as Execute runs it, each Reset as the
-// session's Reset. `starting` is told the index of each item before it runs. A stop request
-// ends the run after the command in progress.
-ListRunSummary RunCommandList(CardSession& session, const CCardPort& port, Clock& clock,
-                              const std::vector<ListRunItem>& items, const ListRunOptions& options,
-                              const std::atomic<bool>& stop,
-                              const std::function<void(std::size_t index)>& starting);
+// Told of each item of a run as it goes: its index before it runs, and after it ran how it
+// went (no outcome for a Reset).
+struct ListRunHooks {
+  std::function<void(std::size_t index)> starting;
+  std::function<void(std::size_t index, const ExecuteOutcome* outcome)> finished;
+};
 
-// "Command 12 of 40, 3.2 s" while it runs.
+// Runs the items in order, each command exactly as Execute runs it, each Reset as the
+// session's Reset, for the window and the command line alike. A stop request ends the run
+// after the command in progress (between automatic commands when the session has the flag
+// too); a reader that goes away ends it at once.
+ListRunSummary RunCommandList(CardSession& session, Clock& clock,
+                              const std::vector<ListRunItem>& items, const ListRunOptions& options,
+                              const std::atomic<bool>& stop, const ListRunHooks& hooks);
+
+// "Command 12 of 40, 3.2 s" while it runs; "Reset, 0.3 s" in a run of Resets only.
 std::string ListRunProgressText(int number, int count, std::chrono::nanoseconds elapsed);
 // "40 commands: 38 completed, 2 failed, 4.21 s", with why it stopped early when it did.
 std::string ListRunSummaryText(const ListRunSummary& summary);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "files/link_free_open.h"
@@ -34,10 +35,38 @@ bool LogFile::OpenWithoutLinks(const std::string& path, bool binary) {
   return stream_ != nullptr;
 }
 
+void LogFile::Hold(const std::string& path, bool binary, bool withoutLinks) {
+  Close();
+  write_error_ = 0;
+  stream_ = open_memstream(&held_, &held_size_);
+  binary_ = binary;
+  held_path_ = path;
+  held_without_links_ = withoutLinks;
+}
+
+bool LogFile::Commit() {
+  if (held_path_.empty()) return IsOpen();
+  if (stream_ == nullptr) return false;
+  Check(std::fflush(stream_) == 0);
+  const std::string held(held_, held_size_);
+  const int error = write_error_;
+  const std::string path = held_path_;
+  const bool binary = binary_;
+  Close();
+  if (!(held_without_links_ ? OpenWithoutLinks(path, binary) : Open(path, binary))) return false;
+  write_error_ = error;
+  // Written as the bytes were held: line ends are in them already.
+  Check(std::fwrite(held.data(), 1, held.size(), stream_) == held.size());
+  return true;
+}
+
 void LogFile::Close() {
-  if (stream_ == nullptr) return;
-  std::fclose(stream_);
+  if (stream_ != nullptr) std::fclose(stream_);
   stream_ = nullptr;
+  std::free(held_);
+  held_ = nullptr;
+  held_size_ = 0;
+  held_path_.clear();
 }
 
 void LogFile::WriteRaw(const std::uint8_t* bytes, std::size_t count) {

@@ -25,6 +25,11 @@ class LogFile {
   // The same for a name the user did not choose: never through a symbolic link,
   // and only a regular file.
   bool OpenWithoutLinks(const std::string& path, bool binary);
+  // Writes are held in memory from here; Commit creates the file (as Open or
+  // OpenWithoutLinks would) and writes them there. Closing first leaves no file behind.
+  void Hold(const std::string& path, bool binary, bool withoutLinks);
+  // False when the held file cannot be created; the log is then closed.
+  bool Commit();
   void Close();
   bool IsOpen() const { return stream_ != nullptr; }
 
@@ -45,6 +50,11 @@ class LogFile {
   std::FILE* stream_ = nullptr;
   bool binary_ = true;
   int write_error_ = 0;
+  // While held: the memory the stream writes to, and where it goes on Commit.
+  char* held_ = nullptr;
+  std::size_t held_size_ = 0;
+  std::string held_path_;
+  bool held_without_links_ = false;
 };
 
 }  // namespace quorvel

@@ -18,6 +18,7 @@ void OutputPanelDisplay::ResetAnswered(const ResetAnswer& answer) {
     reset_->started = answer.started;
     reset_->took = answer.took;
     reset_->received = received;
+    if (reset_->reset) reset_->reset->protocol = answer.protocol;
   }
   total_bytes_ = received;
   output_.ShowByteCount(total_bytes_);
@@ -32,7 +33,8 @@ void OutputPanelDisplay::ResetAnswered(const ResetAnswer& answer) {
 
 void OutputPanelDisplay::SpeedSettled(const SpeedAnswer& answer) {
   if (reset_ != nullptr && reset_->reset) {
-    reset_->reset->speed = std::make_unique<SpeedUsed>(answer.speed);
+    if (answer.negotiated) reset_->reset->speed = std::make_unique<SpeedUsed>(answer.speed);
+    reset_->reset->protocol = answer.protocol;
   }
   if (!answer.received.empty()) {
     const auto received = static_cast<std::uint32_t>(answer.received.size());
@@ -54,7 +56,17 @@ void OutputPanelDisplay::CommandAnswered(CommandAnswer answer) {
   const auto received = static_cast<std::uint32_t>(answer.received.size());
   total_bytes_ += received;
   output_.ShowByteCount(total_bytes_);
-  output_.AppendHexRows(answer.received.data(), received);
+  if (answer.pieces.empty()) {
+    output_.AppendHexRows(answer.received.data(), received);
+  } else {
+    std::uint32_t at = 0;
+    std::uint16_t piece = 0;
+    for (const std::uint32_t length : answer.pieces) {
+      if (length > received - at) break;
+      output_.AppendHexRows(answer.received.data() + at, length, RowKind::kReceived, piece++);
+      at += length;
+    }
+  }
   if (answer.result == 1) output_.AppendStatusRow(answer.statusWord, answer.statusArrived);
   output_.CloseExchange();
   output_.ScrollOutputToEnd();

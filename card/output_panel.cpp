@@ -11,10 +11,12 @@ namespace quorvel {
 OutputPanel::OutputPanel(ListBox& outputList, EditBox& countEdit, CheckBox& binCheck)
     : output_list_(outputList), count_edit_(countEdit), bin_check_(binCheck) {}
 
-void OutputPanel::OpenLogFile(const std::string& logFileName, Links links) {
+void OutputPanel::OpenLogFile(const std::string& logFileName, Links links, LogStart start) {
   log_.Close();
   const bool binary = bin_check_.GetCheck() != 0;
-  if (links == Links::kRefuse) {
+  if (start == LogStart::kHeld) {
+    log_.Hold(logFileName, binary, links == Links::kRefuse);
+  } else if (links == Links::kRefuse) {
     log_.OpenWithoutLinks(logFileName, binary);
   } else {
     log_.Open(logFileName, binary);
@@ -27,13 +29,14 @@ void OutputPanel::ShowByteCount(std::uint32_t total) {
   count_edit_.SetText(text);
 }
 
-void OutputPanel::AppendHexRows(const std::uint8_t* bytes, std::uint32_t count, RowKind kind) {
+void OutputPanel::AppendHexRows(const std::uint8_t* bytes, std::uint32_t count, RowKind kind,
+                                std::uint16_t piece) {
   if (BinOn()) log_.WriteRaw(bytes, count);
   std::size_t done = 0;
   while (done < count) {
     const std::size_t k = std::min<std::size_t>(kBytesPerHexRow, count - done);
     const std::string row = HexRow(bytes + done, k);
-    Tag(kind, static_cast<std::uint8_t>(done / kBytesPerHexRow));
+    Tag(kind, piece, static_cast<std::uint16_t>(done / kBytesPerHexRow));
     done += k;
     output_list_.AddString(row);
     if (TextOn()) log_.WriteLine(row);
@@ -54,8 +57,8 @@ void OutputPanel::AppendRow(RowKind kind, const std::string& text) {
   output_list_.AddString(text);
 }
 
-void OutputPanel::Tag(RowKind kind, std::uint8_t position) {
-  tags_.push_back(RowTag{open_exchange_, kind, position});
+void OutputPanel::Tag(RowKind kind, std::uint16_t piece, std::uint16_t position) {
+  tags_.push_back(RowTag{open_exchange_, kind, piece, position});
 }
 
 void OutputPanel::RemoveAllRows() {
@@ -77,6 +80,7 @@ void OutputPanel::CloseExchange() {
 
 std::vector<std::uint8_t> OutputPanel::ReceptionOf(int row) const {
   const std::uint32_t exchange = tags_[static_cast<std::size_t>(row)].exchange;
+  const std::uint16_t piece = tags_[static_cast<std::size_t>(row)].piece;
   const auto same = [&](int r) {
     return r >= 0 && r < static_cast<int>(tags_.size()) &&
            tags_[static_cast<std::size_t>(r)].exchange == exchange;
@@ -90,7 +94,8 @@ std::vector<std::uint8_t> OutputPanel::ReceptionOf(int row) const {
   while (same(first - 1)) --first;
   std::vector<std::uint8_t> bytes;
   for (int r = first; same(r); ++r) {
-    if (tags_[static_cast<std::size_t>(r)].kind != RowKind::kReceived) continue;
+    const RowTag& tag = tags_[static_cast<std::size_t>(r)];
+    if (tag.kind != RowKind::kReceived || tag.piece != piece) continue;
     const std::vector<std::uint8_t> part = ReadHexRow(output_list_.GetText(r));
     bytes.insert(bytes.end(), part.begin(), part.end());
   }
@@ -106,6 +111,7 @@ std::string OutputPanel::ExplainRow(int row) const {
   const std::vector<std::uint8_t> reception = ReceptionOf(row);
   RowToExplain what;
   what.kind = tag.kind;
+  what.piece = tag.piece;
   what.position = tag.position;
   what.text = text;
   what.exchange = tag.exchange < records_.size() ? &records_[tag.exchange] : nullptr;

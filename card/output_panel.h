@@ -23,18 +23,26 @@ class OutputPanel {
   OutputPanel(ListBox& outputList, EditBox& countEdit, CheckBox& binCheck);
 
   enum class Links { kFollow, kRefuse };
+  enum class LogStart {
+    kNow,   // the file is created at once
+    kHeld,  // what is logged is held until CommitLogFile creates the file
+  };
   // Closes the open log and creates `logFileName` anew, binary when "Bin" is
   // on; with kRefuse never through a symbolic link. A name that cannot be
   // created leaves no log open, silently.
-  void OpenLogFile(const std::string& logFileName, Links links = Links::kFollow);
+  void OpenLogFile(const std::string& logFileName, Links links = Links::kFollow,
+                   LogStart start = LogStart::kNow);
+  // A held log: creates the file with what was logged so far; false when it cannot be.
+  bool CommitLogFile() { return log_.Commit(); }
   // Closes the log: nothing is logged until it is opened again.
   void CloseLogFile() { log_.Close(); }
   // The counter shows `total` in decimal.
   void ShowByteCount(std::uint32_t total);
   // Rows of 16 bytes (the last may be shorter); logged raw with "Bin" on, as
-  // text lines with "Bin" off.
+  // text lines with "Bin" off. `piece` numbers the parts of one reception that are each
+  // shown as rows of their own (a T=1 exchange's blocks).
   void AppendHexRows(const std::uint8_t* bytes, std::uint32_t count,
-                     RowKind kind = RowKind::kReceived);
+                     RowKind kind = RowKind::kReceived, std::uint16_t piece = 0);
   // SW1 SW2; the binary log receives only the status bytes that arrived.
   void AppendStatusRow(const std::uint8_t statusWord[2], int arrived);
   // Marker, failure and hint rows: shown, never logged.
@@ -63,8 +71,8 @@ class OutputPanel {
  private:
   bool BinOn() const { return bin_check_.GetCheck() == 1; }
   bool TextOn() const { return bin_check_.GetCheck() == 0; }
-  void Tag(RowKind kind, std::uint8_t position = 0);
-  // The bytes of every hex row of the row's exchange, in order.
+  void Tag(RowKind kind, std::uint16_t piece = 0, std::uint16_t position = 0);
+  // The bytes of every hex row of the row's piece of its exchange, in order.
   std::vector<std::uint8_t> ReceptionOf(int row) const;
 
   ListBox& output_list_;

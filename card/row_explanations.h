@@ -13,10 +13,11 @@ namespace quorvel {
 // One row of the output list with what is known about it.
 struct RowToExplain {
   RowKind kind = RowKind::kReceived;
-  int position = 0;                          // hex rows: 0 for the first row of its reception
+  int piece = 0;                             // hex rows: which piece (T=1: which block)
+  int position = 0;                          // hex rows: 0 for the first row of its piece
   std::string_view text;                     // the row as shown
   const ExchangeRecord* exchange = nullptr;  // null for a row outside any Reset or Execute
-  std::span<const std::uint8_t> reception;   // every byte its exchange's hex rows show
+  std::span<const std::uint8_t> reception;   // every byte its piece's hex rows show
   const AtrList* atrList = nullptr;          // names the card of an ATR; read when asked
 };
 

@@ -5,11 +5,12 @@
 #include <utility>
 
 #include "app/fixed_text.h"
-#include "app/main_dialog.h"
 #include "card/automatic_response.h"
 #include "card/card_session.h"
+#include "card/list_run.h"
 #include "card/output_display.h"
 #include "card/output_panel.h"
+#include "card/reader_channel.h"
 #include "cli/command_file.h"
 #include "cli/printable_text.h"
 #include "cli/run_report.h"
@@ -18,7 +19,6 @@
 #include "files/path_name.h"
 #include "files/same_file.h"
 #include "files/writable_file.h"
-#include "port/card_port.h"
 #include "port/port_names.h"
 
 namespace quorvel {
@@ -77,25 +77,31 @@ std::optional<RunLog> JudgeRunLog(const CommandLine& line, const std::string& fr
   return RunLog{};
 }
 
-// Creates the log anew; false when the run must not go on.
-bool OpenRunLog(const RunLog& log, OutputPanel& output, MessageSink& messages) {
-  if (log.name.empty()) return true;
+// Holds the log in memory until the first Reset has reached the card, so that a run that
+// cannot start leaves an old log as it was.
+void HoldRunLog(const RunLog& log, OutputPanel& output) {
+  if (log.name.empty()) return;
   output.OpenLogFile(log.name,
-                     log.fromFile ? OutputPanel::Links::kRefuse : OutputPanel::Links::kFollow);
-  if (output.log().IsOpen()) return true;
+                     log.fromFile ? OutputPanel::Links::kRefuse : OutputPanel::Links::kFollow,
+                     OutputPanel::LogStart::kHeld);
+}
+
+// Creates the held log anew with what it holds; false when the run must not go on.
+bool CommitRunLog(const RunLog& log, OutputPanel& output, MessageSink& messages) {
+  if (log.name.empty() || output.CommitLogFile()) return true;
   messages.ShowMessage(CouldNotWrite(log, std::strerror(errno)));
   return log.fromFile;
 }
 
-// Opens the port as the run will use it, settings applied, before the log is touched: a
+// Opens the reader as the run will use it, settings applied, before the log is touched: a
 // port that cannot be opened (missing, held by another program) or a settings string it
 // refuses ends the run with an old log as it was. The Reset opens it again.
-bool OpenPort(CCardPort& port, const CommandLine& line, const char* executeSettings,
-              const char* resetSettings) {
-  port.Open(executeSettings);
-  if (line.reset) port.ApplySettings(resetSettings);
-  port.ApplySettings(executeSettings);
-  return port.IsOpen();
+bool OpenReader(CardChannel& reader, const CommandLine& line, const char* executeSettings,
+                const char* resetSettings) {
+  reader.Open(executeSettings);
+  if (line.reset) reader.ApplySettings(resetSettings);
+  reader.ApplySettings(executeSettings);
+  return reader.IsOpen();
 }
 
 // Shows a session's steps in the output panel, as the window does, and keeps what each
@@ -105,7 +111,10 @@ class ReportingDisplay final : public SessionDisplay {
   ReportingDisplay(OutputPanel& output, std::uint32_t& totalBytes, const RowList& rows)
       : shown_(output, totalBytes), rows_(rows) {}
 
-  void ResetBegun(ExchangeRecord record) override { shown_.ResetBegun(std::move(record)); }
+  void ResetBegun(ExchangeRecord record) override {
+    reset_rows_.push_back(rows_.GetCount());
+    shown_.ResetBegun(std::move(record));
+  }
   void ResetAnswered(const ResetAnswer& answer) override { shown_.ResetAnswered(answer); }
   void SpeedSettled(const SpeedAnswer& answer) override { shown_.SpeedSettled(answer); }
   void CommandAnswered(CommandAnswer answer) override {
@@ -117,6 +126,8 @@ class ReportingDisplay final : public SessionDisplay {
     reported.comment = answer.record.comment;
     std::copy(std::begin(answer.record.header), std::end(answer.record.header), reported.header);
     reported.received = answer.received;
+    reported.response = answer.response;
+    reported.blocks = answer.record.blocks;
     reported.result = answer.result;
     reported.statusWord[0] = answer.statusWord[0];
     reported.statusWord[1] = answer.statusWord[1];
@@ -129,11 +140,14 @@ class ReportingDisplay final : public SessionDisplay {
 
   // The exchanges shown since the last call.
   std::vector<ReportedExchange> TakeExchanges() { return std::exchange(exchanges_, {}); }
+  // Where the rows of each reset pulse shown since the last call begin.
+  std::vector<int> TakeResetRows() { return std::exchange(reset_rows_, {}); }
 
  private:
   OutputPanelDisplay shown_;
   const RowList& rows_;
   std::vector<ReportedExchange> exchanges_;
+  std::vector<int> reset_rows_;
 };
 
 // "Command 7 (read EF)", or by its header when it has no comment.
@@ -169,21 +183,22 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   TextEditBox counter;
   ValueCheckBox bin(stored.bin != 0 ? 1 : 0);
   OutputPanel output(rows, counter, bin);
-  CCardPort port(services.devices, services.clock, services.messages);
-  port.SetAudience(MessageAudience::kCommandLine);
-  port.SetTiming(line.strictTiming ? PortTiming::kFixed : PortTiming::kDeadline);
-  port.SetInverse(stored.inverse);
+  ReaderSetup setup;
+  setup.audience = MessageAudience::kCommandLine;
+  setup.timing = line.strictTiming ? PortTiming::kFixed : PortTiming::kDeadline;
+  ReaderChannel reader(services.devices, services.clock, services.messages, setup);
+  reader.SetInverse(stored.inverse);
   ExchangeState exchange;
   std::uint32_t totalBytes = 0;
   ReportingDisplay display(output, totalBytes, rows);
-  CardSession session(port, services.clock, display, exchange);
+  CardSession session(reader, services.clock, display, exchange);
   session.SetAutomaticResponses(line.automaticResponses);
   session.SetSpeedNegotiation(line.speedNegotiation);
   session.SetReaderClock(services.readerClockHz);
   RunReport report(services.out, line.format, line.explain, rows, output);
 
-  if (!OpenPort(port, line, executeSettings, resetSettings)) return kExitNothingRan;
-  if (!OpenRunLog(*log, output, services.messages)) return kExitNothingRan;
+  if (!OpenReader(reader, line, executeSettings, resetSettings)) return kExitNothingRan;
+  HoldRunLog(*log, output);
   bool logLost = false;
   const auto checkLog = [&] {
     if (logLost || output.log().writeError() == 0) return;
@@ -192,42 +207,64 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
                                   std::strerror(output.log().writeError()) +
                                   ".\nThe run goes on; the log is incomplete.");
   };
-  const auto reset = [&] {
-    session.Reset(executeSettings, resetSettings);
+  const auto reported = [&] {
     if (line.speedNegotiation) services.messages.ShowMessage(session.lastSpeed().note);
-    report.Reset(exchange.received, session.lastTiming().took,
-                 line.speedNegotiation ? &session.lastSpeed() : nullptr);
+    report.Reset(session.lastRounds(), display.TakeResetRows(), line.speedNegotiation,
+                 session.inUse());
     checkLog();
   };
   if (line.reset) {
-    reset();
-    if (!port.IsOpen()) return kExitNothingRan;  // the port has said why
+    session.Reset(executeSettings, resetSettings);
+    // A reader gone during the first Reset: nothing ran, nothing is printed or logged.
+    if (!reader.IsOpen()) return kExitNothingRan;  // the reader has said why
   }
+  if (!CommitRunLog(*log, output, services.messages)) return kExitNothingRan;
+  if (line.reset) reported();
+
+  std::vector<ListRunItem> items;
+  std::vector<const ScriptStep*> steps;
+  for (const ScriptStep& step : script->steps) {
+    ListRunItem item;
+    if (!step.IsReset()) {
+      item.command = *step.command;
+      item.expect = step.expect;
+      item.le = step.le;
+    }
+    items.push_back(std::move(item));
+    steps.push_back(&step);
+  }
+  ListRunOptions options;
+  options.stops.atFailure = false;  // every command runs; a failure decides the status
+  options.stops.atUnmet = !line.keepGoing;
+  options.executeSettings = executeSettings;
+  options.resetSettings = resetSettings;
 
   int status = kExitCompleted;
   int index = 0;
-  for (const ScriptStep& step : script->steps) {
-    if (step.IsReset()) {
-      reset();
-      continue;
+  ListRunHooks hooks;
+  hooks.finished = [&](std::size_t i, const ExecuteOutcome* outcome) {
+    if (outcome == nullptr) {
+      reported();
+      return;
     }
+    const ScriptStep& step = *steps[i];
     const std::string name = CommandName(++index, *step.command);
-    const ExecuteOutcome outcome = session.Execute(*step.command, step.expect);
     const std::vector<ReportedExchange> exchanges = display.TakeExchanges();
-    report.Command(index, exchanges, step.expect, outcome.met);
+    report.Command(index, exchanges, step.expect, *outcome);
     checkLog();
-    if (outcome.result != 1) status = kExitCommandFailed;
-    if (!exchanges.empty() && exchanges.back().lastAllowed) {
+    if (!outcome->succeeded()) status = kExitCommandFailed;
+    if (outcome->bound) {
       services.messages.ShowMessage(name + ": the card still asks for more after " +
                                     std::to_string(kMaxAutomaticCommands) +
                                     " commands sent automatically; no more are sent.");
     }
-    if (!outcome.met) {
-      services.messages.ShowMessage(name + ": " + outcome.report);
-      status = kExitCommandFailed;
-      if (!line.keepGoing) break;
-    }
-  }
+    if (!outcome->met) services.messages.ShowMessage(name + ": " + outcome->report);
+  };
+  const std::atomic<bool> never{false};
+  const ListRunSummary summary =
+      RunCommandList(session, services.clock, items, options, never, hooks);
+  // A reader gone mid-run: it has said so once, and what ran decides nothing more.
+  if (summary.end == ListRunSummary::End::kPortGone) status = kExitCommandFailed;
   return logLost || services.out.failed() ? kExitOutputLost : status;
 }
 

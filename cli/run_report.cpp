@@ -16,10 +16,26 @@ namespace quorvel {
 namespace {
 
 // Received bytes as the rows show them, joined by single blanks: "3B 6C 00".
-std::string HexBytes(const std::uint8_t* bytes, std::uint32_t count) {
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
   std::string text = HexRow(bytes, count);
   if (!text.empty()) text.pop_back();  // the row's trailing blank
   return text;
+}
+
+std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
+  return HexBytes(bytes.data(), bytes.size());
+}
+
+// "[{"sent": true, "bytes": "00 00 05 ...", "meaning": "..."}, ...]"
+std::string BlocksJson(const std::vector<ExchangeBlock>& blocks) {
+  std::string json = "[";
+  for (const ExchangeBlock& block : blocks) {
+    if (json.size() > 1) json += ", ";
+    json += std::string("{\"sent\": ") + (block.sent ? "true" : "false") +
+            ", \"bytes\": " + JsonString(HexBytes(block.bytes)) +
+            ", \"meaning\": " + JsonString(block.meaning) + "}";
+  }
+  return json + "]";
 }
 
 std::string Milliseconds(std::chrono::nanoseconds took) {
@@ -76,27 +92,33 @@ std::string RunReport::NewRowsAsJson(int end) {
   return json;
 }
 
-void RunReport::Reset(const std::vector<std::uint8_t>& atr, std::chrono::nanoseconds took,
-                      const SpeedNegotiation* speed) {
+void RunReport::Reset(const std::vector<ResetRound>& rounds, const std::vector<int>& rowStarts,
+                      bool speedNegotiation, const ChannelInUse& inUse) {
   const int end = rows_.GetCount();
   if (format_ == RowFormat::kRows) {
     out_.Write(NewRows(end));
     return;
   }
-  std::string json = "{\"reset\": true, \"atr\": " +
-                     JsonString(HexBytes(atr.data(), static_cast<std::uint32_t>(atr.size()))) +
-                     ", \"ms\": " + Milliseconds(took);
-  if (speed != nullptr) {
-    json += ", \"pps\": " +
-            JsonString(HexBytes(speed->received.data(),
-                                static_cast<std::uint32_t>(speed->received.size()))) +
-            ", \"baud\": " + std::to_string(speed->baud);
+  std::string lines;
+  for (std::size_t i = 0; i < rounds.size(); ++i) {
+    const ResetRound& round = rounds[i];
+    std::string json = "{\"reset\": true, \"atr\": " + JsonString(HexBytes(round.atr)) +
+                       ", \"ms\": " + Milliseconds(round.took);
+    if (round.protocol) json += ", \"protocol\": " + JsonString(ProtocolName(*round.protocol));
+    if (!inUse.reader.empty()) json += ", \"reader\": " + JsonString(inUse.reader);
+    if (speedNegotiation && round.speed) {
+      json += ", \"pps\": " + JsonString(HexBytes(round.speed->received)) +
+              ", \"baud\": " + std::to_string(round.speed->baud);
+    }
+    const int roundEnd = i + 1 < rounds.size() && i + 1 < rowStarts.size() ? rowStarts[i + 1] : end;
+    lines += json + NewRowsAsJson(roundEnd) + "}\n";
   }
-  out_.Write(json + NewRowsAsJson(end) + "}\n");
+  printed_ = end;
+  out_.Write(lines);
 }
 
 void RunReport::Command(int index, const std::vector<ReportedExchange>& exchanges,
-                        const Expectation& expect, bool met) {
+                        const Expectation& expect, const ExecuteOutcome& outcome) {
   if (format_ == RowFormat::kRows) {
     out_.Write(NewRows(rows_.GetCount()));
     return;
@@ -115,14 +137,17 @@ void RunReport::Command(int index, const std::vector<ReportedExchange>& exchange
     const std::string sw = e.result == 1 ? JsonString(StatusRowText(e.statusWord, e.statusArrived))
                                          : std::string("null");
     json += ", \"comment\": " + JsonString(ShownText(e.comment)) +
-            ", \"header\": " + JsonString(HexBytes(e.header, 5)) + ", \"received\": " +
-            JsonString(HexBytes(e.received.data(), static_cast<std::uint32_t>(e.received.size()))) +
-            ", \"sw\": " + sw + ", \"completed\": " + (e.result == 1 ? "true" : "false") +
+            ", \"header\": " + JsonString(HexBytes(e.header, 5)) +
+            ", \"received\": " + JsonString(HexBytes(e.received)) +
+            ", \"response\": " + JsonString(HexBytes(e.response)) + ", \"sw\": " + sw +
+            ", \"completed\": " + (e.result == 1 ? "true" : "false") +
             ", \"ms\": " + Milliseconds(e.took);
+    if (!e.blocks.empty()) json += ", \"blocks\": " + BlocksJson(e.blocks);
     if (!e.automatic && !expect.empty()) {
       json += ", \"expect\": " + JsonString(ExpectationText(expect)) +
-              ", \"met\": " + (met ? "true" : "false");
+              ", \"met\": " + (outcome.met ? "true" : "false");
     }
+    if (&e == &exchanges.back() && outcome.bound) json += ", \"bound\": true";
     lines += json + NewRowsAsJson(e.rowsEnd) + "}\n";
   }
   out_.Write(lines);

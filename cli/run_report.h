@@ -23,6 +23,8 @@ struct ReportedExchange {
   std::string comment;
   std::uint8_t header[5] = {0, 0, 0, 0, 0};
   std::vector<std::uint8_t> received;
+  std::vector<std::uint8_t> response;  // the answer's data, without SW1 SW2
+  std::vector<ExchangeBlock> blocks;   // T=1: every block sent and received
   int result = 0;
   std::uint8_t statusWord[2] = {0, 0};
   int statusArrived = 0;
@@ -41,14 +43,18 @@ class RunReport {
   RunReport(CheckedOutput& out, RowFormat format, bool explain, const RowList& rows,
             const OutputPanel& panel);
 
-  // {"reset": true, "atr": "3B ...", "ms": ...}, with speed negotiation "pps" and "baud".
-  void Reset(const std::vector<std::uint8_t>& atr, std::chrono::nanoseconds took,
-             const SpeedNegotiation* speed);
-  // {"index", "comment", "header", "received", "sw", "completed", "ms"} and, for a command
-  // that says what it must answer, "expect" and "met"; then for each automatic command
-  // {"auto": "get-response" or "resend", "after": index, ...}.
+  // For each reset pulse of a Reset: {"reset": true, "atr": "3B ...", "ms": ..., "protocol":
+  // "T=0"}, with "reader" on a PC/SC reader, and with speed negotiation "pps" and "baud"
+  // where that pulse was followed by one. `rowStarts` are the rows where each pulse's rows
+  // begin.
+  void Reset(const std::vector<ResetRound>& rounds, const std::vector<int>& rowStarts,
+             bool speedNegotiation, const ChannelInUse& inUse);
+  // {"index", "comment", "header", "received", "response", "sw", "completed", "ms"} and, for
+  // a command that says what it must answer, "expect" and "met"; then for each automatic
+  // command {"auto": "get-response" or "resend", "after": index, ...}; "bound": true on the
+  // last one when the card still asked for more; "blocks" on T=1.
   void Command(int index, const std::vector<ReportedExchange>& exchanges, const Expectation& expect,
-               bool met);
+               const ExecuteOutcome& outcome);
 
  private:
   // The rows added since the last report up to `end`, one a line.

@@ -52,6 +52,9 @@ struct GivenSettings {
   bool executeSettings = false;
 };
 
+// The log file of a new list, and where a log named outside the working folder goes instead.
+inline constexpr const char* kDefaultLogFileName = "test.txt";
+
 // The settings of a new list: log file "test.txt" (second "test2.txt"), both settings
 // strings "COM2: baud=9600 parity=E data=8 stop=2" (second ones at baud=10472), reserved
 // word 2, reserved block 0x90 then zeros, Bin and Inv off.

@@ -112,6 +112,18 @@ void CCardPort::Close() {
   m_hPort.reset();
 }
 
+unsigned CCardPort::DiscardInput() {
+  unsigned discarded = 0;
+  std::uint8_t sink[64];
+  while (m_hPort) {
+    const auto got = static_cast<unsigned>(m_hPort->Read(sink, sizeof sink));
+    CloseIfGone();
+    if (got == 0) break;
+    discarded += got;
+  }
+  return discarded;
+}
+
 unsigned CCardPort::Attempt(std::uint8_t* buffer, unsigned from, unsigned count) {
   if (!m_hPort || from >= count) return 0;
   const auto got = static_cast<unsigned>(m_hPort->Read(buffer + from, count - from));

@@ -71,6 +71,10 @@ class CCardPort {
   // sent next goes out when it would with them; with fixed waits that moment is now.
   void CatchUpWithFixedWaits();
   void SetTiming(PortTiming timing) { m_timing = timing; }
+  PortTiming timing() const { return m_timing; }
+  // Takes whatever has arrived and is waiting, without waiting for more; returns how many
+  // bytes went. Nothing when the port is closed.
+  unsigned DiscardInput();
   // Returns the number of bytes the device accepted; the caller's bytes are not changed.
   // What the card does in answer is timed from here.
   unsigned Write(const std::uint8_t* bytes, unsigned count);

@@ -371,7 +371,7 @@ TEST_F(CraftedLogNameTest, AResetNeverWritesTheLogOverTheLoadedFile) {
   fs::create_symlink(dir_ / "crafted.scc", "link.scc");
   const auto resetRefused = [&](const char* how) {
     messages_.messages.clear();
-    line_.Arrive({0x3B, 0x00});
+    line_.Arrive({0x3B, 0x00}, std::chrono::milliseconds(60));  // after the reset pulse
     dialog_->OnReset();
     EXPECT_THAT(messages_.messages, ElementsAre(HasSubstr("the command list's own file"))) << how;
     EXPECT_EQ(testing::ReadFileBytes(dir_ / "crafted.scc"), loaded) << how;
@@ -379,7 +379,7 @@ TEST_F(CraftedLogNameTest, AResetNeverWritesTheLogOverTheLoadedFile) {
   };
   files_.answers = {"logs/first.txt", "link.scc"};
   dialog_->OnBrowse();
-  line_.Arrive({0x3B, 0x00});
+  line_.Arrive({0x3B, 0x00}, std::chrono::milliseconds(60));
   dialog_->OnReset();
   dialog_->OnBrowse();
   resetRefused("chosen with Browse, through a link");

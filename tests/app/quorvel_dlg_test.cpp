@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -1013,7 +1014,11 @@ TEST_F(QuorvelDlgTest, AReaderBehindAPseudoTerminalWorksWithTheDefaultsAndComesB
   EXPECT_THAT(messages_.messages, IsEmpty());
   AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x02}, kFromCard));
 
-  card->Sends({0x3B, 0x00});
+  // The card answers the reset: its ATR comes during the wait for it, after the pulse.
+  Bytes atr = {0x3B, 0x00};
+  clock_.beforeWait = [&](std::chrono::milliseconds wait) {
+    if (wait == CCardPort::kAnswerWait && !atr.empty()) card->Sends(std::exchange(atr, {}));
+  };
   Click(1000);
   card->Sends({0x00, 0xB0, 0x00, 0x00, 0x02, 0xB0, 0x12, 0x34, 0x90, 0x00});  // echo, answer
   Select(1020, 1);
@@ -1034,7 +1039,7 @@ TEST_F(QuorvelDlgTest, AReaderBehindAPseudoTerminalWorksWithTheDefaultsAndComesB
   card = std::make_unique<CardOnAPseudoTerminal>();  // a new device behind the same name
   fs::remove(link);
   fs::create_symlink(card->path(), link);
-  card->Sends({0x3B, 0x01});
+  atr = {0x3B, 0x01};
   Click(1000);
   EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B 01 "));
   EXPECT_EQ(messages_.messages.size(), 1u);

@@ -188,30 +188,45 @@ TEST_F(AutomaticResponseTest, ClassA0AsksWith9FAndLongAnswersComeInSteps) {
 }
 
 TEST_F(AutomaticResponseTest, ACardThatAlwaysAsksForMoreIsAnsweredOnly32Times) {
+  Use([](const Bytes& header) -> Bytes {
+    Bytes answer(1 + header[4], 0x11);
+    answer[0] = header[1];
+    answer.insert(answer.end(), {0x61, 0x00});
+    return answer;
+  });
+  Execute(testing::MakeCommand({0x00, 0xB2, 0x01, 0x04, 0x10}, kFromCard, {}, "endless"));
+  EXPECT_EQ(line.writes.size(), 1u + kMaxAutomaticCommands);
+  const std::string last = Explained(Rig().rows.entries.size() - 1);
+  EXPECT_THAT(last, ::testing::HasSubstr("this is the last of the 32 commands sent "
+                                         "automatically after one command of the list"));
+  EXPECT_THAT(Explained(1), ::testing::Not(::testing::HasSubstr("this is the last")));
+}
+
+TEST_F(AutomaticResponseTest, WrongLengthIsCorrectedOnlyForACommandThatReadsAndOnlyOnce) {
+  // ISO/IEC 7816-3 12.2.3: 6C XX gives the exact Le of a case 2 command. A command that
+  // sends data is never sent again (padded or cut); a card that asks again for the P3 it
+  // was given is not asked again.
   const struct {
     const char* name;
+    CardCommand command;
     Bytes answer;  // to every header
+    std::vector<Bytes> writes;
   } cases[] = {
-      {"61 00 forever", {}},
-      {"6C 20 again and again", {0x6C, 0x20}},
+      {"data to the card",
+       testing::MakeCommand({0x00, 0xEA, 0x00, 0x00, 0x02}, kToCard, {0x11, 0x22}, "put"),
+       {0x6C, 0x04},
+       {{0x00, 0xEA, 0x00, 0x00, 0x02}}},
+      {"the same length again",
+       testing::MakeCommand({0x00, 0xB0, 0x00, 0x00, 0x10}, kFromCard, {}, "read"),
+       {0x6C, 0x20},
+       {{0x00, 0xB0, 0x00, 0x00, 0x10}, {0x00, 0xB0, 0x00, 0x00, 0x20}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Rig().output.RemoveAllRows();
     line.writes.clear();
-    Use([&c](const Bytes& header) -> Bytes {
-      if (!c.answer.empty()) return c.answer;
-      Bytes answer(1 + header[4], 0x11);
-      answer[0] = header[1];
-      answer.insert(answer.end(), {0x61, 0x00});
-      return answer;
-    });
-    Execute(testing::MakeCommand({0x00, 0xB2, 0x01, 0x04, 0x10}, kFromCard, {}, "endless"));
-    EXPECT_EQ(line.writes.size(), 1u + kMaxAutomaticCommands);
-    const std::string last = Explained(Rig().rows.entries.size() - 1);
-    EXPECT_THAT(last, ::testing::HasSubstr("this is the last of the 32 commands sent "
-                                           "automatically after one command of the list"));
-    EXPECT_THAT(Explained(1), ::testing::Not(::testing::HasSubstr("this is the last")));
+    Use([&c](const Bytes&) { return c.answer; });
+    Execute(c.command);
+    EXPECT_EQ(line.writes, c.writes);
   }
 }
 
@@ -275,6 +290,35 @@ TEST(AutomaticCommandTest, OnlyAWholeStatusWordThatAsksForMoreIsAnswered) {
     EXPECT_EQ(AnsweringStatusWord(c.result, state), c.word);
     EXPECT_EQ(NextAutomaticCommand(read, c.result, state).has_value(), c.answered);
   }
+}
+
+TEST(AutomaticCommandTest, GetResponseKeepsTheChannelAndDropsSecureMessagingAndChaining) {
+  // ISO/IEC 7816-4 5.4.1 (class byte codings), ETSI TS 102 221 10.1.1 (8X, CX and A0).
+  const struct {
+    std::uint8_t cla;
+    std::uint8_t getResponse;
+  } cases[] = {
+      {0x00, 0x00}, {0x01, 0x01}, {0x0C, 0x00}, {0x10, 0x00}, {0x13, 0x03}, {0x80, 0x00},
+      {0x84, 0x00}, {0x83, 0x03}, {0xA0, 0xA0}, {0x4B, 0x4B}, {0x7B, 0x4B}, {0xC2, 0x42},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.cla));
+    EXPECT_EQ(GetResponseClass(c.cla), c.getResponse);
+  }
+}
+
+TEST(AutomaticCommandTest, AWarningToACaseFourCommandSentAsCaseThreeFetchesItsAnswer) {
+  // ETSI TS 102 221 7.3.1.1.4, case 4b: 62 XX or 63 XX, then GET RESPONSE with Le = 00.
+  ExchangeState state;
+  state.stop = ExchangeStop::kComplete;
+  state.statusWord[0] = 0x62;
+  state.statusWord[1] = 0x83;
+  state.statusArrived = 2;
+  const CardCommand put = testing::MakeCommand({0x80, 0xE2, 0x00, 0x00, 0x01}, kToCard, {0x11}, "");
+  EXPECT_FALSE(NextAutomaticCommand(put, 1, state, false).has_value());
+  const auto next = NextAutomaticCommand(put, 1, state, true);
+  ASSERT_TRUE(next.has_value());
+  EXPECT_THAT(next->command.header, ::testing::ElementsAre(0x00, 0xC0, 0x00, 0x00, 0x00));
 }
 
 }  // namespace

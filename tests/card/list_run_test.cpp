@@ -20,12 +20,12 @@ using Summary = ListRunSummary;
 ListRunItem Item(int entry, std::vector<std::uint8_t> header, std::uint8_t direction,
                  std::vector<std::uint8_t> data = {}, const char* expect = "") {
   return ListRunItem{entry, testing::MakeCommand(header, direction, data),
-                     ParseExpectation(expect).expectation};
+                     ParseExpectation(expect).expectation, std::nullopt};
 }
 
 ListRunOptions Options(bool stopAtFailure) {
   ListRunOptions options;
-  options.stopAtFailure = stopAtFailure;
+  options.stops = {stopAtFailure, stopAtFailure};
   options.executeSettings = options.resetSettings = "DEMO: baud=9600 parity=E data=8 stop=2";
   return options;
 }
@@ -58,19 +58,20 @@ TEST(ListRunTest, StopsWhereTheUserTheFailureOrThePortSays) {
   for (const RunCase& c : cases) {
     SCOPED_TRACE(c.name);
     testing::DemoCardRig demo;
-    auto [clock, port, session] = std::tie(demo.clock, demo.rig.port, demo.rig.session);
+    auto [clock, session] = std::tie(demo.clock, demo.rig.session);
     const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
     if (!c.portClosed) session.Reset(settings, settings);  // no Reset: the port stays closed
 
     std::atomic<bool> stop{false};
     std::vector<int> started;
     const auto began = clock.Now();
-    const Summary summary = RunCommandList(session, port, clock, kList, Options(c.stopAtFailure),
-                                           stop, [&](std::size_t index) {
-                                             started.push_back(static_cast<int>(index));
-                                             if (static_cast<int>(index) == c.stopBefore)
-                                               stop = true;
-                                           });
+    ListRunHooks hooks;
+    hooks.starting = [&](std::size_t index) {
+      started.push_back(static_cast<int>(index));
+      if (static_cast<int>(index) == c.stopBefore) stop = true;
+    };
+    const Summary summary =
+        RunCommandList(session, clock, kList, Options(c.stopAtFailure), stop, hooks);
     EXPECT_EQ(summary.end, c.end);
     EXPECT_EQ(summary.count, 3);
     EXPECT_EQ(summary.ran, c.ran);
@@ -86,15 +87,14 @@ TEST(ListRunTest, ResetsRunInPlaceAndExpectationsAreChecked) {
   // ETSI TS 101 955 Annex B patterns: the SELECT's 61 09, then a GET CHALLENGE said to answer
   // 6A 82 (it answers 90 00), after a Reset that starts the card afresh.
   const std::vector<ListRunItem> list = {
-      {1, std::nullopt, {}},
+      {1, std::nullopt, {}, std::nullopt},
       Item(2, {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}, "(61 XX)"),
-      {3, std::nullopt, {}},
+      {3, std::nullopt, {}, std::nullopt},
       Item(4, {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard, {}, "(6A 82)"),
       Item(5, {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard),
   };
   std::atomic<bool> stop{false};
-  const Summary summary =
-      RunCommandList(t.session, t.port, demo.clock, list, Options(true), stop, [](std::size_t) {});
+  const Summary summary = RunCommandList(t.session, demo.clock, list, Options(true), stop, {});
   EXPECT_EQ(summary.end, Summary::End::kUnmet);
   EXPECT_EQ(summary.count, 3);
   EXPECT_EQ(summary.ran, 2);
@@ -104,6 +104,29 @@ TEST(ListRunTest, ResetsRunInPlaceAndExpectationsAreChecked) {
   EXPECT_THAT(t.output.ExplainRow(static_cast<int>(t.rows.entries.size()) - 1),
               ::testing::HasSubstr("The command expected 6A 82, got 90 00."));
   EXPECT_EQ(t.total, 16u + 14);  // counted anew from the second Reset: its ATR, then GET CHALLENGE
+}
+
+TEST(ListRunTest, ARefusalThatWasExpectedCompletesAndAnUnmetAnswerStopsOnlyWhenAsked) {
+  // The command line's rules: failures run on, answers not as expected stop the run.
+  const std::vector<ListRunItem> list = {
+      Item(1, {0x00, 0xCA, 0x00, 0x00, 0x04}, kFromCard, {}, "(6D 00)"),
+      Item(2, {0x00, 0xCA, 0x00, 0x00, 0x00}, kFromCard),
+      Item(3, {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard, {}, "(6A 82)"),
+      Item(4, {0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard),
+  };
+  for (const bool keepGoing : {false, true}) {
+    testing::DemoCardRig demo;
+    const char* settings = "DEMO: baud=9600 parity=E data=8 stop=2";
+    demo.rig.session.Reset(settings, settings);
+    ListRunOptions options = Options(false);
+    options.stops.atUnmet = !keepGoing;
+    std::atomic<bool> stop{false};
+    const Summary summary = RunCommandList(demo.rig.session, demo.clock, list, options, stop, {});
+    EXPECT_EQ(summary.end, keepGoing ? Summary::End::kAllRan : Summary::End::kUnmet);
+    EXPECT_EQ(summary.ran, keepGoing ? 4 : 3);
+    EXPECT_EQ(summary.completed, keepGoing ? 3 : 2);  // the 6D 00 that was expected, not the other
+    EXPECT_EQ(summary.unmet, 1);
+  }
 }
 
 TEST(ListRunTest, AReaderThatGoesAwayStopsTheRunWithOneMessageAndNothingMoreSent) {
@@ -121,8 +144,7 @@ TEST(ListRunTest, AReaderThatGoesAwayStopsTheRunWithOneMessageAndNothingMoreSent
   for (int entry = 1; entry <= 5; ++entry)
     list.push_back(Item(entry, {0x00, 0xB0, 0x00, 0x00, 0x00}, kFromCard));
   std::atomic<bool> stop{false};
-  const Summary summary =
-      RunCommandList(t.session, t.port, clock, list, Options(false), stop, [](std::size_t) {});
+  const Summary summary = RunCommandList(t.session, clock, list, Options(false), stop, {});
   EXPECT_EQ(summary.end, Summary::End::kPortGone);
   EXPECT_EQ(summary.ran, 2);
   EXPECT_EQ(line.writes.size(), 2u);
@@ -151,6 +173,7 @@ TEST(ListRunTest, TheRunLineSaysWhereItIsAndHowItEnded) {
   };
   for (const auto& c : cases) EXPECT_EQ(ListRunSummaryText(c.summary), c.text);
   EXPECT_EQ(ListRunProgressText(12, 40, milliseconds(3250)), "Command 12 of 40, 3.2 s");
+  EXPECT_EQ(ListRunProgressText(1, 0, milliseconds(300)), "Reset, 0.3 s");
 }
 
 }  // namespace

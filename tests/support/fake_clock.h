@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 #include "port/clock.h"
@@ -13,6 +14,7 @@ class FakeClock final : public Clock {
  public:
   std::chrono::nanoseconds Now() const override { return now_; }
   void Wait(std::chrono::milliseconds duration) override {
+    if (beforeWait) beforeWait(duration);
     waits.push_back(duration);
     now_ += duration;
   }
@@ -27,6 +29,8 @@ class FakeClock final : public Clock {
   }
 
   std::vector<std::chrono::milliseconds> waits;
+  // Called as each fixed wait begins: a test's card answers there (a reset pulse's end).
+  std::function<void(std::chrono::milliseconds)> beforeWait;
 
  private:
   std::chrono::nanoseconds now_{0};

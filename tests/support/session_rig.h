@@ -4,6 +4,7 @@
 
 #include "card/card_session.h"
 #include "card/output_panel.h"
+#include "card/serial_channel.h"
 #include "port/card_port.h"
 #include "port/system_device_factory.h"
 #include "support/fake_clock.h"
@@ -16,10 +17,13 @@ namespace quorvel::testing {
 // drive, as the window drives its own.
 struct SessionRig {
   SessionRig(DeviceFactory& devices, Clock& clock)
-      : port(devices, clock, messages), session(port, clock, output, exchange, total) {}
+      : port(devices, clock, messages),
+        reader(port),
+        session(reader, clock, output, exchange, total) {}
 
   RecordingMessageSink messages;
   CCardPort port;
+  SerialChannel reader;
   FakeListBox rows;
   FakeEditBox counter;
   FakeCheckBox bin;

@@ -1,0 +1,56 @@
+#include "card/serial_channel.h"
+
+namespace quorvel {
+
+void SerialChannel::Open(const std::string& settings) {
+  port_.Close();
+  port_.Open(settings.c_str());
+  answered_ = false;
+}
+
+void SerialChannel::ApplySettings(const std::string& settings) {
+  port_.ApplySettings(settings.c_str());
+}
+
+std::vector<std::uint8_t> SerialChannel::ResetCard(const std::string& resetSettings) {
+  // Whatever is still on the line (the rest of a garbled PPS response, a late answer) is not
+  // the card's answer to this reset.
+  port_.DiscardInput();
+  // With fixed waits: the pulse, the whole wait for the answer, then one read. With
+  // deadlines the bytes are taken as they come, until 64 are in or the wait is over: a
+  // card may send more than its ATR announces, and the fixed read takes that too.
+  port_.PulseResetLine(resetSettings.c_str());
+  std::vector<std::uint8_t> atr(kMaxAtrBytes);
+  atr.resize(port_.ReadWithin(atr.data(), kMaxAtrBytes, CCardPort::kAnswerWait));
+  answered_ = !atr.empty();
+  return atr;
+}
+
+std::optional<SpeedNegotiation> SerialChannel::Settle(std::span<const std::uint8_t> atr) {
+  if (!options_.negotiateSpeed) return std::nullopt;
+  return NegotiateSpeed(port_, atr,
+                        options_.clockHz != 0 ? options_.clockHz : kDefaultReaderClockHz);
+}
+
+void SerialChannel::Exchange(const CardCommand& command, std::optional<std::uint16_t>,
+                             ExchangeState& state) {
+  // A case 4 command goes as case 3 here: its answer waits behind 61 XX for GET RESPONSE.
+  state.framing = ExchangeFraming::kT0Echo;
+  state.pieces.clear();
+  state.blocks.clear();
+  state.failure.clear();
+  state.response.clear();
+  ExchangeCommand(port_, command, state);
+  if (state.stop == ExchangeStop::kComplete && command.direction != kToCard &&
+      state.received.size() > kDataPosition) {
+    state.response.assign(state.received.begin() + kDataPosition, state.received.end());
+  }
+}
+
+ChannelInUse SerialChannel::InUse() const {
+  ChannelInUse use;
+  if (answered_) use.protocol = CardProtocol::kT0;
+  return use;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "card/card_channel.h"
+#include "card/exchange_record.h"
+#include "port/card_port.h"
+
+namespace quorvel {
+
+// The serial reader: the card's I/O on RX and TX, so every byte sent comes back first, and
+// its reset on RTS. Commands go as the T=0 exchange the line has always spoken.
+class SerialChannel final : public CardChannel {
+ public:
+  explicit SerialChannel(CCardPort& port) : port_(port) {}
+
+  void Open(const std::string& settings) override;
+  void Close() override { port_.Close(); }
+  bool IsOpen() const override { return port_.IsOpen(); }
+  void ApplySettings(const std::string& settings) override;
+  void SetInverse(std::int32_t on) override { port_.SetInverse(on); }
+  std::int32_t inverse() const override { return port_.inverse(); }
+  void SetOptions(const ChannelOptions& options) override { options_ = options; }
+
+  // Input left from before is dropped; then the reset pulse, and up to 64 bytes within the
+  // answer's wait.
+  std::vector<std::uint8_t> ResetCard(const std::string& resetSettings) override;
+  std::optional<SpeedNegotiation> Settle(std::span<const std::uint8_t> atr) override;
+  void Exchange(const CardCommand& command, std::optional<std::uint16_t> le,
+                ExchangeState& state) override;
+  ChannelInUse InUse() const override;
+
+  CCardPort& port() { return port_; }
+
+ private:
+  CCardPort& port_;
+  ChannelOptions options_;
+  bool answered_ = false;  // a Reset brought an ATR since the port was opened
+};
+
+}  // namespace quorvel

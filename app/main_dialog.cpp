@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "app/fixed_text.h"
 #include "commands/scc_file.h"
@@ -98,10 +99,15 @@ MainDialog::~MainDialog() {
 }
 
 void MainDialog::ShowTitle() {
-  services_.title.SetTitle("Quorvel [" + TextOf(state_.m_logFileName) + "]");
+  // A log that the last Reset could not create, or could not write whole, says so here once.
+  const std::string& trouble = output_.logTrouble();
+  const char* state = trouble.empty()                     ? ""
+                      : trouble.starts_with("incomplete") ? " - incomplete"
+                                                          : " - not written";
+  services_.title.SetTitle("Quorvel [" + TextOf(state_.m_logFileName) + state + "]");
 }
 
-void MainDialog::OnInitDialog() {
+void MainDialog::OnInitDialog(bool fileFollows) {
   IgnoreFileSizeSignal();
   controls_.commandList.InsertString(0, kNewCommandEntry);
   controls_.commandList.SetCurSel(0);
@@ -113,11 +119,9 @@ void MainDialog::OnInitDialog() {
   SetSpeedNegotiation(services_.profile.GetString(kOptionsSection, kSpeedNegotiationKey, "off") ==
                       "on");
   // The clock the reader feeds the card: the speeds of the ATR and of PPS follow from it.
-  const ReaderClockSetting clock = ReaderClockOfSection(services_.profile.Section("reader"));
-  if (!clock.hz) services_.messages.ShowMessage(clock.error + "\n\nThe usual 3.5712 MHz is used.");
-  line_.OnReader([hz = clock.hz.value_or(kDefaultReaderClockHz)](CardSession& session) {
-    session.SetReaderClock(hz);
-  });
+  const std::uint32_t clockHz = ReaderClockOfProfile(services_.profile.Section("reader"),
+                                                     services_.messages, MessageAudience::kWindow);
+  line_.OnReader([clockHz](CardSession& session) { session.SetReaderClock(clockHz); });
 
   std::string remembered = services_.profile.GetString("config", "list", "NULL");
   // A value that does not fit is treated as missing rather than cut into another path.
@@ -134,6 +138,11 @@ void MainDialog::OnInitDialog() {
   }
 
   ShowTitle();
+  port_waits_for_file_ = fileFollows;
+  if (!fileFollows) OpenReader();
+}
+
+void MainDialog::OpenReader() {
   OnReader([settings = TextOf(state_.m_executeSettings)](CardChannel& reader) {
     reader.Open(settings);
     reader.ApplySettings(settings);
@@ -196,6 +205,10 @@ void MainDialog::StartExchange(std::function<void(CardSession&)> job) {
 }
 
 void MainDialog::ExchangeEnded() {
+  if (output_.logTrouble() != title_trouble_) {
+    title_trouble_ = output_.logTrouble();
+    ShowTitle();
+  }
   exchange_running_ = false;
   if (services_.activity) services_.activity->ExchangeRunning(false);
 }
@@ -213,9 +226,16 @@ void MainDialog::ForgetRunStatus() {
 
 void MainDialog::OnReset() {
   if (exchange_running_) return;
+  // A Reset started by a key from inside a settings box uses what the box holds now.
+  OnKillFocusResetEdit();
+  OnKillFocusExecuteEdit();
   ForgetRunStatus();
   output_.RemoveAllRows();
   OpenLogFile();
+  if (output_.logTrouble() != title_trouble_) {
+    title_trouble_ = output_.logTrouble();
+    ShowTitle();
+  }
   StartExchange([execute = TextOf(state_.m_executeSettings),
                  reset = TextOf(state_.m_resetSettings)](CardSession& session) {
     session.Reset(execute.c_str(), reset.c_str());
@@ -358,7 +378,11 @@ void MainDialog::OnKillFocusResetEdit() {
 }
 
 void MainDialog::OnKillFocusExecuteEdit() {
+  // An unchanged string is not applied again: the line keeps the rate the card's speed
+  // negotiation gave it until the next Reset.
+  const std::string before = TextOf(state_.m_executeSettings);
   CopyText(state_.m_executeSettings, controls_.executeEdit.GetText());
+  if (TextOf(state_.m_executeSettings) == before) return;
   OnReader([settings = TextOf(state_.m_executeSettings)](CardChannel& reader) {
     reader.ApplySettings(settings);
   });
@@ -409,11 +433,13 @@ void MainDialog::OpenFile(const std::string& path) {
   std::error_code error;
   std::string absolute = std::filesystem::absolute(path, error).lexically_normal().string();
   if (error) absolute = path;
-  if (absolute.size() > kMaxConfigPath) {
+  if (absolute.size() <= kMaxConfigPath) {
+    if (LoadConfig(absolute) == 1) CopyText(state_.m_configPath, absolute);
+  } else {
     services_.messages.ShowMessage(PathTooLongMessage(absolute, kMaxConfigPath));
-    return;
   }
-  if (LoadConfig(absolute) == 1) CopyText(state_.m_configPath, absolute);
+  // The port the file names, or the remembered one when the file could not be loaded.
+  if (std::exchange(port_waits_for_file_, false)) OpenReader();
 }
 
 void MainDialog::OnSave() {

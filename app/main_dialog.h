@@ -102,7 +102,9 @@ class MainDialog {
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
 
-  void OnInitDialog();
+  // With a file to follow (named on the command line), the port is opened only once OpenFile
+  // has loaded it, with that file's settings.
+  void OnInitDialog(bool fileFollows = false);
   void OnDestroy();
 
   void OnNew();
@@ -158,6 +160,8 @@ class MainDialog {
 
  private:
   void ShowTitle();
+  // Opens the reader named by the Execute settings and applies them.
+  void OpenReader();
   // LoadConfig; a file that is simply not there is passed over in silence when asked.
   SccLoadStatus LoadConfigFile(const std::string& path, bool quietWhenMissing);
   // A loaded file's settings into the window, its list emptied for its commands.
@@ -202,6 +206,8 @@ class MainDialog {
   // where the user agreed, and never through a symbolic link.
   bool log_name_from_file_ = false;
   bool log_place_agreed_ = false;  // a name outside the working folder, agreed to
+  std::string title_trouble_;      // the log's trouble the title shows
+  bool port_waits_for_file_ = false;
   // The reader and the session, on the line thread once it has started; last, so that it is
   // stopped before anything its jobs may use goes (the destructor stops it first anyway).
   CardLine line_;

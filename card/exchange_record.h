@@ -56,6 +56,7 @@ struct ResetSettingsUsed {
   std::uint32_t clockHz = 0;         // the reader's clock, for the ATR's speeds; 0: the usual one
   std::string resetAgainBecause;     // a second reset, after speed negotiation failed
   std::unique_ptr<SpeedUsed> speed;  // speed negotiation followed the ATR
+  std::string logTrouble;            // why the log does not hold this Reset, or not all of it
 };
 
 enum class ExchangeKind : std::uint8_t { kReset, kExecute };

@@ -1,7 +1,9 @@
 #include "card/output_panel.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "card/hex_rows.h"
 #include "card/row_explanations.h"
@@ -13,6 +15,9 @@ OutputPanel::OutputPanel(ListBox& outputList, EditBox& countEdit, CheckBox& binC
 
 void OutputPanel::OpenLogFile(const std::string& logFileName, Links links, LogStart start) {
   log_.Close();
+  log_name_ = logFileName;
+  log_trouble_.clear();
+  log_reset_ = RowTag::kNoExchange;
   const bool binary = bin_check_.GetCheck() != 0;
   if (start == LogStart::kHeld) {
     log_.Hold(logFileName, binary, links == Links::kRefuse);
@@ -21,6 +26,8 @@ void OutputPanel::OpenLogFile(const std::string& logFileName, Links links, LogSt
   } else {
     log_.Open(logFileName, binary);
   }
+  if (!log_.IsOpen())
+    log_trouble_ = std::string("could not be created (") + std::strerror(errno) + ")";
 }
 
 void OutputPanel::ShowByteCount(std::uint32_t total) {
@@ -71,7 +78,17 @@ void OutputPanel::RemoveAllRows() {
 ExchangeRecord& OutputPanel::OpenExchange(ExchangeRecord record) {
   open_exchange_ = static_cast<std::uint32_t>(records_.size());
   records_.push_back(std::move(record));
-  return records_.back();
+  ExchangeRecord& opened = records_.back();
+  if (opened.reset && log_reset_ == RowTag::kNoExchange) {
+    log_reset_ = open_exchange_;
+    if (!log_trouble_.empty()) opened.reset->logTrouble = LogTroubleText();
+  }
+  return opened;
+}
+
+std::string OutputPanel::LogTroubleText() const {
+  return "The log file \"" + log_name_ + "\" " + log_trouble_ +
+         (log_.IsOpen() ? ": the log is incomplete." : ": nothing is logged.");
 }
 
 void OutputPanel::CloseExchange() {
@@ -138,6 +155,12 @@ void OutputPanel::ScrollOutputToEnd() {
 
 void OutputPanel::FlushLog() {
   log_.Flush();
+  if (log_.writeError() == 0 || !log_trouble_.empty()) return;
+  log_trouble_ = std::string("incomplete (") + std::strerror(log_.writeError()) + ")";
+  if (log_reset_ < records_.size() && records_[log_reset_].reset)
+    records_[log_reset_].reset->logTrouble = "Writing the log file \"" + log_name_ + "\" failed (" +
+                                             std::strerror(log_.writeError()) +
+                                             "): the log is incomplete.";
 }
 
 }  // namespace quorvel

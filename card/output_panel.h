@@ -34,6 +34,9 @@ class OutputPanel {
                    LogStart start = LogStart::kNow);
   // A held log: creates the file with what was logged so far; false when it cannot be.
   bool CommitLogFile() { return log_.Commit(); }
+  // What went wrong with the log opened last, for the user: "could not be created (...)" or
+  // "incomplete (...)" once a write failed; empty while it is whole.
+  const std::string& logTrouble() const { return log_trouble_; }
   // Closes the log: nothing is logged until it is opened again.
   void CloseLogFile() { log_.Close(); }
   // The counter shows `total` in decimal.
@@ -62,6 +65,8 @@ class OutputPanel {
   std::string RowsAsText(const std::vector<int>& rows, bool withExplanations) const;
   // Moves the caret to the last row and scrolls it into view.
   void ScrollOutputToEnd();
+  // Hands the log's buffered bytes to the system; the first write that failed becomes the
+  // log's trouble and is told in the explanation of the Reset that opened it.
   void FlushLog();
 
   const LogFile& log() const { return log_; }
@@ -70,6 +75,7 @@ class OutputPanel {
 
  private:
   bool BinOn() const { return bin_check_.GetCheck() == 1; }
+  std::string LogTroubleText() const;
   bool TextOn() const { return bin_check_.GetCheck() == 0; }
   void Tag(RowKind kind, std::uint16_t piece = 0, std::uint16_t position = 0);
   // The bytes of every hex row of the row's piece of its exchange, in order.
@@ -79,8 +85,11 @@ class OutputPanel {
   EditBox& count_edit_;
   CheckBox& bin_check_;
   LogFile log_;
-  std::vector<RowTag> tags_;            // one per row of the output list
-  std::deque<ExchangeRecord> records_;  // grows without moving the records
+  std::string log_name_;
+  std::string log_trouble_;
+  std::uint32_t log_reset_ = RowTag::kNoExchange;  // the Reset whose log it is
+  std::vector<RowTag> tags_;                       // one per row of the output list
+  std::deque<ExchangeRecord> records_;             // grows without moving the records
   std::uint32_t open_exchange_ = RowTag::kNoExchange;
   AtrList system_atr_list_;  // read on the first ATR explanation, never before
   const AtrList* atr_list_ = &system_atr_list_;

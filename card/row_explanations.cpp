@@ -346,9 +346,25 @@ std::string ExplainResetMarker(const ExchangeRecord& record) {
       text += "\nA second reset, without PPS: ";
       text += record.reset->resetAgainBecause;
     }
+    if (!record.reset->reader.empty()) {
+      text += "\nReader: ";
+      text += ShownText(record.reset->reader);
+    }
+    if (!record.reset->readerNote.empty()) {
+      text += "\n";
+      text += record.reset->readerNote;
+    }
+    if (record.reset->protocol) {
+      text += "\nProtocol: ";
+      text += ProtocolName(*record.reset->protocol);
+    }
     if (record.reset->speed) {
       text += "\nSpeed: ";
       text += record.reset->speed->note;
+    }
+    if (!record.reset->logTrouble.empty()) {
+      text += "\n";
+      text += ShownText(record.reset->logTrouble);
     }
   }
   text += "\n";

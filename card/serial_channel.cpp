@@ -6,16 +6,19 @@ void SerialChannel::Open(const std::string& settings) {
   port_.Close();
   port_.Open(settings.c_str());
   answered_ = false;
+  negotiated_baud_ = 0;
 }
 
 void SerialChannel::ApplySettings(const std::string& settings) {
   port_.ApplySettings(settings.c_str());
+  if (negotiated_baud_ != 0) port_.SetBaudRate(negotiated_baud_);
 }
 
 std::vector<std::uint8_t> SerialChannel::ResetCard(const std::string& resetSettings) {
   // Whatever is still on the line (the rest of a garbled PPS response, a late answer) is not
   // the card's answer to this reset.
   port_.DiscardInput();
+  negotiated_baud_ = 0;
   // With fixed waits: the pulse, the whole wait for the answer, then one read. With
   // deadlines the bytes are taken as they come, until 64 are in or the wait is over: a
   // card may send more than its ATR announces, and the fixed read takes that too.
@@ -28,8 +31,11 @@ std::vector<std::uint8_t> SerialChannel::ResetCard(const std::string& resetSetti
 
 std::optional<SpeedNegotiation> SerialChannel::Settle(std::span<const std::uint8_t> atr) {
   if (!options_.negotiateSpeed) return std::nullopt;
-  return NegotiateSpeed(port_, atr,
-                        options_.clockHz != 0 ? options_.clockHz : kDefaultReaderClockHz);
+  SpeedNegotiation settled =
+      NegotiateSpeed(port_, atr, options_.clockHz != 0 ? options_.clockHz : kDefaultReaderClockHz);
+  if (settled.outcome == SpeedOutcome::kAccepted || settled.outcome == SpeedOutcome::kSpecificMode)
+    negotiated_baud_ = settled.baud;
+  return settled;
 }
 
 void SerialChannel::Exchange(const CardCommand& command, std::optional<std::uint16_t>,

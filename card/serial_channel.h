@@ -34,6 +34,9 @@ class SerialChannel final : public CardChannel {
   CCardPort& port_;
   ChannelOptions options_;
   bool answered_ = false;  // a Reset brought an ATR since the port was opened
+  // The rate the card's speed negotiation set, which settings applied afterwards keep until
+  // the next Reset: the card speaks at it whatever the settings string says. 0: none.
+  std::uint32_t negotiated_baud_ = 0;
 };
 
 }  // namespace quorvel

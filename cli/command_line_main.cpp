@@ -32,14 +32,6 @@ void HoldClosedStandardDescriptors() {
   }
 }
 
-// The profile's reader clock; a value there that is no clock is told, and the usual one used.
-std::uint32_t ReaderClockFromProfile(const Profile& profile, MessageSink& messages) {
-  const ReaderClockSetting clock = ReaderClockOfSection(profile.Section("reader"));
-  if (clock.hz) return *clock.hz;
-  messages.ShowMessage(clock.error + "; the usual 3.5712 MHz is used (--clock names another).");
-  return kDefaultReaderClockHz;
-}
-
 }  // namespace
 
 int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -68,8 +60,11 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
       const Profile profile = Profile::Load(Profile::DefaultPath());
       SystemClock clock;
       SystemDeviceFactory devices(profile.Section("ports"), clock);
+      // --clock wins, and then the profile's value is not even looked at.
       const std::uint32_t readerClockHz =
-          line.clockHz.value_or(ReaderClockFromProfile(profile, messages));
+          line.clockHz ? *line.clockHz
+                       : ReaderClockOfProfile(profile.Section("reader"), messages,
+                                              MessageAudience::kCommandLine);
       devices.SetReaderClockHz(readerClockHz);
       return RunBatch(line, {devices, clock, messages, output, readerClockHz});
     }

@@ -34,4 +34,15 @@ ReaderClockSetting ReaderClockOfSection(const std::map<std::string, std::string>
   return {kDefaultReaderClockHz, {}};
 }
 
+std::uint32_t ReaderClockOfProfile(const std::map<std::string, std::string>& readerSection,
+                                   MessageSink& messages, MessageAudience audience) {
+  const ReaderClockSetting clock = ReaderClockOfSection(readerSection);
+  if (clock.hz) return *clock.hz;
+  messages.ShowMessage(audience == MessageAudience::kWindow
+                           ? clock.error + "\n\nThe usual 3.5712 MHz is used."
+                           : clock.error +
+                                 "; the usual 3.5712 MHz is used (--clock names another).");
+  return kDefaultReaderClockHz;
+}
+
 }  // namespace quorvel

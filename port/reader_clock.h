@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "port/message_sink.h"
+
 namespace quorvel {
 
 // The clock a reader may feed a card, in Hz: ISO/IEC 7816-3 starts cards at 1 MHz or more,
@@ -26,5 +28,11 @@ ReaderClockSetting ParseReaderClock(std::string_view text, std::string_view sour
 // The clock that the profile's [reader] section names with clock= (the key in any case);
 // the usual 3.5712 MHz when the section has none.
 ReaderClockSetting ReaderClockOfSection(const std::map<std::string, std::string>& section);
+
+// The reader's clock for the window and the command line alike: the profile's [reader]
+// section's; a value there that is no clock is told once, worded for the audience, and the
+// usual 3.5712 MHz used.
+std::uint32_t ReaderClockOfProfile(const std::map<std::string, std::string>& readerSection,
+                                   MessageSink& messages, MessageAudience audience);
 
 }  // namespace quorvel

@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
   devices.SetReaderClockHz(quorvel::ReaderClockOfSection(profile.Section("reader"))
                                .hz.value_or(quorvel::kDefaultReaderClockHz));
 
-  quorvel::gui::CQuorvelDlg dialog({devices, clock, profile});
+  quorvel::gui::MainWindowDeps deps{devices, clock, profile};
+  deps.fileFollows = line.file.has_value();
+  quorvel::gui::CQuorvelDlg dialog(deps);
   if (line.file) {
     // Once the window is up, so that a message about the file appears over it.
     QTimer::singleShot(0, &dialog, [&dialog, &line] { dialog.logic().OpenFile(*line.file); });

@@ -153,7 +153,7 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   new PortNameCompleter(Require<QLineEdit>(built_, kResetEdit), deps.devices);
   new PortNameCompleter(Require<QLineEdit>(built_, kExecuteEdit), deps.devices);
 
-  logic_->OnInitDialog();
+  logic_->OnInitDialog(deps.fileFollows);
   automatic_responses_->setChecked(logic_->automaticResponses());
   stop_at_failure_->setChecked(logic_->stopAtFailure());
   speed_negotiation_->setChecked(logic_->speedNegotiation());

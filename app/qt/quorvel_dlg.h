@@ -38,6 +38,7 @@ struct MainWindowDeps {
   AboutBoxOpener* about = nullptr;
   YesNoQuestion* questions = nullptr;
   Clipboard* clipboard = nullptr;
+  bool fileFollows = false;  // a file named at start-up is opened next, with its port
 };
 
 // The main window: dialog 102 over the program's logic. It only wires widgets

@@ -71,7 +71,7 @@ class MainDialogFilesTest : public ::testing::Test {
 
   // Starts the window with the profile naming `remembered`; a start that hangs or
   // crashes fails the test.
-  void Start(const std::string& remembered = "NULL") {
+  void Start(const std::string& remembered = "NULL", bool fileFollows = false) {
     dialog_.reset();
     messages_.messages.clear();
     if (remembered != "NULL")
@@ -81,8 +81,9 @@ class MainDialogFilesTest : public ::testing::Test {
         MainDialogControls{output_, commands_, bin_, inv_, execute_, reset_, count_},
         MainDialogServices{messages_, files_, editor_, title_, devices_, clock_, *profile_,
                            questions_});
-    ASSERT_TRUE(FinishesWithin(10, [&] { dialog_->OnInitDialog(); })) << "start-up hangs or dies";
-    dialog_->OnInitDialog();
+    ASSERT_TRUE(FinishesWithin(10, [&] { dialog_->OnInitDialog(fileFollows); }))
+        << "start-up hangs or dies";
+    dialog_->OnInitDialog(fileFollows);
   }
 
   // Load of `path`, bounded in time like the start.
@@ -196,6 +197,16 @@ TEST_F(MainDialogFilesTest, AMissingFileIsSilentAtStartUpButNotThroughLoad) {
   ASSERT_EQ(messages_.messages.size(), 1u);
   EXPECT_EQ(messages_.messages[0],
             "Could not load \"" + missing + "\": No such file or directory.");
+}
+
+TEST_F(MainDialogFilesTest, AFileNamedOnTheCommandLineOpensItsOwnPortOnly) {
+  std::ofstream("seven.txt") << "execute settings COM7: baud=9600 parity=E data=8 stop=2\n"
+                                "00 B0 00 00 02 <\n";
+  Start("NULL", true);
+  EXPECT_THAT(devices_.openedNames, IsEmpty());
+  dialog_->OpenFile("seven.txt");
+  EXPECT_THAT(devices_.openedNames, ElementsAre("COM7"));
+  EXPECT_THAT(messages_.messages, IsEmpty());
 }
 
 TEST_F(MainDialogFilesTest, AFileNamedOnTheCommandLineLoadsAndIsRememberedByItsFullPath) {

@@ -236,10 +236,10 @@ TEST_F(QuorvelDlgTest, RememberedPathsThatAreNotFilesLeadToTheDefaults) {
 TEST_F(QuorvelDlgTest, LeavingTheSettingsEditsCopiesThemAndAppliesOnlyTheExecuteSettings) {
   Start();
   const std::size_t applied = line_.linesSet.size();
-  LoseFocus(1012);  // unchanged text: applied again all the same
-  EXPECT_EQ(line_.linesSet.size(), applied + 1);
+  LoseFocus(1012);  // unchanged text: not applied again
+  EXPECT_EQ(line_.linesSet.size(), applied);
   Type(1008, "COM2: baud=19200 parity=N data=8 stop=1");
-  EXPECT_EQ(line_.linesSet.size(), applied + 1);
+  EXPECT_EQ(line_.linesSet.size(), applied);
   EXPECT_EQ(TextOf(State().m_resetSettings), "COM2: baud=19200 parity=N data=8 stop=1");
 
   // A long text is cut to 127 characters.
@@ -248,7 +248,7 @@ TEST_F(QuorvelDlgTest, LeavingTheSettingsEditsCopiesThemAndAppliesOnlyTheExecute
 
   // A new port name: the old port gets the settings now, the new one opens at Reset.
   Type(1012, "COM7: baud=115200 parity=E data=8 stop=2");
-  EXPECT_EQ(line_.linesSet.size(), applied + 2);
+  EXPECT_EQ(line_.linesSet.size(), applied + 1);
   EXPECT_EQ(line_.linesSet.back().baudRate, 115200u);
   EXPECT_THAT(devices_.openedNames, ElementsAre("COM2"));
   Type(1008, kDefaults);
@@ -295,15 +295,20 @@ TEST_F(QuorvelDlgTest, ResetWithTheInverseConventionShowsConvertedBytes) {
   EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3F F9 "));
 }
 
-TEST_F(QuorvelDlgTest, AnUncreatableLogChangesNothingElse) {
+TEST_F(QuorvelDlgTest, AnUncreatableLogIsToldOnceInTheTitleAndTheResetsExplanation) {
   Start();
-  files_.answers.push_back((dir_ / "no-such-folder" / "log.txt").string());
+  const std::string name = (dir_ / "no-such-folder" / "log.txt").string();
+  files_.answers.push_back(name);
   Click(1023);
   Atr({0x3B, 0x00});
   Click(1000);
   EXPECT_THAT(Rows(1002), ElementsAre("Reset...", "3B 00 "));
   EXPECT_EQ(Counter(), "2");
   EXPECT_THAT(messages_.messages, IsEmpty());
+  EXPECT_EQ(dialog_->windowHandle()->title().toStdString(), "Quorvel [" + name + " - not written]");
+  EXPECT_THAT(dialog_->logic().output().ExplainRow(0),
+              ::testing::HasSubstr("could not be created (No such file or directory): nothing "
+                                   "is logged."));
 }
 
 TEST_F(QuorvelDlgTest, BrowseOffersFiltersByBinAndTakesEffectAtTheNextReset) {
@@ -1230,6 +1235,21 @@ TEST_F(QuorvelDlgRunTest, SpeedNegotiationIsASwitchOfTheWindowMenu) {
   const int ppsRow = static_cast<int>(Rows(1002).size()) - 1;
   EXPECT_THAT(dialog_->logic().output().ExplainRow(ppsRow),
               ::testing::HasSubstr("375,000 baud at 6 MHz"));
+}
+
+TEST_F(QuorvelDlgRunTest, TheNegotiatedRateHoldsWhenTheSettingsBoxLosesTheFocus) {
+  // ISO/IEC 7816-3 clause 9: the card speaks at the PPS rate until it is reset again.
+  std::ofstream(profile_path_) << "[ports]\nCOM2=DEMF\n[options]\npps=on\n";
+  demo_ =
+      std::make_unique<SystemDeviceFactory>(Profile::Load(profile_path_).Section("ports"), clock_);
+  Start(demo_.get());
+  AddCommand(Command("select", {0x00, 0xA4, 0x00, 0x00, 0x02}, kToCard, {0x7F, 0x10}));
+  Click(1000);
+  ASSERT_EQ(Rows(1002).back(), "FF 10 96 79 FF 10 96 79 ");
+  LoseFocus(1012);
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_EQ(Rows(1002).back(), "61 09");
 }
 
 TEST_F(QuorvelDlgRunTest, ACommandScriptLoadsRunsWithItsExpectationsAndSavesByItsName) {

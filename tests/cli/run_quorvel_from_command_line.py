@@ -502,7 +502,7 @@ class ScriptRuns(unittest.TestCase):
                          "Command 3 (not there): expected 6A 82, got 90 00\n")
 
     def test_speed_negotiation_with_the_fast_demo_card(self):
-        w = Workspace(self, profile="[ports]\nCOM2=DEMF\n")
+        w = Workspace(self, profile="[ports]\nCOM2=DEMF\n[reader]\nclock=fast\n")
         w.file("fast.txt", b"00 84 00 00 08 (90 00)\n")
         result = w.run("--run", "fast.txt", "--pps", "--format", "jsonl")
         self.assertEqual(result.returncode, 0, result.stderr)
@@ -510,11 +510,13 @@ class ScriptRuns(unittest.TestCase):
         self.assertEqual((reset["pps"], reset["baud"]), ("FF 10 96 79 FF 10 96 79", 223200))
         self.assertTrue(challenge["met"])
         self.assertIn("223200 baud", result.stderr.decode())
+        self.assertIn("clock= in [reader]", result.stderr.decode())  # the usual clock is used
         # At 6 MHz the card starts at 16129 baud: 9600 hears nothing from it.
         slow = w.run("--run", "fast.txt", "--pps", "--clock", "6000000", "--settings",
                      "COM2: baud=16129 parity=E data=8 stop=2")
         self.assertEqual(slow.returncode, 0, slow.stderr)
         self.assertIn("375000 baud", slow.stderr.decode())
+        self.assertNotIn("clock=", slow.stderr.decode())  # --clock wins, silently
 
     def test_bad_scripts_run_nothing_and_write_nothing(self):
         w = Workspace(self)
@@ -561,8 +563,9 @@ class PtyCard(threading.Thread):
 
     ATR = bytes.fromhex("3B00")  # direct convention, no interface or historical bytes
 
-    def __init__(self, procedure_delay=0.0, burst=0, pause=0.0):
+    def __init__(self, procedure_delay=0.0, burst=0, pause=0.0, vanish_after=None):
         super().__init__(daemon=True)
+        self.vanish_after = vanish_after  # seconds after the line first opens: unplugged
         self.master, slave = os.openpty()
         self.path = os.ttyname(slave)
         os.close(slave)  # the program opens it; a hang-up tells when it is closed
@@ -574,7 +577,8 @@ class PtyCard(threading.Thread):
     def stop(self):
         self.stopping = True
         self.join()
-        os.close(self.master)
+        if self.master >= 0:
+            os.close(self.master)
 
     def send(self, data, delay=0.0):
         at = max([time.monotonic()] + [t for t, _ in self.scheduled]) + delay
@@ -611,6 +615,11 @@ class PtyCard(threading.Thread):
                 continue
             if not line_open:
                 line_open = True  # the program set its line up: the card answers the reset
+                if self.vanish_after is not None:
+                    time.sleep(self.vanish_after)
+                    os.close(self.master)
+                    self.master = -1
+                    return
                 self.send(self.ATR, 0.02)
             if events & select.POLLIN:
                 data = os.read(self.master, 512)
@@ -650,6 +659,19 @@ class PseudoTerminalCardRuns(unittest.TestCase):
                     + ["90 00"] + FAILED_ROWS)
         self.assertEqual(rows_of(result), expected)
         self.assertEqual(w.read("run.log"), log_lines(expected))
+
+    def test_a_reader_gone_during_the_first_reset_leaves_the_log_and_standard_output_alone(self):
+        # The run opens the line, then the Reset opens it again and waits 300 ms for the ATR:
+        # the reader goes 100 ms after the first opening.
+        card = PtyCard(vanish_after=0.1)
+        self.addCleanup(card.stop)
+        w = Workspace(self, profile="[ports]\nCARD=%s\n" % card.path)
+        w.file("run.log", b"precious")
+        w.file("list.scc", scc_bytes([SELECT_DF]))
+        result = w.run("--run", "list.scc", "--port", "CARD")
+        self.assertEqual((result.returncode, result.stdout), (2, b""), result.stderr)
+        self.assertIn(b"has gone away", result.stderr)
+        self.assertEqual(w.read("run.log"), b"precious")
 
     def test_a_second_run_refused_as_busy_leaves_the_first_runs_log_whole(self):
         card = PtyCard(procedure_delay=0.15)

@@ -14,8 +14,6 @@
 namespace quorvel::gui {
 namespace {
 
-constexpr int kQueryTimeoutMs = 5000;
-
 // Why a file that should exist can't be used: its folder is missing, or only the file.
 int MissingFileCode(const QFileInfo& file) {
   return file.dir().exists() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
@@ -55,24 +53,35 @@ int DetachedProgramLauncher::Start(const std::string& program,
   return QProcess::startDetached(path, list) ? kOpened : kErrorOutOfResources;
 }
 
-std::optional<std::string> QueryDefaultWebBrowser() {
-  QProcess query;
-  query.start(QStringLiteral("xdg-mime"),
-              {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
-  if (!query.waitForFinished(kQueryTimeoutMs)) {
-    query.kill();
-    query.waitForFinished();
-    return std::nullopt;
+DefaultWebBrowserQuery::DefaultWebBrowserQuery() : query_(new QProcess) {
+  query_->start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+}
+
+DefaultWebBrowserQuery::~DefaultWebBrowserQuery() {
+  // A query still running is left to end by itself, with nobody waiting for it.
+  if (query_->state() != QProcess::NotRunning) {
+    QObject::connect(query_, &QProcess::finished, query_, &QObject::deleteLater);
+    QObject::connect(query_, &QProcess::errorOccurred, query_, &QObject::deleteLater);
+    query_->setParent(nullptr);
+    return;
   }
-  if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return std::nullopt;
-  const QString id =
-      QString::fromUtf8(query.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0).trimmed();
-  if (id.isEmpty()) return std::nullopt;
-  return id.toStdString();
+  delete query_;
+}
+
+std::optional<std::string> DefaultWebBrowserQuery::Answer() {
+  if (answer_ || query_->state() != QProcess::NotRunning) return answer_;
+  if (query_->exitStatus() == QProcess::NormalExit && query_->exitCode() == 0) {
+    const QString id = QString::fromUtf8(query_->readAllStandardOutput())
+                           .section(QLatin1Char('\n'), 0, 0)
+                           .trimmed();
+    if (!id.isEmpty()) answer_ = id.toStdString();
+  }
+  return answer_;
 }
 
 DesktopLinkOpener::DesktopLinkOpener()
-    : web_page_command_(&QueryDefaultWebBrowser,
+    : web_page_command_([this] { return browser_.Answer(); },
                         XdgDataDirs(std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"),
                                     std::getenv("HOME"))),
       opener_(shell_, web_page_command_, launcher_) {}

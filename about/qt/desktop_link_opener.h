@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +25,22 @@ class DetachedProgramLauncher final : public ProgramLauncher {
 };
 
 // The desktop entry id of the default web browser, as `xdg-mime query default
-// text/html` names it; none when the tool is missing or names nothing.
-std::optional<std::string> QueryDefaultWebBrowser();
+// text/html` names it. The query starts with the object and runs on its own: asking never
+// waits for it, and gets none until it has answered, or when the tool is missing or names
+// nothing.
+class DefaultWebBrowserQuery {
+ public:
+  DefaultWebBrowserQuery();
+  ~DefaultWebBrowserQuery();
+  DefaultWebBrowserQuery(const DefaultWebBrowserQuery&) = delete;
+  DefaultWebBrowserQuery& operator=(const DefaultWebBrowserQuery&) = delete;
+
+  std::optional<std::string> Answer();
+
+ private:
+  QProcess* query_;
+  std::optional<std::string> answer_;
+};
 
 // How the program opens links: the desktop's URL handlers first, then the
 // default web browser's own command with the target.
@@ -37,6 +52,7 @@ class DesktopLinkOpener final : public LinkOpener {
 
  private:
   DesktopServicesShell shell_;
+  DefaultWebBrowserQuery browser_;
   XdgWebPageCommand web_page_command_;
   DetachedProgramLauncher launcher_;
   FallbackLinkOpener opener_;

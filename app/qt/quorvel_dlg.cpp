@@ -326,6 +326,7 @@ void CQuorvelDlg::BuildRunControls() {
   layout->setContentsMargins(0, 0, 0, 0);
   run_text_ = new QLabel(run_line_);
   run_text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  run_text_->setWordWrap(true);  // a long summary takes a second line rather than being cut
   stop_button_ = new QPushButton(tr("Stop"), run_line_);
   stop_button_->setAutoDefault(false);
   connect(stop_button_, &QPushButton::clicked, this, [this] { logic_->OnStopRun(); });
@@ -361,17 +362,18 @@ void CQuorvelDlg::RunStatusChanged() {
     run_clock_->stop();
   }
   const bool shown = !text.empty();
-  if (shown != run_line_->isVisible()) {
-    run_line_->setVisible(shown);
-    built_.LayOut(size());
-    PlaceRunLine();
-  }
+  run_line_->setVisible(shown);
+  // The pane makes room for the run line as its text needs, one line or two.
+  built_.LayOut(size());
+  PlaceRunLine();
 }
 
 void CQuorvelDlg::PlaceRunLine() {
   if (run_line_ == nullptr || !run_line_->isVisible()) return;
   const QRect pane = details_->geometry();
-  const int height = std::min(run_line_->sizeHint().height(), pane.height() / 2);
+  const int wanted = std::max(run_line_->sizeHint().height(),
+                              run_line_->layout()->totalHeightForWidth(pane.width()));
+  const int height = std::min(wanted, pane.height() / 2);
   const int gap = 2;
   details_->setGeometry(pane.x(), pane.y(), pane.width(), pane.height() - height - gap);
   run_line_->setGeometry(pane.x(), pane.bottom() + 1 - height, pane.width(), height);

@@ -94,6 +94,14 @@ def write_scc(path, log_name, settings):
         f.write(header)
 
 
+def log_has_atr(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read().startswith(EXPECTED_ATR_ROWS_PREFIX)
+    except OSError:
+        return False
+
+
 def main():
     quorvel = os.path.abspath(sys.argv[1])
     with_file = "--with-file" in sys.argv[2:]
@@ -116,9 +124,15 @@ def main():
         program = subprocess.Popen(arguments, cwd=work, env=env, stdin=subprocess.DEVNULL)
         try:
             sock = connect_vnc(port, time.monotonic() + 20)
-            time.sleep(1.5)  # the window comes up and takes the keyboard
-            tap(sock, XK_R, XK_ALT_L)
-            time.sleep(1.5)  # the reset pulse takes 300 ms
+            # Alt+R until the log holds the ATR: the window may not take the keyboard at
+            # once, and a Reset takes 300 ms. Each try waits a second for the log.
+            log_path = os.path.join(work, log_name)
+            deadline = time.monotonic() + 30
+            while time.monotonic() < deadline and not log_has_atr(log_path):
+                tap(sock, XK_R, XK_ALT_L)
+                tried_until = time.monotonic() + 1
+                while time.monotonic() < tried_until and not log_has_atr(log_path):
+                    time.sleep(0.05)
             tap(sock, XK_ESCAPE)
             program.wait(timeout=20)
             sock.close()

@@ -20,10 +20,10 @@
 #include "port/open_failure.h"
 #include "port/system_device_factory.h"
 #include "port/termios_frame.h"
+#include "support/child_process.h"
 #include "support/fake_clock.h"
 #include "support/recording_message_sink.h"
 #include "support/temp_folder.h"
-#include "support/time_bound.h"
 
 namespace quorvel {
 namespace {
@@ -248,7 +248,7 @@ TEST(TermiosDeviceOpenTest, WhatIsNoTerminalIsRefusedWithoutBlocking) {
   std::ofstream(file) << "AT\r";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& path : {file, folder.path().string(), fifo, std::string("/dev/null")}) {
-    EXPECT_TRUE(testing::FinishesWithin(std::chrono::seconds(10), [&] {
+    EXPECT_TRUE(testing::FinishesWithin(10, [&] {
       const DeviceOpenResult opened = TermiosDevice::Open(path);
       return opened.device == nullptr && opened.reason == path + ": not a serial device";
     })) << path;
@@ -277,7 +277,7 @@ TEST_F(TermiosDeviceTest, EverySettingsStringAppliesOnAPseudoTerminal) {
 
 // A pseudo-terminal master heeds no VMIN or VTIME, and no one reads what is written to it.
 TEST(TermiosDeviceOpenTest, APseudoTerminalMasterAsThePortNeverBlocks) {
-  EXPECT_TRUE(testing::FinishesWithin(std::chrono::seconds(20), [] {
+  EXPECT_TRUE(testing::FinishesWithin(20, [] {
     testing::FakeClock clock;
     testing::RecordingMessageSink messages;
     SystemDeviceFactory factory({{"COM2", "/dev/ptmx"}}, clock);

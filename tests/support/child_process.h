@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <type_traits>
 
 namespace quorvel::testing {
 
@@ -24,13 +25,19 @@ inline int InChild(const std::function<int()>& step, unsigned seconds = 30) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// True when `step` runs to its end within `seconds` in a copy of the process: a
-// step that may hang or crash is tried there before the test runs it for real.
-inline bool FinishesWithin(unsigned seconds, const std::function<void()>& step) {
+// True when `step` runs to its end within `seconds` in a copy of the process (and, when it
+// returns a bool, returns true): a step that may hang or crash is tried there before the test
+// runs it for real, and a hang fails the test instead of stalling the run.
+template <class Step>
+bool FinishesWithin(unsigned seconds, const Step& step) {
   return InChild(
              [&] {
-               step();
-               return 0;
+               if constexpr (std::is_void_v<decltype(step())>) {
+                 step();
+                 return 0;
+               } else {
+                 return step() ? 0 : 1;
+               }
              },
              seconds) == 0;
 }

@@ -5,6 +5,7 @@
 
 #include "card/automatic_response.h"
 #include "card/output_display.h"
+#include "port/settings_string.h"
 
 namespace quorvel {
 namespace {
@@ -63,6 +64,7 @@ CommandAnswer CardSession::AnswerOf(const CardCommand& command, int result,
   record.started = timing_.started;
   record.took = timing_.took;
   record.comment.assign(command.comment, strnlen(command.comment, sizeof command.comment));
+  if (exchange_.stop == ExchangeStop::kTransmitFailed) record.failure = exchange_.failure;
   record.automatic = std::move(cause);
   answer.result = result;
   answer.received = exchange_.received;
@@ -77,9 +79,12 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   port_.Open(executeSettings);
   speed_ = SpeedNegotiation{};
   const std::vector<std::uint8_t> atr =
-      PulseAndRead(executeSettings, resetSettings, std::string(), negotiate_speed_);
-  if (!negotiate_speed_) return;
-  speed_ = NegotiateSpeed(port_, atr, clock_hz_);
+      PulseAndRead(executeSettings, resetSettings, std::string(), true);
+  // The protocol is settled whether or not the speed is: one other than the card's first
+  // takes a PPS of its own.
+  const ProtocolChoice choice =
+      ReadProtocolChoice(executeSettings).value_or(ProtocolChoice::kByCard);
+  speed_ = NegotiateSpeed(port_, atr, clock_hz_, choice, negotiate_speed_);
   SpeedAnswer answer;
   answer.speed.requestSent = speed_.requestSent;
   std::copy(speed_.request.begin(), speed_.request.end(), answer.speed.request);
@@ -123,6 +128,16 @@ std::vector<std::uint8_t> CardSession::PulseAndRead(const char* executeSettings,
   return answer.atr;
 }
 
+int CardSession::Refuse() {
+  exchange_.received.clear();
+  exchange_.pieces.clear();
+  exchange_.blocks.clear();
+  exchange_.statusArrived = 0;
+  exchange_.stop = ExchangeStop::kTransmitFailed;
+  exchange_.failure = "Nothing was sent: after the last Reset, " + speed_.note + ".";
+  return 0;
+}
+
 int CardSession::Execute(const CardCommand& command) {
   return Execute(command, Expectation{}).result;
 }
@@ -133,7 +148,7 @@ ExecuteOutcome CardSession::Execute(const CardCommand& command, const Expectatio
   int sentAutomatically = 0;
   for (;;) {
     StartTiming();
-    const int result = ExchangeCommand(port_, sending, exchange_);
+    const int result = speed_.protocol ? ExchangeCommand(port_, sending, exchange_) : Refuse();
     StopTiming();
     std::optional<AutomaticCommand> next;
     if (automatic_responses_) next = NextAutomaticCommand(sending, result, exchange_);

@@ -53,7 +53,9 @@ class CardSession {
   // logged, and puts the port back into the Execute settings. The caller has emptied the
   // output list and opened the log. With speed negotiation on, the card's speed is then
   // settled (PPS), its bytes shown as one more row; a card that must be reset after a
-  // failed negotiation is reset once more without it.
+  // failed negotiation is reset once more without it. The protocol is settled either way,
+  // by the Execute settings' proto= and the ATR: a card that speaks none that fits gets no
+  // command until the next Reset.
   void Reset(const char* executeSettings, const char* resetSettings);
   // Runs one command and has what came back shown: the failure row, the hex rows, the
   // status row. With automatic answers on, the commands the card's answers ask for
@@ -82,6 +84,8 @@ class CardSession {
   // The pulse and the ATR, shown; the port back in the Execute settings. Returns the ATR.
   std::vector<std::uint8_t> PulseAndRead(const char* executeSettings, const char* resetSettings,
                                          const std::string& againBecause, bool speedFollows);
+  // An exchange that sends nothing: the last Reset found no protocol to speak with the card.
+  int Refuse();
   // What the exchange just run hands to the display.
   CommandAnswer AnswerOf(const CardCommand& command, int result,
                          std::unique_ptr<AutomaticCause> cause) const;

@@ -43,35 +43,41 @@ struct Case {
 };
 
 using enum SpeedOutcome;
-const char* const kRefusedNote = "The card refused the PPS request: reset again at 9600 baud";
+const char* const kRefusedNote =
+    "The card refused the PPS request: reset again at 9600 baud; protocol T=0";
 const char* const kNoAnswerNote =
-    "The card did not answer the PPS request: reset again at 9600 baud";
-const char* const kAcceptedNote = "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud";
-// 1000 ms of initial waiting time and 10 characters of 1.25 ms: the window is 1013 ms.
+    "The card did not answer the PPS request: reset again at 9600 baud; protocol T=0";
+const char* const kAcceptedNote =
+    "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud; protocol T=0";
+// 1000 ms of initial waiting time and a character of 1.25 ms: 1002 ms before each character.
 const Case kCases[] = {
     {"accepted", "3B 10 96", "FF 10 96 79", 20, kAccepted, 223200, false, "FF 10 96 79 FF 10 96 79",
      kAcceptedNote},
     {"PPS1 left out", "3B 10 96", "FF 00 FF", 20, kKeptDefault, 9600, false, "FF 10 96 79 FF 00 FF",
-     "PPS answered without PPS1: the card keeps Fi=372, Di=1; the line stays at 9600 baud"},
+     "PPS answered without PPS1: the card keeps Fi=372, Di=1; the line stays at 9600 baud; "
+     "protocol T=0"},
     {"refused", "3B 10 96", "FF 10 95 7A", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 95 7A",
      kRefusedNote},
     {"cut short", "3B 10 96", "FF 10 96", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 96",
-     "The card's PPS response was cut short: reset again at 9600 baud"},
+     "The card's PPS response was cut short: reset again at 9600 baud; protocol T=0"},
     {"wrong PCK", "3B 10 96", "FF 10 96 78", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 96 78",
-     "The PCK of the card's PPS response is wrong: reset again at 9600 baud"},
+     "The PCK of the card's PPS response is wrong: reset again at 9600 baud; protocol T=0"},
     {"no answer", "3B 10 96", "", 20, kFailed, 9600, true, "FF 10 96 79", kNoAnswerNote},
-    {"too late", "3B 10 96", "FF 10 96 79", 1014, kFailed, 9600, true, "FF 10 96 79",
+    {"too late", "3B 10 96", "FF 10 96 79", 1003, kFailed, 9600, true, "FF 10 96 79",
      kNoAnswerNote},
-    {"just in time", "3B 10 96", "FF 10 96 79", 1012, kAccepted, 223200, false,
+    {"just in time", "3B 10 96", "FF 10 96 79", 1002, kAccepted, 223200, false,
      "FF 10 96 79 FF 10 96 79", kAcceptedNote},
     {"TA2 with TA1's values", "3B 90 96 10 00", "FF 10 96 79", 20, kSpecificMode, 223200, false, "",
-     "No PPS: TA2 sets the specific mode with Fi=512, Di=32; the line runs at 223200 baud"},
+     "No PPS: TA2 sets the specific mode with Fi=512, Di=32; the line runs at 223200 baud; "
+     "protocol T=0"},
     {"TA2 with implicit values", "3B 90 96 10 10", "FF 10 96 79", 20, kSpecificMode, 9600, false,
-     "", "No PPS: TA2 sets the specific mode with implicit values; the line stays at 9600 baud"},
+     "",
+     "No PPS: TA2 sets the specific mode with implicit values; the line stays at 9600 baud; "
+     "protocol T=0"},
     {"no TA1", "3B 00", "FF 10 96 79", 20, kNoPps, 9600, false, "",
-     "No PPS: the ATR offers no speed but the default; the line stays at 9600 baud"},
+     "No PPS: the ATR offers no speed but the default; the line stays at 9600 baud; protocol T=0"},
     {"no ATR", "", "FF 10 96 79", 20, kNoPps, 9600, false, "",
-     "No PPS: there is no whole ATR to go by; the line stays at 9600 baud"},
+     "No PPS: there is no whole ATR to go by; the line stays at 9600 baud; protocol T=0"},
 };
 
 class SpeedNegotiationTest : public ::testing::Test {
@@ -136,13 +142,13 @@ TEST_F(SpeedNegotiationTest, EachAnswerWithEitherTimingAndConvention) {
 
 TEST_F(SpeedNegotiationTest, FixedTimingWaitsTheWholeWindowDeadlinesOnlyForTheAnswer) {
   Run({"3B 10 96", "FF 10 96 79"}, PortTiming::kFixed);
-  EXPECT_THAT(clock.waits, ::testing::ElementsAre(milliseconds(1013)));
+  EXPECT_THAT(clock.waits, ::testing::ElementsAre(milliseconds(1002)));
   const auto before = clock.Now();
   Run({"3B 10 96", "FF 10 96 79"}, PortTiming::kDeadline);
   EXPECT_EQ(clock.Now() - before, milliseconds(20));
   // TC2 sets WI = 1: 100 ms of waiting time.
   Run({"3B 90 96 40 01", ""}, PortTiming::kFixed);
-  EXPECT_EQ(clock.waits.back(), milliseconds(113));
+  EXPECT_EQ(clock.waits.back(), milliseconds(102));
 }
 
 TEST_F(SpeedNegotiationTest, ARateThePortCannotRunIsNotAskedForOrLeadsToAReset) {
@@ -153,11 +159,16 @@ TEST_F(SpeedNegotiationTest, ARateThePortCannotRunIsNotAskedForOrLeadsToAReset) 
     const char* note;
   } cases[] = {
       {"3B 10 96", SpeedOutcome::kRateUnavailable, false,
-       "The serial port cannot run at 223200 baud: no PPS; the line stays at 9600 baud"},
+       "The serial port cannot run at 223200 baud: no PPS; the line stays at 9600 baud; "
+       "protocol T=0"},
       {"3B 90 96 10 00", SpeedOutcome::kRateUnavailable, true,
-       "The serial port cannot run at 223200 baud: reset again at 9600 baud"},
+       "The serial port cannot run at 223200 baud: reset again at 9600 baud; protocol T=0"},
       {"3B 10 95", SpeedOutcome::kAccepted, false,
-       "PPS accepted: Fi=512, Di=16; the line runs at 111600 baud"},
+       "PPS accepted: Fi=512, Di=16; the line runs at 111600 baud; protocol T=0"},
+      // T=1 first, T=0 too: the PPS selects T=0 alone.
+      {"3B 90 96 81 00 87", SpeedOutcome::kRateUnavailable, false,
+       "The serial port cannot run at 223200 baud, so PPS asks for T=0 alone; PPS accepted: "
+       "T=0 selected; the line stays at 9600 baud; protocol T=0"},
   };
   for (const auto& c : cases) {
     FakeLine limited(clock);

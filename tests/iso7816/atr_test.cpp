@@ -46,7 +46,7 @@ const std::vector<CorpusAtr>& Corpus() {
        AtrCheck::kNotNeeded,
        6,
        {"TA1 94: Fi=512, Di=8, f(max)=5 MHz: 55800 baud at the usual 3.5712 MHz clock; the card "
-        "starts at Fd=372, Dd=1 (9600 baud) and offers this speed by PPS (FF 10 94 7B)"}},
+        "starts at Fd=372, Dd=1 (9600 baud) and offers this speed by PPS (FF 10 94 7B for T=0)"}},
       {"SFR GSM SIM",
        "3B 17 94 18 01 01 02 01 41 49",
        10,
@@ -482,7 +482,8 @@ TEST(DecodeAtrTest, SpeedsAndWaitingTimesAtTheReadersClock) {
        "no TA1: the card keeps Fd=372, Dd=1 (9600 baud at the usual 3.5712 MHz clock)"},
       {"3B 16 94 71 01 01 00 27 00", 3579545,
        "TA1 94: Fi=512, Di=8, f(max)=5 MHz: 55930 baud at the reader's 3.579545 MHz clock; the "
-       "card starts at Fd=372, Dd=1 (9622 baud) and offers this speed by PPS (FF 10 94 7B)"},
+       "card starts at Fd=372, Dd=1 (9622 baud) and offers this speed by PPS (FF 10 94 7B for "
+       "T=0)"},
       {"3B BA 94 00 40 14 47 47 33 52 53 37 31 36 53 30", 3579545,
        "TC2 14: T=0 waiting time WI=20: the card may wait up to 2746 ms between characters at "
        "3.579545 MHz (960 x WI x Fi / f)"},
@@ -500,7 +501,8 @@ TEST(DecodeAtrTest, SpeedsAndWaitingTimesAtTheReadersClock) {
 TEST(DecodeAtrTest, FirstByteThatStartsNoAtr) {
   const ShortAtr cases[] = {
       {"03 02 14 50",
-       "TS 03: This looks like an inverse-convention card: tick Inv and press Reset"},
+       "TS 03: This looks like an inverse-convention card: tick Inv, set parity=o in the settings "
+       "strings (through a serial port its characters have odd parity) and press Reset"},
       {"23 00",
        "TS 23: not an ATR start; this looks like a direct-convention card read with Inv "
        "ticked: untick Inv and press Reset"},

@@ -134,7 +134,7 @@ int CardSession::Refuse() {
   exchange_.blocks.clear();
   exchange_.statusArrived = 0;
   exchange_.stop = ExchangeStop::kTransmitFailed;
-  exchange_.failure = "Nothing was sent: after the last Reset, " + speed_.note + ".";
+  exchange_.failure = "Nothing was sent, as the last Reset said: " + speed_.note + ".";
   return 0;
 }
 

@@ -83,20 +83,21 @@ const Case kCases[] = {
 class SpeedNegotiationTest : public ::testing::Test {
  protected:
   // Runs the negotiation against `card`, with the inverse convention when asked.
-  SpeedNegotiation Run(const Card& card, PortTiming timing, bool inverse = false) {
+  SpeedNegotiation Run(const Card& card, PortTiming timing, bool inverse = false,
+                       ProtocolChoice choice = ProtocolChoice::kByCard, bool changeSpeed = true) {
     line.writes.clear();
     line.pending.clear();
     line.echo = true;
     const Bytes answer = OnTheLine(HexBytes(card.answer), inverse);
     const milliseconds delay = card.delay;
     line.card = [answer, delay](FakeLine& l, const Bytes& written) {
-      if (written.size() == 4 && !answer.empty()) l.Arrive(answer, delay);
+      if (written.size() >= 3 && !answer.empty()) l.Arrive(answer, delay);
     };
     port.SetTiming(timing);
     port.SetInverse(inverse ? 1 : 0);
     port.Open(kSettings);
     port.ApplySettings(kSettings);
-    return NegotiateSpeed(port, HexBytes(card.atr), kClock);
+    return NegotiateSpeed(port, HexBytes(card.atr), kClock, choice, changeSpeed);
   }
 
   static Bytes OnTheLine(Bytes bytes, bool inverse) {
@@ -149,6 +150,123 @@ TEST_F(SpeedNegotiationTest, FixedTimingWaitsTheWholeWindowDeadlinesOnlyForTheAn
   // TC2 sets WI = 1: 100 ms of waiting time.
   Run({"3B 90 96 40 01", ""}, PortTiming::kFixed);
   EXPECT_EQ(clock.waits.back(), milliseconds(102));
+}
+
+// ISO/IEC 7816-3 8.2.3 and 9: the first protocol offered applies without PPS; another is
+// selected by PPS0, with PPS1 only when the speed is asked for too; TA2 fixes the protocol;
+// 8.2.5: no PPS after a wrong TCK.
+TEST_F(SpeedNegotiationTest, TheProtocolChosenIsSelectedByPpsOrNoCommandIsSent) {
+  using Choice = ProtocolChoice;
+  const char* const kT1First = "3B 90 96 81 00 87";  // TA1 96, T=1 then T=0
+  const char* const kT0First = "3B 90 96 80 01 87";  // TA1 96, T=0 then T=1
+  const char* const kNoCommand = ": no command is sent";
+  const struct {
+    const char* name;
+    const char* atr;
+    Choice choice;
+    bool changeSpeed;
+    const char* answer;
+    const char* request;  // "" when none goes out
+    SpeedOutcome outcome;
+    std::optional<CardProtocol> protocol;
+    std::uint32_t baud;
+    std::string note;
+  } cases[] = {
+      {"T=0 by card, switch off", kT1First, Choice::kByCard, false, "FF 00 FF", "FF 00 FF",
+       kAccepted, CardProtocol::kT0, 9600,
+       "PPS accepted: T=0 selected; the line stays at 9600 baud; protocol T=0"},
+      {"T=0 by card, switch on", kT1First, Choice::kByCard, true, "FF 10 96 79", "FF 10 96 79",
+       kAccepted, CardProtocol::kT0, 223200, kAcceptedNote},
+      {"T=1 first and chosen", kT1First, Choice::kT1, false, "", "", kNoPps, CardProtocol::kT1,
+       9600, "No PPS: speed negotiation is off; the line stays at 9600 baud; protocol T=1"},
+      {"T=1 with its speed", kT1First, Choice::kT1, true, "FF 11 96 78", "FF 11 96 78", kAccepted,
+       CardProtocol::kT1, 223200,
+       "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud; protocol T=1"},
+      {"T=1 on a T=0-first card", kT0First, Choice::kT1, false, "FF 01 FE", "FF 01 FE", kAccepted,
+       CardProtocol::kT1, 9600,
+       "PPS accepted: T=1 selected; the line stays at 9600 baud; protocol T=1"},
+      {"the default path", kT0First, Choice::kByCard, false, "", "", kNoPps, CardProtocol::kT0,
+       9600, "No PPS: speed negotiation is off; the line stays at 9600 baud; protocol T=0"},
+      {"T=1 refused", kT0First, Choice::kT1, false, "", "FF 01 FE", kFailed, std::nullopt, 9600,
+       "The card did not answer the PPS request: reset again at 9600 baud; without PPS the "
+       "card speaks T=0, and proto=t1 asks for T=1" +
+           std::string(kNoCommand)},
+      {"T=1 not offered", "3B 10 96", Choice::kT1, true, "FF 11 96 78", "", kNoProtocol,
+       std::nullopt, 9600,
+       "No PPS: the card offers T=0, and proto=t1 asks for T=1" + std::string(kNoCommand)},
+      {"neither offered", "3B 80 0E 8E", Choice::kByCard, true, "", "", kNoProtocol, std::nullopt,
+       9600,
+       "No PPS: the card offers T=14, and Quorvel speaks T=0 and T=1" + std::string(kNoCommand)},
+      {"TA2 fixes T=1", "3B 90 96 11 01 16", Choice::kByCard, true, "", "", kSpecificMode,
+       CardProtocol::kT1, 223200,
+       "No PPS: TA2 sets the specific mode with Fi=512, Di=32; the line runs at 223200 baud; "
+       "protocol T=1"},
+      {"TA2 fixes T=1, T=0 asked", "3B 90 96 11 01 16", Choice::kT0, true, "", "", kNoProtocol,
+       std::nullopt, 9600,
+       "No PPS: TA2 fixes the card to T=1, and proto=t0 asks for T=0" + std::string(kNoCommand)},
+      {"wrong TCK", "3B 90 96 81 00 86", Choice::kByCard, true, "FF 10 96 79", "", kNoPps,
+       CardProtocol::kT1, 9600,
+       "No PPS: the ATR's TCK is wrong; the line stays at 9600 baud; protocol T=1"},
+      {"wrong TCK, T=0 asked", "3B 90 96 81 00 86", Choice::kT0, true, "FF 10 96 79", "", kNoPps,
+       std::nullopt, 9600,
+       "No PPS: the ATR's TCK is wrong; the line stays at 9600 baud; without PPS the card "
+       "speaks T=1, and proto=t0 asks for T=0" +
+           std::string(kNoCommand)},
+  };
+  for (const auto& c : cases) {
+    const SpeedNegotiation result =
+        Run({c.atr, c.answer}, PortTiming::kDeadline, false, c.choice, c.changeSpeed);
+    EXPECT_EQ(result.outcome, c.outcome) << c.name;
+    EXPECT_EQ(result.protocol, c.protocol) << c.name;
+    EXPECT_EQ(result.baud, c.baud) << c.name;
+    EXPECT_EQ(line.line.baudRate, c.baud) << c.name;
+    EXPECT_EQ(result.note, c.note) << c.name;
+    const std::vector<Bytes> requests =
+        *c.request == 0 ? std::vector<Bytes>{} : std::vector<Bytes>{HexBytes(c.request)};
+    EXPECT_EQ(line.writes, requests) << c.name;
+  }
+}
+
+// ISO/IEC 7816-3 7.2 and 10.2: WT lies between two characters, not over the whole response.
+TEST_F(SpeedNegotiationTest, TheCardMayTakeTheWaitingTimeBeforeEachCharacter) {
+  const struct {
+    int at[4];  // ms after the request: FF 10 96 79
+    SpeedOutcome outcome;
+    const char* received;
+  } cases[] = {
+      {{40, 80, 120, 160}, kAccepted, "FF 10 96 79 FF 10 96 79"},  // WT = 100 ms with WI = 1
+      {{101, 202, 303, 404}, kAccepted, "FF 10 96 79 FF 10 96 79"},
+      {{40, 80, 300, 340}, kFailed, "FF 10 96 79 FF 10"},  // over twice WT: cut short
+  };
+  for (const auto& c : cases) {
+    for (PortTiming timing : {PortTiming::kFixed, PortTiming::kDeadline}) {
+      line.writes.clear();
+      line.pending.clear();
+      line.echo = true;
+      line.card = [&c](FakeLine& l, const Bytes& written) {
+        if (written.size() != 4) return;
+        for (int i = 0; i < 4; ++i) l.Arrive({written[i]}, milliseconds(c.at[i]));
+      };
+      port.SetTiming(timing);
+      port.Open(kSettings);
+      port.ApplySettings(kSettings);
+      const SpeedNegotiation result = NegotiateSpeed(port, HexBytes("3B 90 96 40 01"), kClock);
+      EXPECT_EQ(result.outcome, c.outcome) << c.at[2];
+      EXPECT_EQ(result.received, HexBytes(c.received)) << c.at[2];
+    }
+  }
+}
+
+TEST_F(SpeedNegotiationTest, ReaderClockAboveFmaxIsWarnedOfInTheNote) {
+  line.echo = true;
+  port.Open(kSettings);
+  port.ApplySettings(kSettings);
+  EXPECT_EQ(
+      NegotiateSpeed(port, HexBytes("3B 10 96"), 6'000'000, ProtocolChoice::kByCard, false).note,
+      "No PPS: speed negotiation is off; the line stays at 9600 baud; protocol T=0; "
+      "warning: the reader's 6 MHz clock is above the card's f(max) of 5 MHz");
+  EXPECT_THAT(NegotiateSpeed(port, HexBytes("3B 00"), 5'000'000).note,
+              ::testing::Not(::testing::HasSubstr("warning")));
 }
 
 TEST_F(SpeedNegotiationTest, ARateThePortCannotRunIsNotAskedForOrLeadsToAReset) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
+#include <numeric>
 
 #include "iso7816/historical_bytes.h"
 #include "iso7816/text_append.h"
@@ -122,6 +124,7 @@ struct GlobalBytes {
   int ta2 = -1;
   int firstProtocol = 0;  // T of TD1, the protocol the card prefers
   bool td1 = false;
+  bool checkWrong = false;  // a TCK is due and wrong: no PPS follows such an ATR
 };
 
 // Builds the items of one ATR; the members keep the running state of the walk.
@@ -238,6 +241,10 @@ void AtrExplainer::AppendClockAbove(std::string& text, unsigned fmaxTenths, cons
 
 // The PPS request a Reset would send for TA1, for the protocol the settings lead to.
 void AtrExplainer::AppendPpsProposal(std::string& text, std::uint8_t ta1) {
+  if (globals_.checkWrong) {
+    text += " (none is sent: the TCK is wrong)";
+    return;
+  }
   AtrProtocols protocols;
   protocols.offered = globals_.td1 ? static_cast<std::uint16_t>(out_.protocols & 0x7FFF) : 1;
   protocols.first = static_cast<std::uint8_t>(globals_.firstProtocol);
@@ -695,6 +702,9 @@ void AtrExplainer::Explain() {
   });
   out_.historicalCount = shape.historical;
   out_.protocols = shape.protocols;
+  globals_.checkWrong =
+      shape.known && shape.checkDue && atr_.size() >= shape.Length() &&
+      std::accumulate(atr_.begin() + 1, atr_.begin() + shape.Length(), 0, std::bit_xor<>()) != 0;
   ExplainT0(shape);
   WalkAtr(atr_, [this](const InterfaceByte& byte) { ExplainInterfaceByte(byte); });
   if (shape.known) {

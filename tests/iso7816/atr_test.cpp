@@ -547,6 +547,7 @@ TEST(DecodeAtrTest, Ta1ProposesTheRequestAResetSendsAndWarnsOfAFastClock) {
       {"3B 90 96 81 00 87", 0, ProtocolChoice::kByCard, "by PPS (FF 10 96 79 for T=0)"},
       {"3B 90 96 81 00 87", 0, ProtocolChoice::kT1, "by PPS (FF 11 96 78 for T=1)"},
       {"3B 90 96 01 07", 0, ProtocolChoice::kT0, "by PPS (none is sent: the card offers no"},
+      {"3B 90 96 01 06", 0, ProtocolChoice::kByCard, "by PPS (none is sent: the TCK is wrong)"},
       {"3B 10 96", 6'000'000, ProtocolChoice::kByCard,
        "T=0); warning: the reader's 6 MHz clock is above the card's f(max) of 5 MHz"},
       {"3B 00", 6'000'000, ProtocolChoice::kByCard,

@@ -12,6 +12,7 @@
 #include "iso7816/pps.h"
 #include "iso7816/status_words.h"
 #include "iso7816/text_append.h"
+#include "port/settings_string.h"
 
 namespace quorvel {
 namespace {
@@ -280,7 +281,7 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
       text +=
           "The header's echo came back, but no procedure byte from the card within 200 ms: "
           "the card did not answer. Was it reset (click Reset) and do the Execute settings "
-          "match its speed? An inverse-convention card needs Inv.";
+          "match its speed? An inverse-convention card needs Inv and odd parity (parity=o).";
       break;
     case ExchangeStop::kWrongProcedureByte: {
       if (received.size() <= kProcedureBytePosition) break;
@@ -332,6 +333,26 @@ std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record
   return text;
 }
 
+// Through a UART the inverse convention's even parity reads as odd: a settings string with
+// even parity sees a parity error in every character (ISO/IEC 7816-3, character frame).
+void AppendParityNote(std::string& text, const ResetSettingsUsed& used) {
+  const auto even = [](const std::string& settings) {
+    LineSettings line;
+    line.parity = Parity::Odd;  // a string that names no parity is not told about
+    return ParseSettingsString(settings, line) && line.parity == Parity::Even;
+  };
+  const bool reset = even(used.resetSettings);
+  const bool execute = even(used.executeSettings);
+  if (!reset && !execute) return;
+  text += "\nNote: ";
+  text += reset && execute ? "both settings strings ask"
+          : reset          ? "the Reset settings ask"
+                           : "the Execute settings ask";
+  text +=
+      " for even parity, but through a serial port an inverse-convention card's characters "
+      "have odd parity: use parity=o with Inv.";
+}
+
 std::string ExplainResetMarker(const ExchangeRecord& record) {
   std::string text = "Reset. ";
   AppendWhen(text, record);
@@ -342,6 +363,7 @@ std::string ExplainResetMarker(const ExchangeRecord& record) {
     text += ShownText(record.reset->executeSettings);
     text += record.reset->inverse ? "\nInv is on: every byte is converted (inverse convention)."
                                   : "\nInv is off (direct convention).";
+    if (record.reset->inverse) AppendParityNote(text, *record.reset);
     if (!record.reset->resetAgainBecause.empty()) {
       text += "\nA second reset, without PPS: ";
       text += record.reset->resetAgainBecause;
@@ -354,12 +376,12 @@ std::string ExplainResetMarker(const ExchangeRecord& record) {
       text += "\n";
       text += record.reset->readerNote;
     }
-    if (record.reset->protocol) {
+    if (record.reset->protocol && !record.reset->speed) {  // the speed's note names it too
       text += "\nProtocol: ";
       text += ProtocolName(*record.reset->protocol);
     }
     if (record.reset->speed) {
-      text += "\nSpeed: ";
+      text += "\nProtocol and speed: ";
       text += record.reset->speed->note;
     }
     if (!record.reset->logTrouble.empty()) {
@@ -417,7 +439,11 @@ std::string ExplainAtrRow(const RowToExplain& row) {
   text += " received.\n";
   const std::uint32_t clockHz =
       row.exchange != nullptr && row.exchange->reset ? row.exchange->reset->clockHz : 0;
-  const AtrDescription atr = DecodeAtr(row.reception, clockHz);
+  const ProtocolChoice choice = row.exchange != nullptr && row.exchange->reset
+                                    ? ReadProtocolChoice(row.exchange->reset->executeSettings)
+                                          .value_or(ProtocolChoice::kByCard)
+                                    : ProtocolChoice::kByCard;
+  const AtrDescription atr = DecodeAtr(row.reception, clockHz, choice);
   text += RenderAtr(atr);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (row.atrList != nullptr && atr.atrLength > 0) {

@@ -21,7 +21,8 @@ class SerialChannel final : public CardChannel {
   void SetOptions(const ChannelOptions& options) override { options_ = options; }
 
   // Input left from before is dropped; then the reset pulse, and up to 64 bytes within the
-  // answer's wait.
+  // answer's wait. Settle then chooses the protocol (the Execute settings' proto=, or T=0
+  // when the card offers it, else T=1), with PPS where that or the speed asks for it.
   std::vector<std::uint8_t> ResetCard(const std::string& resetSettings) override;
   std::optional<SpeedNegotiation> Settle(std::span<const std::uint8_t> atr) override;
   void Exchange(const CardCommand& command, std::optional<std::uint16_t> le,
@@ -33,7 +34,11 @@ class SerialChannel final : public CardChannel {
  private:
   CCardPort& port_;
   ChannelOptions options_;
-  bool answered_ = false;  // a Reset brought an ATR since the port was opened
+  std::string settings_;  // the Execute settings, whose proto= chooses the protocol
+  // The protocol the last Reset settled on, T=0 until one has; none when the card speaks
+  // none that fits: then nothing is sent until the next Reset, and `refusal` says why.
+  std::optional<CardProtocol> protocol_ = CardProtocol::kT0;
+  std::string refusal_;
   // The rate the card's speed negotiation set, which settings applied afterwards keep until
   // the next Reset: the card speaks at it whatever the settings string says. 0: none.
   std::uint32_t negotiated_baud_ = 0;

@@ -3,12 +3,13 @@
 #include <chrono>
 #include <optional>
 
+#include "iso7816/text_append.h"
 #include "iso7816/transmission_rate.h"
 
 namespace quorvel {
 namespace {
 
-constexpr unsigned kEchoBytes = 4;
+constexpr unsigned kLongestRequest = 4;   // PPSS, PPS0, PPS1, PCK
 constexpr unsigned kLongestResponse = 6;  // PPSS, PPS0, PPS1 to PPS3, PCK
 constexpr unsigned kResponseStart = 2;    // PPSS and PPS0 tell the response's length
 constexpr std::uint8_t kPpss = 0xFF;
@@ -26,21 +27,90 @@ std::string CannotRun(std::uint32_t rate) {
   return "The serial port cannot run at " + Baud(rate);
 }
 
-// The card's speed in the first T=0 characters after the ATR, by Fi and Di.
+std::string ProtocolNumber(unsigned protocol) {
+  return "T=" + std::to_string(protocol);
+}
+
+// "T=0", "T=0 and T=1", "T=1, T=14 and T=0" (the first named first).
+std::string OfferedProtocols(const AtrProtocols& protocols) {
+  std::string text = ProtocolNumber(protocols.first);
+  unsigned others = 0;
+  for (unsigned t = 0; t < 15; ++t) others += t != protocols.first && protocols.Offers(t);
+  for (unsigned t = 0, named = 0; t < 15; ++t) {
+    if (t == protocols.first || !protocols.Offers(t)) continue;
+    text += ++named == others ? " and " : ", ";
+    text += ProtocolNumber(t);
+  }
+  return text;
+}
+
+// "proto=t1 asks for T=1" or, without the clause, what Quorvel takes by itself.
+std::string Asked(ProtocolChoice choice) {
+  switch (choice) {
+    case ProtocolChoice::kT0:
+      return "proto=t0 asks for T=0";
+    case ProtocolChoice::kT1:
+      return "proto=t1 asks for T=1";
+    case ProtocolChoice::kByCard:
+      break;
+  }
+  return "Quorvel speaks T=0 and T=1";
+}
+
+// Why no protocol fits: the card's offer against the choice.
+std::string NoProtocolReason(const AtrProtocols& protocols, ProtocolChoice choice) {
+  if (protocols.specificMode) {
+    return "TA2 fixes the card to " + ProtocolNumber(protocols.specific) + ", and " + Asked(choice);
+  }
+  return "the card offers " + OfferedProtocols(protocols) + ", and " + Asked(choice);
+}
+
+// The protocol in use once the card has been reset again without PPS: its first, when the
+// settings allow it.
+std::optional<CardProtocol> FirstIfAllowed(const AtrProtocols& protocols, ProtocolChoice choice) {
+  AtrProtocols alone = protocols;
+  alone.offered = static_cast<std::uint16_t>(1u << protocols.first);
+  return ChooseProtocol(alone, choice);
+}
+
+// The note's end: the protocol in use, or that the card gets no command.
+void EndNote(SpeedNegotiation& result, const std::string& whyNone) {
+  if (result.protocol) {
+    result.note += "; protocol ";
+    result.note += ProtocolName(*result.protocol);
+  } else {
+    result.note += "; " + whyNone + ": no command is sent";
+  }
+}
+
+// A clock above f(max) runs the card beyond what it promises to take (ISO/IEC 7816-3,
+// table 7); without TA1, f(max) is the default 5 MHz.
+void WarnOfFastClock(SpeedNegotiation& result, std::uint32_t clockHz) {
+  const unsigned fmaxTenths = ClockRateOf(result.offer.fiDi).fmaxTenths;
+  if (fmaxTenths == 0 || std::uint64_t{clockHz} * 10 <= std::uint64_t{fmaxTenths} * 1000000) {
+    return;
+  }
+  result.note += "; warning: the reader's ";
+  iso7816_text::AppendClockMegahertz(result.note, clockHz);
+  result.note += " clock is above the card's f(max) of ";
+  iso7816_text::AppendClockMegahertz(result.note, fmaxTenths * 100000);
+}
+
+// The card's speed in the first characters after the ATR, by Fi and Di.
 std::uint32_t RateOf(const AtrSpeedOffer& offer, std::uint32_t clockHz) {
   return BaudRate(clockHz, ClockRateOf(offer.fiDi).fi, BaudRateAdjustmentOf(offer.fiDi));
 }
 
-// Long enough for the request's echo and the longest response to cross the line at its
-// rate, and for the card to take the initial waiting time before it answers.
-std::chrono::milliseconds ExchangeWindow(const LineSettings& line, const AtrSpeedOffer& offer,
-                                         std::uint32_t clockHz) {
-  const std::uint64_t halfBits =
-      std::uint64_t{kEchoBytes + kLongestResponse} * HalfBitsPerCharacter(line);
-  const std::chrono::nanoseconds characters(
-      line.baudRate == 0 ? 0 : halfBits * 1'000'000'000ull / (2ull * line.baudRate));
+// The time allowed before each character of the echo and the response: the initial waiting
+// time between leading edges, and the character's own time on the line to receive it whole.
+std::chrono::milliseconds CharacterGap(const LineSettings& line, const AtrSpeedOffer& offer,
+                                       std::uint32_t clockHz) {
+  const std::chrono::nanoseconds character(line.baudRate == 0
+                                               ? 0
+                                               : std::uint64_t{HalfBitsPerCharacter(line)} *
+                                                     1'000'000'000ull / (2ull * line.baudRate));
   return std::chrono::ceil<std::chrono::milliseconds>(
-      InitialWaitingTime(offer.waitingInteger, clockHz) + characters);
+      InitialWaitingTime(offer.waitingInteger, clockHz) + character);
 }
 
 const char* NoPpsReason(AtrSpeedMode mode) {
@@ -51,8 +121,6 @@ const char* NoPpsReason(AtrSpeedMode mode) {
       return "No PPS: the ATR offers no speed but the default";
     case AtrSpeedMode::kReservedValues:
       return "No PPS: TA1 names reserved values";
-    case AtrSpeedMode::kNoT0:
-      return "No PPS: the card does not offer T=0";
     case AtrSpeedMode::kSpecificImplicit:
       return "No PPS: TA2 sets the specific mode with implicit values";
     case AtrSpeedMode::kNegotiable:
@@ -65,25 +133,26 @@ const char* NoPpsReason(AtrSpeedMode mode) {
 // The PPS request, its echo and the response; the line stays at its rate.
 void ExchangePps(CCardPort& port, const LineSettings& line, std::uint32_t clockHz,
                  SpeedNegotiation& result) {
-  result.request = MakePpsRequest(0, result.offer.fiDi);
   result.requestSent = true;
+  const unsigned length = PpsRequestLength(result.request);
   const std::string resetAgain = ": reset again at " + Baud(line.baudRate);
-  if (port.Write(result.request.data(), kEchoBytes) < kEchoBytes) {
+  if (port.Write(result.request.data(), length) < length) {
     result.outcome = SpeedOutcome::kFailed;
     result.resetAgain = true;
     result.note = "The PPS request could not be sent whole" + resetAgain;
     return;
   }
-  // PPS0 tells how many bytes follow it, so the response is read in two steps, both within
-  // one window: with deadlines each ends once its bytes are in.
-  std::uint8_t bytes[kEchoBytes + kLongestResponse];
-  unsigned got = port.ReadWithin(bytes, kEchoBytes + kResponseStart,
-                                 ExchangeWindow(line, result.offer, clockHz));
-  if (got == kEchoBytes + kResponseStart && bytes[kEchoBytes] == kPpss) {
-    got += port.ReadRestOfWindow(bytes + got, PpsLength(bytes[kEchoBytes + 1]) - kResponseStart);
+  // PPS0 tells how many bytes follow it, so the response is read in two steps. The card may
+  // take the waiting time before each character, not just once for them all.
+  const std::chrono::milliseconds gap = CharacterGap(line, result.offer, clockHz);
+  std::uint8_t bytes[kLongestRequest + kLongestResponse];
+  unsigned got = port.ReadEachWithin(bytes, length + kResponseStart, gap);
+  if (got == length + kResponseStart && bytes[length] == kPpss) {
+    got +=
+        port.ReadEachWithin(bytes + got, PpsLength(bytes[length + 1]) - kResponseStart, gap, true);
   }
   result.received.assign(bytes, bytes + got);
-  const unsigned echoed = got < kEchoBytes ? got : kEchoBytes;
+  const unsigned echoed = got < length ? got : length;
   result.verdict =
       JudgePpsResponse(result.request, std::span<const std::uint8_t>(bytes + echoed, got - echoed));
   switch (result.verdict) {
@@ -105,10 +174,95 @@ void ExchangePps(CCardPort& port, const LineSettings& line, std::uint32_t clockH
   result.note = reason + resetAgain;
 }
 
+// The specific mode: no PPS; with changeSpeed the line follows TA1's values.
+void FollowSpecificMode(CCardPort& port, const LineSettings& line, std::uint32_t clockHz,
+                        bool changeSpeed, SpeedNegotiation& result) {
+  const std::string stays = "; the line stays at " + Baud(line.baudRate);
+  if (result.offer.mode != AtrSpeedMode::kSpecificTa1) {
+    if (result.offer.mode == AtrSpeedMode::kSpecificImplicit) {
+      result.outcome = SpeedOutcome::kSpecificMode;
+    }
+    result.note = NoPpsReason(result.offer.mode) + stays;
+    return;
+  }
+  if (!changeSpeed) {
+    result.note = "No PPS: TA2 sets the specific mode with " + Factors(result.offer.fiDi) +
+                  ", and speed negotiation is off" + stays;
+    return;
+  }
+  // The card speaks at that rate already: a line that cannot follow cannot hear it.
+  const std::uint32_t rate = RateOf(result.offer, clockHz);
+  if (!port.SetBaudRate(rate)) {
+    result.outcome = SpeedOutcome::kRateUnavailable;
+    result.resetAgain = true;
+    result.note = CannotRun(rate) + ": reset again at " + Baud(line.baudRate);
+    return;
+  }
+  result.outcome = SpeedOutcome::kSpecificMode;
+  result.baud = rate;
+  result.note = "No PPS: TA2 sets the specific mode with " + Factors(result.offer.fiDi) +
+                "; the line runs at " + Baud(rate);
+}
+
+// The negotiable mode: a PPS request when the protocol or the speed asks for one.
+void SelectByPps(CCardPort& port, const LineSettings& line, std::uint32_t clockHz, bool changeSpeed,
+                 SpeedNegotiation& result) {
+  const std::string stays = "; the line stays at " + Baud(line.baudRate);
+  const auto protocol = static_cast<std::uint8_t>(*result.protocol);
+  const bool selectProtocol = protocol != result.offer.protocols.first;
+  bool askSpeed = changeSpeed && result.offer.mode == AtrSpeedMode::kNegotiable;
+  const std::uint32_t rate = RateOf(result.offer, clockHz);
+  std::string before;  // what the note says ahead of the exchange's outcome
+  if (askSpeed) {
+    // A rate the port cannot run is not asked of the card, which then needs no second reset.
+    if (!port.SetBaudRate(rate)) {
+      result.outcome = SpeedOutcome::kRateUnavailable;
+      askSpeed = false;
+      before = CannotRun(rate);
+      if (!selectProtocol) {
+        result.note = before + ": no PPS" + stays;
+        return;
+      }
+      before += ", so PPS asks for " + ProtocolNumber(protocol) + " alone; ";
+    } else if (!port.SetBaudRate(line.baudRate)) {
+      result.outcome = SpeedOutcome::kRateUnavailable;
+      result.resetAgain = true;
+      result.note = "The serial port cannot return to " + Baud(line.baudRate) + ": reset again";
+      return;
+    }
+  }
+  if (!askSpeed && !selectProtocol) {
+    result.note = !changeSpeed ? "No PPS: speed negotiation is off" + stays
+                               : NoPpsReason(result.offer.mode) + stays;
+    return;
+  }
+  result.request =
+      askSpeed ? MakePpsRequest(protocol, result.offer.fiDi) : MakePpsRequest(protocol);
+  ExchangePps(port, line, clockHz, result);
+  if (result.outcome == SpeedOutcome::kAccepted && !askSpeed) {
+    result.note = "PPS accepted: " + ProtocolNumber(protocol) + " selected" + stays;
+    // The protocol is in use, the speed is not.
+    if (!before.empty()) result.outcome = SpeedOutcome::kRateUnavailable;
+  }
+  if (!before.empty()) {
+    if (result.note.starts_with("The ")) result.note[0] = 't';  // a reason's "The card ..."
+    result.note.insert(0, before);
+  }
+  if (result.outcome != SpeedOutcome::kAccepted || !askSpeed) return;
+  if (!port.SetBaudRate(rate)) {
+    result.outcome = SpeedOutcome::kRateUnavailable;
+    result.resetAgain = true;
+    result.note = CannotRun(rate) + ": reset again at " + Baud(line.baudRate);
+    return;
+  }
+  result.baud = rate;
+  result.note = "PPS accepted: " + Factors(result.offer.fiDi) + "; the line runs at " + Baud(rate);
+}
+
 }  // namespace
 
 SpeedNegotiation NegotiateSpeed(CCardPort& port, std::span<const std::uint8_t> atr,
-                                std::uint32_t clockHz) {
+                                std::uint32_t clockHz, ProtocolChoice choice, bool changeSpeed) {
   SpeedNegotiation result;
   result.offer = ReadSpeedOffer(atr);
   const std::optional<LineSettings> line = port.LineInUse();
@@ -117,50 +271,40 @@ SpeedNegotiation NegotiateSpeed(CCardPort& port, std::span<const std::uint8_t> a
     return result;
   }
   result.baud = line->baudRate;
-  const std::string stays = "; the line stays at " + Baud(line->baudRate);
-  const AtrSpeedMode mode = result.offer.mode;
-  if (mode != AtrSpeedMode::kNegotiable && mode != AtrSpeedMode::kSpecificTa1) {
-    if (mode == AtrSpeedMode::kSpecificImplicit) result.outcome = SpeedOutcome::kSpecificMode;
-    result.note = NoPpsReason(mode) + stays;
+  const AtrProtocols& offered = result.offer.protocols;
+  std::string whyNone;
+  if (result.offer.mode == AtrSpeedMode::kNoAtr) {
+    // Nothing tells otherwise: the protocol chosen, or T=0.
+    result.protocol = choice == ProtocolChoice::kT1 ? CardProtocol::kT1 : CardProtocol::kT0;
+    result.note = NoPpsReason(AtrSpeedMode::kNoAtr) + std::string("; the line stays at ") +
+                  Baud(line->baudRate);
+  } else if (result.protocol = ChooseProtocol(offered, choice); !result.protocol) {
+    result.outcome = SpeedOutcome::kNoProtocol;
+    result.note = "No PPS: " + NoProtocolReason(offered, choice) + ": no command is sent";
+    WarnOfFastClock(result, clockHz);
     return result;
-  }
-  const std::uint32_t rate = RateOf(result.offer, clockHz);
-  if (mode == AtrSpeedMode::kSpecificTa1) {
-    // The card speaks at that rate already: a line that cannot follow cannot hear it.
-    if (!port.SetBaudRate(rate)) {
-      result.outcome = SpeedOutcome::kRateUnavailable;
-      result.resetAgain = true;
-      result.note = CannotRun(rate) + ": reset again at " + Baud(line->baudRate);
-      return result;
+  } else if (offered.checkWrong) {
+    // A PPS is not sent after an ATR that may have been read wrong: the card keeps its first
+    // protocol, which Quorvel speaks when it is allowed.
+    result.note = "No PPS: the ATR's TCK is wrong; the line stays at " + Baud(line->baudRate);
+    if (*result.protocol != static_cast<CardProtocol>(offered.first)) {
+      result.protocol = FirstIfAllowed(offered, choice);
+      whyNone =
+          "without PPS the card speaks " + ProtocolNumber(offered.first) + ", and " + Asked(choice);
     }
-    result.outcome = SpeedOutcome::kSpecificMode;
-    result.baud = rate;
-    result.note = "No PPS: TA2 sets the specific mode with " + Factors(result.offer.fiDi) +
-                  "; the line runs at " + Baud(rate);
-    return result;
+  } else if (offered.specificMode) {
+    FollowSpecificMode(port, *line, clockHz, changeSpeed, result);
+  } else {
+    SelectByPps(port, *line, clockHz, changeSpeed, result);
+    if (result.resetAgain) {
+      // Reset again without PPS, the card speaks its first protocol.
+      result.protocol = FirstIfAllowed(offered, choice);
+      whyNone =
+          "without PPS the card speaks " + ProtocolNumber(offered.first) + ", and " + Asked(choice);
+    }
   }
-  // A rate the port cannot run is not asked of the card, which then needs no second reset.
-  if (!port.SetBaudRate(rate)) {
-    result.outcome = SpeedOutcome::kRateUnavailable;
-    result.note = CannotRun(rate) + ": no PPS" + stays;
-    return result;
-  }
-  if (!port.SetBaudRate(line->baudRate)) {
-    result.outcome = SpeedOutcome::kRateUnavailable;
-    result.resetAgain = true;
-    result.note = "The serial port cannot return to " + Baud(line->baudRate) + ": reset again";
-    return result;
-  }
-  ExchangePps(port, *line, clockHz, result);
-  if (result.outcome != SpeedOutcome::kAccepted) return result;
-  if (!port.SetBaudRate(rate)) {
-    result.outcome = SpeedOutcome::kRateUnavailable;
-    result.resetAgain = true;
-    result.note = CannotRun(rate) + ": reset again at " + Baud(line->baudRate);
-    return result;
-  }
-  result.baud = rate;
-  result.note = "PPS accepted: " + Factors(result.offer.fiDi) + "; the line runs at " + Baud(rate);
+  EndNote(result, whyNone);
+  WarnOfFastClock(result, clockHz);
   return result;
 }
 

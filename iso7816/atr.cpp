@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
+#include <numeric>
 
 #include "iso7816/historical_bytes.h"
 #include "iso7816/text_append.h"
@@ -121,13 +123,16 @@ struct GlobalBytes {
   int ta1 = -1;
   int ta2 = -1;
   int firstProtocol = 0;  // T of TD1, the protocol the card prefers
+  bool td1 = false;
+  bool checkWrong = false;  // a TCK is due and wrong: no PPS follows such an ATR
 };
 
 // Builds the items of one ATR; the members keep the running state of the walk.
 class AtrExplainer {
  public:
-  AtrExplainer(std::span<const std::uint8_t> atr, std::uint32_t clockHz, AtrDescription& out)
-      : atr_(atr), clockHz_(clockHz), out_(out) {}
+  AtrExplainer(std::span<const std::uint8_t> atr, std::uint32_t clockHz, ProtocolChoice choice,
+               AtrDescription& out)
+      : atr_(atr), clockHz_(clockHz), choice_(choice), out_(out) {}
 
   void Explain();
 
@@ -137,6 +142,8 @@ class AtrExplainer {
   std::string& StartInterfaceByte(const InterfaceByte& byte);
   void AppendFollowing(std::string& text, unsigned presence, int number);
   void AppendBaud(std::string& text, unsigned fi, unsigned di);
+  void AppendClockAbove(std::string& text, unsigned fmaxTenths, const char* whose);
+  void AppendPpsProposal(std::string& text, std::uint8_t ta1);
   void ExplainTs();
   void ExplainT0(const AtrShape& shape);
   void ExplainInterfaceByte(const InterfaceByte& byte);
@@ -155,6 +162,7 @@ class AtrExplainer {
 
   std::span<const std::uint8_t> atr_;
   std::uint32_t clockHz_;
+  ProtocolChoice choice_;
   AtrDescription& out_;
   GlobalBytes globals_;
   // The first TA, TB, TC after a TDi naming T=1 or T=15 carry that protocol's parameters.
@@ -218,6 +226,42 @@ void AtrExplainer::AppendBaud(std::string& text, unsigned fi, unsigned di) {
   text += " clock";
 }
 
+// A reader's clock above the card's f(max) runs the card beyond what it promises to take
+// (ISO/IEC 7816-3, table 7).
+void AtrExplainer::AppendClockAbove(std::string& text, unsigned fmaxTenths, const char* whose) {
+  if (fmaxTenths == 0 || std::uint64_t{clockHz_} * 10 <= std::uint64_t{fmaxTenths} * 1000000)
+    return;
+  text += "; warning: the reader's ";
+  AppendClock(text, clockHz_);
+  text += " clock is above ";
+  text += whose;
+  text += " f(max) of ";
+  AppendMegahertz(text, fmaxTenths);
+}
+
+// The PPS request a Reset would send for TA1, for the protocol the settings lead to.
+void AtrExplainer::AppendPpsProposal(std::string& text, std::uint8_t ta1) {
+  if (globals_.checkWrong) {
+    text += " (none is sent: the TCK is wrong)";
+    return;
+  }
+  AtrProtocols protocols;
+  protocols.offered = globals_.td1 ? static_cast<std::uint16_t>(out_.protocols & 0x7FFF) : 1;
+  protocols.first = static_cast<std::uint8_t>(globals_.firstProtocol);
+  const std::optional<CardProtocol> protocol = ChooseProtocol(protocols, choice_);
+  if (!protocol) {
+    text += " (none is sent: the card offers no protocol the settings allow)";
+    return;
+  }
+  const auto pps0 = static_cast<std::uint8_t>(0x10 | static_cast<std::uint8_t>(*protocol));
+  const std::uint8_t pps[4] = {0xFF, pps0, ta1, static_cast<std::uint8_t>(0xFF ^ pps0 ^ ta1)};
+  text += " (";
+  AppendHexBytes(text, pps, 4);
+  text += " for ";
+  text += ProtocolName(*protocol);
+  text += ')';
+}
+
 void AtrExplainer::ExplainTs() {
   const std::uint8_t ts = atr_[0];
   std::string& text = StartByte(0, "TS");
@@ -231,7 +275,9 @@ void AtrExplainer::ExplainTs() {
       out_.convention = AtrConvention::kInverse;
       return;
     case kInverseReadDirect:
-      text += "This looks like an inverse-convention card: tick Inv and press Reset";
+      text +=
+          "This looks like an inverse-convention card: tick Inv, set parity=o in the settings "
+          "strings (through a serial port its characters have odd parity) and press Reset";
       return;
     case kDirectReadInverse:
       text +=
@@ -257,6 +303,7 @@ void AtrExplainer::ExplainT0(const AtrShape& shape) {
   text += "; no TA1: the card keeps Fd=372, Dd=1 (";
   AppendBaud(text, kDefaultFi, kDefaultDi);
   text += ')';
+  AppendClockAbove(text, ClockRateOf(0x11).fmaxTenths, "the default");
 }
 
 void AtrExplainer::ExplainTa1(std::string& text, std::uint8_t value) {
@@ -296,11 +343,8 @@ void AtrExplainer::ExplainTa1(std::string& text, std::uint8_t value) {
   }
   text += "; the card starts at Fd=372, Dd=1 (";
   AppendDecimal(text, BaudRate(clockHz_, kDefaultFi, kDefaultDi));
-  text += " baud) and offers this speed by PPS (";
-  const std::uint8_t pps0 = static_cast<std::uint8_t>(0x10 | globals_.firstProtocol);
-  const std::uint8_t pps[4] = {0xFF, pps0, value, static_cast<std::uint8_t>(0xFF ^ pps0 ^ value)};
-  AppendHexBytes(text, pps, 4);
-  text += ')';
+  text += " baud) and offers this speed by PPS";
+  AppendPpsProposal(text, value);
 }
 
 void AtrExplainer::ExplainTb1(std::string& text, std::uint8_t value) {
@@ -474,7 +518,10 @@ void AtrExplainer::ExplainInterfaceByte(const InterfaceByte& byte) {
     return;
   }
   if (byte.number == 1) {
-    if (byte.letter == kA) ExplainTa1(text, value);
+    if (byte.letter == kA) {
+      ExplainTa1(text, value);
+      AppendClockAbove(text, ClockRateOf(value).fmaxTenths, "the card's");
+    }
     if (byte.letter == kB) ExplainTb1(text, value);
     if (byte.letter == kC) ExplainTc1(text, value);
     return;
@@ -648,10 +695,16 @@ void AtrExplainer::Explain() {
     const std::uint8_t value = atr_[byte.index];
     if (byte.number == 1 && byte.letter == kA) globals_.ta1 = value;
     if (byte.number == 2 && byte.letter == kA) globals_.ta2 = value;
-    if (byte.number == 1 && byte.letter == kD) globals_.firstProtocol = value & 0x0F;
+    if (byte.number == 1 && byte.letter == kD) {
+      globals_.firstProtocol = value & 0x0F;
+      globals_.td1 = true;
+    }
   });
   out_.historicalCount = shape.historical;
   out_.protocols = shape.protocols;
+  globals_.checkWrong =
+      shape.known && shape.checkDue && atr_.size() >= shape.Length() &&
+      std::accumulate(atr_.begin() + 1, atr_.begin() + shape.Length(), 0, std::bit_xor<>()) != 0;
   ExplainT0(shape);
   WalkAtr(atr_, [this](const InterfaceByte& byte) { ExplainInterfaceByte(byte); });
   if (shape.known) {
@@ -674,7 +727,8 @@ void AtrExplainer::Explain() {
 
 }  // namespace
 
-AtrDescription DecodeAtr(std::span<const std::uint8_t> received, std::uint32_t clockHz) {
+AtrDescription DecodeAtr(std::span<const std::uint8_t> received, std::uint32_t clockHz,
+                         ProtocolChoice choice) {
   AtrDescription description;
   description.items.reserve(24);
   if (received.empty()) {
@@ -683,7 +737,8 @@ AtrDescription DecodeAtr(std::span<const std::uint8_t> received, std::uint32_t c
     return description;
   }
   // A clock of 0 Hz gives no time or speed; the usual clock stands in for it.
-  AtrExplainer(received, clockHz != 0 ? clockHz : kDefaultReaderClockHz, description).Explain();
+  AtrExplainer(received, clockHz != 0 ? clockHz : kDefaultReaderClockHz, choice, description)
+      .Explain();
   return description;
 }
 
@@ -697,6 +752,51 @@ std::string RenderAtr(const AtrDescription& description) {
     text += '\n';
   }
   return text;
+}
+
+std::optional<AtrProtocols> ReadAtrProtocols(std::span<const std::uint8_t> atr) {
+  const std::optional<std::size_t> length = CompleteAtrLength(atr);
+  if (!length || *length > atr.size()) return std::nullopt;
+  AtrProtocols result;
+  bool td1 = false;
+  const AtrShape shape = WalkAtr(atr, [&](const InterfaceByte& byte) {
+    const std::uint8_t value = atr[byte.index];
+    if (byte.number == 1 && byte.letter == kD) {
+      result.first = value & 0x0F;
+      td1 = true;
+    }
+    if (byte.number == 2 && byte.letter == kA) {
+      result.specificMode = true;
+      result.specific = value & 0x0F;
+    }
+  });
+  // T=15 names global interface bytes, not a protocol.
+  result.offered = td1 ? static_cast<std::uint16_t>(shape.protocols & 0x7FFF) : 1;
+  if (shape.checkDue) {
+    std::uint8_t sum = 0;
+    for (std::size_t i = 1; i < *length; ++i) sum ^= atr[i];
+    result.checkWrong = sum != 0;
+  }
+  return result;
+}
+
+std::optional<CardProtocol> ChooseProtocol(const AtrProtocols& protocols, ProtocolChoice choice) {
+  const auto fits = [choice](unsigned protocol) -> std::optional<CardProtocol> {
+    if (protocol > 1) return std::nullopt;
+    const auto card = static_cast<CardProtocol>(protocol);
+    if (choice == ProtocolChoice::kT0 && card != CardProtocol::kT0) return std::nullopt;
+    if (choice == ProtocolChoice::kT1 && card != CardProtocol::kT1) return std::nullopt;
+    return card;
+  };
+  if (protocols.specificMode) return fits(protocols.specific);
+  if (choice == ProtocolChoice::kByCard) {
+    if (protocols.Offers(0)) return CardProtocol::kT0;
+    if (protocols.Offers(1)) return CardProtocol::kT1;
+    return std::nullopt;
+  }
+  const unsigned wanted = choice == ProtocolChoice::kT1 ? 1 : 0;
+  if (!protocols.Offers(wanted)) return std::nullopt;
+  return fits(wanted);
 }
 
 std::optional<std::size_t> CompleteAtrLength(std::span<const std::uint8_t> received) {

@@ -12,14 +12,12 @@ namespace {
 
 using iso7816_text::AppendClockMegahertz;
 using iso7816_text::AppendDecimal;
-using iso7816_text::AppendGroupedDecimal;
 using iso7816_text::AppendHex;
 using iso7816_text::AppendHexBytes;
 
 constexpr std::uint8_t kPpss = 0xFF;
 constexpr unsigned kDefaultWaitingInteger = 10;
 constexpr unsigned kDefaultClockRate = 372;  // Fd
-constexpr std::size_t kRequestLength = std::tuple_size_v<PpsRequest>;
 // PPS0: bits 4 to 1 name T, bits 5 to 7 announce PPS1 to PPS3, bit 8 is reserved.
 constexpr std::uint8_t kProtocolBits = 0x0F;
 constexpr std::uint8_t kPps1Present = 0x10;
@@ -73,25 +71,38 @@ std::vector<const char*> PpsByteNames(std::uint8_t pps0) {
   return names;
 }
 
+// "T=0 with Fi=512, Di=32", or "T=1 alone" for a request without PPS1.
+void AppendAskedFor(std::string& text, const PpsRequest& request) {
+  text += "T=";
+  AppendDecimal(text, request[1] & kProtocolBits);
+  if ((request[1] & kPps1Present) == 0) {
+    text += " alone, Fi=372, Di=1 kept";
+    return;
+  }
+  text += " with ";
+  AppendFactors(text, request[2]);
+}
+
 void ExplainEcho(std::vector<AtrItem>& items, const PpsRequest& request,
                  std::span<const std::uint8_t> echo) {
+  const unsigned length = PpsRequestLength(request);
   std::string& text = Start(items, 0, echo.size());
   text += "Echo ";
   AppendHexBytes(text, echo.data(), echo.size());
   text += ": ";
-  if (echo.size() < kRequestLength) {
+  if (echo.size() < length) {
     AppendDecimal(text, echo.size());
-    text += " of the 4 bytes of the PPS request ";
-    AppendHexBytes(text, request.data(), request.size());
+    text += " of the ";
+    AppendDecimal(text, length);
+    text += " bytes of the PPS request ";
+    AppendHexBytes(text, request.data(), length);
   } else if (!std::equal(echo.begin(), echo.end(), request.begin())) {
     text += "not the PPS request ";
-    AppendHexBytes(text, request.data(), request.size());
+    AppendHexBytes(text, request.data(), length);
     text += " that was sent";
   } else {
-    text += "the PPS request, asking for T=";
-    AppendDecimal(text, request[1] & kProtocolBits);
-    text += " with ";
-    AppendFactors(text, request[2]);
+    text += "the PPS request, asking for ";
+    AppendAskedFor(text, request);
   }
 }
 
@@ -123,13 +134,15 @@ void ExplainPps1(std::string& text, std::uint8_t pps1, const PpsRequest& request
   AppendFactors(text, pps1);
   if (const auto baud = BaudRateOf(clockHz, pps1)) {
     text += ": ";
-    AppendGroupedDecimal(text, *baud);
+    AppendDecimal(text, *baud);
     text += " baud at ";
     AppendClockMegahertz(text, clockHz);
   } else {
     text += ": reserved values, no speed can be derived";
   }
-  if (pps1 != request[2]) {
+  if ((request[1] & kPps1Present) == 0) {
+    text += "; the request left PPS1 out";
+  } else if (pps1 != request[2]) {
     text += "; the request asked for ";
     AppendHex(text, request[2]);
   }
@@ -201,10 +214,11 @@ void ExplainResponse(std::vector<AtrItem>& items, const PpsRequest& request,
 
 AtrSpeedOffer ReadSpeedOffer(std::span<const std::uint8_t> atr) {
   AtrSpeedOffer offer;
-  const std::optional<std::size_t> length = CompleteAtrLength(atr);
-  if (!length || *length > atr.size()) return offer;
+  const std::optional<AtrProtocols> protocols = ReadAtrProtocols(atr);
+  if (!protocols) return offer;
   // A whole ATR: every interface byte its T0 and TDi announce is in.
-  bool offersT0 = true;  // without TD1 the card speaks T=0
+  offer.protocols = *protocols;
+  offer.firstProtocol = protocols->first;
   std::size_t at = 2;
   unsigned presence = atr[1] >> 4;
   for (int number = 1;; ++number) {
@@ -219,13 +233,7 @@ AtrSpeedOffer ReadSpeedOffer(std::span<const std::uint8_t> atr) {
       if (number == 2 && letter == 2 && value != 0) offer.waitingInteger = value;
     }
     if ((presence & 0x08) == 0) break;
-    const std::uint8_t protocol = atr[at] & kProtocolBits;
     presence = atr[at++] >> 4;
-    if (number == 1) {
-      offer.firstProtocol = protocol;
-      offersT0 = false;
-    }
-    if (protocol == 0) offersT0 = true;
   }
   const unsigned fi = ClockRateOf(offer.fiDi).fi;
   const unsigned di = BaudRateAdjustmentOf(offer.fiDi);
@@ -237,8 +245,6 @@ AtrSpeedOffer ReadSpeedOffer(std::span<const std::uint8_t> atr) {
     offer.mode = AtrSpeedMode::kDefault;
   } else if (offer.hasTa2) {
     offer.mode = AtrSpeedMode::kSpecificTa1;
-  } else if (!offersT0) {
-    offer.mode = AtrSpeedMode::kNoT0;
   } else {
     offer.mode = AtrSpeedMode::kNegotiable;
   }
@@ -254,6 +260,15 @@ std::chrono::microseconds InitialWaitingTime(std::uint8_t waitingInteger, std::u
 PpsRequest MakePpsRequest(std::uint8_t protocol, std::uint8_t fiDi) {
   const auto pps0 = static_cast<std::uint8_t>(kPps1Present | (protocol & kProtocolBits));
   return {kPpss, pps0, fiDi, static_cast<std::uint8_t>(kPpss ^ pps0 ^ fiDi)};
+}
+
+PpsRequest MakePpsRequest(std::uint8_t protocol) {
+  const auto pps0 = static_cast<std::uint8_t>(protocol & kProtocolBits);
+  return {kPpss, pps0, static_cast<std::uint8_t>(kPpss ^ pps0), 0x00};
+}
+
+unsigned PpsRequestLength(const PpsRequest& request) {
+  return PpsLength(request[1]);
 }
 
 unsigned PpsLength(std::uint8_t pps0) {
@@ -272,7 +287,8 @@ PpsVerdict JudgePpsResponse(const PpsRequest& request, std::span<const std::uint
   for (std::uint8_t byte : message) sum ^= byte;
   if (sum != 0) return PpsVerdict::kWrongCheck;
   if ((pps0 & kProtocolBits) != (request[1] & kProtocolBits)) return PpsVerdict::kRefused;
-  if (std::equal(message.begin(), message.end(), request.begin(), request.end())) {
+  if (std::equal(message.begin(), message.end(), request.begin(),
+                 request.begin() + PpsRequestLength(request))) {
     return PpsVerdict::kAccepted;
   }
   // Bits 5 to 8 all 0: no parameter bytes, so the default Fd and Dd stay.
@@ -305,15 +321,15 @@ std::vector<AtrItem> ExplainPps(const PpsRequest& request, std::span<const std::
     Start(items, 0, 0) = "No PPS bytes: neither the request's echo nor a response came";
     return items;
   }
-  const std::size_t echoed = std::min(received.size(), kRequestLength);
+  const std::size_t echoed = std::min<std::size_t>(received.size(), PpsRequestLength(request));
   ExplainEcho(items, request, received.first(echoed));
   const std::span<const std::uint8_t> response = received.subspan(echoed);
   ExplainResponse(items, request, response, echoed, clockHz);
   std::string& text = Start(items, received.size(), 0);
   const PpsVerdict verdict = JudgePpsResponse(request, response);
   if (verdict == PpsVerdict::kAccepted) {
-    text += "The response equals the request: the card now speaks with ";
-    AppendFactors(text, request[2]);
+    text += "The response equals the request: the card now speaks ";
+    AppendAskedFor(text, request);
   } else if (verdict == PpsVerdict::kKeptDefault) {
     text += "The response leaves PPS1 out: the card keeps Fi=372, Di=1";
   } else {

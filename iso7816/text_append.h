@@ -32,17 +32,6 @@ inline void AppendDecimal(std::string& text, unsigned long long value) {
   text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-// "223,200": thousands set apart by commas, for rates read in a sentence.
-inline void AppendGroupedDecimal(std::string& text, unsigned long long value) {
-  char digits[24];
-  const auto length =
-      static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-  for (std::size_t i = 0; i < length; ++i) {
-    if (i > 0 && (length - i) % 3 == 0) text += ',';
-    text += digits[i];
-  }
-}
-
 // "3.5712 MHz", "6 MHz": a clock in Hz, as many decimals as it needs.
 inline void AppendClockMegahertz(std::string& text, std::uint32_t hz) {
   AppendDecimal(text, hz / 1000000);

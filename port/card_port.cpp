@@ -184,6 +184,30 @@ unsigned CCardPort::ReadRestOfWindow(std::uint8_t* buffer, unsigned count) {
   return Attempt(buffer, 0, count);
 }
 
+unsigned CCardPort::ReadEachWithin(std::uint8_t* buffer, unsigned count,
+                                   std::chrono::milliseconds gap, bool goOn) {
+  const bool deadline = m_timing == PortTiming::kDeadline;
+  if (!goOn) m_gapStart = deadline ? m_fixedNow : m_clock.Now();
+  unsigned received = Attempt(buffer, 0, count);
+  // The fixed read's first attempt falls where the last gap ended: what came by then.
+  if (deadline) received = TakeMoreAsTheyCome(buffer, received, count, m_gapStart);
+  while (received < count && m_hPort) {
+    const unsigned before = received;
+    const std::chrono::nanoseconds end = m_gapStart + gap;
+    if (deadline) {
+      received = TakeMoreAsTheyCome(buffer, received, count, end);
+    } else {
+      m_clock.Wait(gap);
+      received += Attempt(buffer, received, count);
+    }
+    // The fixed read finds these bytes at the gap's end, and the next gap starts there.
+    m_gapStart = end;
+    m_fixedNow = end;
+    if (received == before) break;
+  }
+  return received;
+}
+
 void CCardPort::CatchUpWithFixedWaits() {
   if (m_timing == PortTiming::kDeadline) m_clock.WaitUntil(m_fixedNow);
 }

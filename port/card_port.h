@@ -67,6 +67,14 @@ class CCardPort {
   // is over: one attempt at once. With deadlines the bytes are taken as they come until
   // the window's end, so what arrived within it is taken either way.
   unsigned ReadRestOfWindow(std::uint8_t* buffer, unsigned count);
+  // Up to count bytes of which each may come up to `gap` after the one before (a card's
+  // waiting time between characters): one attempt at once, then one after each gap, ending
+  // once count are in or at the first gap that brings nothing. The gaps follow on from the
+  // last ReadEachWithin when `goOn`, else they start where the fixed waits are. With
+  // deadlines the bytes are taken as they come, and a read ends at the gap's end that the
+  // fixed read would end at, so both take the same bytes.
+  unsigned ReadEachWithin(std::uint8_t* buffer, unsigned count, std::chrono::milliseconds gap,
+                          bool goOn = false);
   // With deadlines, waits until the moment the fixed waits have reached, so that what is
   // sent next goes out when it would with them; with fixed waits that moment is now.
   void CatchUpWithFixedWaits();
@@ -111,6 +119,7 @@ class CCardPort {
   // With deadlines: the moment, on m_clock, that the fixed waits would have reached.
   std::chrono::nanoseconds m_fixedNow{0};
   std::chrono::nanoseconds m_windowEnd{0};  // end of the last ReadWithin's window
+  std::chrono::nanoseconds m_gapStart{0};   // start of ReadEachWithin's current gap
   std::uint8_t m_txBuffer[256];
 };
 

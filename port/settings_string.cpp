@@ -115,7 +115,13 @@ bool Store(Field& field, const std::optional<Value>& value) {
   return true;
 }
 
-bool ApplyClause(std::string_view clause, LineSettings& settings) {
+std::optional<ProtocolChoice> ParseProtocol(std::string_view value) {
+  if (value == "t0") return ProtocolChoice::kT0;
+  if (value == "t1") return ProtocolChoice::kT1;
+  return std::nullopt;
+}
+
+bool ApplyClause(std::string_view clause, LineSettings& settings, ProtocolChoice& protocol) {
   const auto equals = clause.find('=');
   if (equals == std::string_view::npos) return false;
   const std::string_view key = clause.substr(0, equals);
@@ -133,19 +139,20 @@ bool ApplyClause(std::string_view clause, LineSettings& settings) {
   if (key == "idsr") return Store(settings.dsrSensitivity, ParseSwitch(value));
   if (key == "dtr") return Store(settings.dtrControl, ParseDtr(value));
   if (key == "rts") return Store(settings.rtsControl, ParseRts(value));
+  if (key == "proto") return Store(protocol, ParseProtocol(value));
   // Time-outs are not part of the line: reads here always return at once.
   if (key == "to") return ParseSwitch(value).has_value();
   return false;
 }
 
-bool ApplyClauses(std::string_view text, LineSettings& settings) {
+bool ApplyClauses(std::string_view text, LineSettings& settings, ProtocolChoice& protocol) {
   bool any = false;
   while (true) {
     text = TrimBlanks(text);
     if (text.empty()) return any;
     std::size_t end = 0;
     while (end < text.size() && !IsBlank(text[end])) ++end;
-    if (!ApplyClause(text.substr(0, end), settings)) return false;
+    if (!ApplyClause(text.substr(0, end), settings, protocol)) return false;
     any = true;
     text.remove_prefix(end);
   }
@@ -190,15 +197,29 @@ std::string_view WithoutPortName(std::string_view text) {
 }  // namespace
 
 bool ParseSettingsString(std::string_view text, LineSettings& settings) {
+  ProtocolChoice ignored = ProtocolChoice::kByCard;
+  return ParseSettingsString(text, settings, ignored);
+}
+
+bool ParseSettingsString(std::string_view text, LineSettings& settings, ProtocolChoice& protocol) {
   const std::string lowered = Lowered(text);
   const std::string_view rest = WithoutPortName(lowered);
   LineSettings parsed = settings;
+  ProtocolChoice chosen = ProtocolChoice::kByCard;
   const bool newForm = rest.find('=') != std::string_view::npos;
   const bool read =
-      newForm ? ApplyClauses(rest, parsed) : (!rest.empty() && ApplyOldForm(rest, parsed));
+      newForm ? ApplyClauses(rest, parsed, chosen) : (!rest.empty() && ApplyOldForm(rest, parsed));
   if (!read) return false;
   settings = parsed;
+  protocol = chosen;
   return true;
+}
+
+std::optional<ProtocolChoice> ReadProtocolChoice(std::string_view text) {
+  LineSettings ignored;
+  ProtocolChoice protocol = ProtocolChoice::kByCard;
+  if (!ParseSettingsString(text, ignored, protocol)) return std::nullopt;
+  return protocol;
 }
 
 }  // namespace quorvel

@@ -1264,7 +1264,7 @@ TEST_F(QuorvelDlgRunTest, SpeedNegotiationIsASwitchOfTheWindowMenu) {
   ASSERT_EQ(Rows(1002).back(), "FF 10 96 79 FF 10 96 79 ");
   const int ppsRow = static_cast<int>(Rows(1002).size()) - 1;
   EXPECT_THAT(dialog_->logic().output().ExplainRow(ppsRow),
-              ::testing::HasSubstr("375,000 baud at 6 MHz"));
+              ::testing::HasSubstr("375000 baud at 6 MHz"));
 }
 
 TEST_F(QuorvelDlgRunTest, TheNegotiatedRateHoldsWhenTheSettingsBoxLosesTheFocus) {

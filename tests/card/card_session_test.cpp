@@ -332,14 +332,28 @@ struct SpeedCase {
   const char* port;
   bool negotiate;
   std::vector<std::string> rows;  // after the ATR's rows
+  const char* speed;              // the Reset's explanation of protocol and speed
 };
 
 TEST(ResetWithSpeedNegotiationTest, ThePpsRowFollowsTheAtrOnlyWhenAskedFor) {
   const SpeedCase cases[] = {
-      {"switch off: the described Reset", "DEMF", false, {}},
+      {"switch off: the described Reset",
+       "DEMF",
+       false,
+       {},
+       "No PPS: speed negotiation is off; the line stays at 9600 baud; protocol T=0"},
       // ISO/IEC 7816-3 PPS: FF 10 96 79 echoed, then the card's equal response.
-      {"DEMF takes TA1 96", "DEMF", true, {"FF 10 96 79 FF 10 96 79 "}},
-      {"DEMO offers no TA1", "DEMO", true, {}},
+      {"DEMF takes TA1 96",
+       "DEMF",
+       true,
+       {"FF 10 96 79 FF 10 96 79 "},
+       "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud; protocol T=0"},
+      {"DEMO offers no TA1",
+       "DEMO",
+       true,
+       {},
+       "No PPS: the ATR offers no speed but the default; the line stays at 9600 baud; "
+       "protocol T=0"},
   };
   for (const SpeedCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -357,14 +371,14 @@ TEST(ResetWithSpeedNegotiationTest, ThePpsRowFollowsTheAtrOnlyWhenAskedFor) {
     const std::string marker = output.ExplainRow(0);
     if (!c.rows.empty()) {
       EXPECT_THAT(output.ExplainRow(static_cast<int>(rows.entries.size()) - 1),
-                  ::testing::HasSubstr("PPS1 96: Fi=512, Di=32: 223,200 baud at 3.5712 MHz"));
+                  ::testing::HasSubstr("PPS1 96: Fi=512, Di=32: 223200 baud at 3.5712 MHz"));
       // The card now speaks at 223200 baud: a command goes through at once.
       const CardCommand challenge =
           testing::MakeCommand({0x00, 0x84, 0x00, 0x00, 0x08}, kFromCard, {}, "");
       EXPECT_EQ(session.Execute(challenge), 1);
     }
-    // With the switch on, the Reset says what became of the speed, PPS or not.
-    EXPECT_EQ(marker.find("\nSpeed: ") != std::string::npos, c.negotiate);
+    // Either way the Reset says what became of the protocol and the speed, PPS or not.
+    EXPECT_THAT(marker, ::testing::HasSubstr(std::string("\nProtocol and speed: ") + c.speed));
   }
 }
 
@@ -386,6 +400,22 @@ TEST(ResetWithSpeedNegotiationTest, ACardThatDoesNotAnswerThePpsIsResetOnceMoreW
   EXPECT_THAT(rows.entries, ElementsAre("Reset...", "3B 10 96 ", "FF 10 96 79 ", "Reset..."));
   EXPECT_THAT(output.ExplainRow(3), ::testing::HasSubstr("A second reset, without PPS: "));
   EXPECT_EQ(total, 0u);  // the second reset's count
+}
+
+// A card without the protocol the Execute settings choose gets nothing until the next Reset.
+TEST(ResetWithSpeedNegotiationTest, ACardWithoutTheProtocolChosenGetsNoCommand) {
+  testing::FakeClock clock;
+  testing::FakeLine line{clock};
+  testing::FakeDeviceFactory devices{line};
+  testing::SessionRig t(devices, clock);
+  line.Arrive({0x3B, 0x10, 0x96}, milliseconds(100));
+  t.session.Reset("COM2: baud=9600 proto=t1", "COM2: baud=9600");
+  line.writes.clear();
+  EXPECT_EQ(t.session.Execute(testing::MakeCommand({0, 0xB0, 0, 0, 8}, kFromCard, {}, "")), 0);
+  EXPECT_THAT(line.writes, ::testing::IsEmpty());
+  EXPECT_THAT(t.output.ExplainRow(static_cast<int>(t.rows.entries.size()) - 1),
+              ::testing::HasSubstr("Nothing was sent, as the last Reset said: No PPS: the card "
+                                   "offers T=0, and proto=t1 asks for T=1: no command is sent."));
 }
 
 }  // namespace

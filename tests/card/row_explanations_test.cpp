@@ -37,12 +37,13 @@ class RowExplanationsTest : public ::testing::Test {
     panel.UseAtrList(names);
   }
 
-  void Reset(const Bytes& atr, bool inverse = false) {
+  void Reset(const Bytes& atr, bool inverse = false,
+             const char* executeSettings = "COM2: baud=9600 parity=E") {
     ExchangeRecord record;
     record.kind = ExchangeKind::kReset;
     record.reset = std::make_unique<ResetSettingsUsed>();
     record.reset->resetSettings = "DEMO: baud=9600";
-    record.reset->executeSettings = "COM2: baud=9600 parity=E";
+    record.reset->executeSettings = executeSettings;
     record.reset->inverse = inverse;
     record.started = kStarted;
     record.took = milliseconds(300);
@@ -99,6 +100,15 @@ struct Case {
   std::vector<std::string> expected;  // parts of the explanation, in this order
 };
 
+// Odd parity with Inv, or even parity without it, gets no parity note.
+TEST_F(RowExplanationsTest, TheParityNoteNeedsInvAndEvenParity) {
+  for (auto [inverse, settings] : {std::pair{true, "COM2: parity=o"}, {false, "COM2: 96,e"}}) {
+    Reset({0x3B, 0x00}, inverse, settings);
+    const std::string marker = panel.ExplainRow(rows.GetCount() - 2);
+    EXPECT_TRUE(marker.starts_with("Reset. ") && marker.find("Note") == std::string::npos);
+  }
+}
+
 TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
   const Bytes read = Header(0x00, 0xB0, 0x10);
   Bytes data(16);
@@ -118,6 +128,9 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
        {"Reset. " + std::string(kStartedText) + ", took 300 ms.",
         "Reset settings, for the reset pulse: DEMO: baud=9600",
         "port and set again after the ATR: COM2: baud=9600 parity=E", "Inv is on",
+        // ISO/IEC 7816-3 8.1: the inverse convention's parity reads as odd through a UART.
+        "\nNote: the Execute settings ask for even parity, but through a serial port an "
+        "inverse-convention card's characters have odd parity: use parity=o with Inv.",
         "answered with 2 bytes"}},
       {"reset without an answer",
        [](auto& t) { t.Reset({}); },

@@ -43,54 +43,61 @@ struct Case {
 };
 
 using enum SpeedOutcome;
-const char* const kRefusedNote = "The card refused the PPS request: reset again at 9600 baud";
+const char* const kRefusedNote =
+    "The card refused the PPS request: reset again at 9600 baud; protocol T=0";
 const char* const kNoAnswerNote =
-    "The card did not answer the PPS request: reset again at 9600 baud";
-const char* const kAcceptedNote = "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud";
-// 1000 ms of initial waiting time and 10 characters of 1.25 ms: the window is 1013 ms.
+    "The card did not answer the PPS request: reset again at 9600 baud; protocol T=0";
+const char* const kAcceptedNote =
+    "PPS accepted: Fi=512, Di=32; the line runs at 223200 baud; protocol T=0";
+// 1000 ms of initial waiting time and a character of 1.25 ms: 1002 ms before each character.
 const Case kCases[] = {
     {"accepted", "3B 10 96", "FF 10 96 79", 20, kAccepted, 223200, false, "FF 10 96 79 FF 10 96 79",
      kAcceptedNote},
     {"PPS1 left out", "3B 10 96", "FF 00 FF", 20, kKeptDefault, 9600, false, "FF 10 96 79 FF 00 FF",
-     "PPS answered without PPS1: the card keeps Fi=372, Di=1; the line stays at 9600 baud"},
+     "PPS answered without PPS1: the card keeps Fi=372, Di=1; the line stays at 9600 baud; "
+     "protocol T=0"},
     {"refused", "3B 10 96", "FF 10 95 7A", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 95 7A",
      kRefusedNote},
     {"cut short", "3B 10 96", "FF 10 96", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 96",
-     "The card's PPS response was cut short: reset again at 9600 baud"},
+     "The card's PPS response was cut short: reset again at 9600 baud; protocol T=0"},
     {"wrong PCK", "3B 10 96", "FF 10 96 78", 20, kFailed, 9600, true, "FF 10 96 79 FF 10 96 78",
-     "The PCK of the card's PPS response is wrong: reset again at 9600 baud"},
+     "The PCK of the card's PPS response is wrong: reset again at 9600 baud; protocol T=0"},
     {"no answer", "3B 10 96", "", 20, kFailed, 9600, true, "FF 10 96 79", kNoAnswerNote},
-    {"too late", "3B 10 96", "FF 10 96 79", 1014, kFailed, 9600, true, "FF 10 96 79",
+    {"too late", "3B 10 96", "FF 10 96 79", 1003, kFailed, 9600, true, "FF 10 96 79",
      kNoAnswerNote},
-    {"just in time", "3B 10 96", "FF 10 96 79", 1012, kAccepted, 223200, false,
+    {"just in time", "3B 10 96", "FF 10 96 79", 1002, kAccepted, 223200, false,
      "FF 10 96 79 FF 10 96 79", kAcceptedNote},
     {"TA2 with TA1's values", "3B 90 96 10 00", "FF 10 96 79", 20, kSpecificMode, 223200, false, "",
-     "No PPS: TA2 sets the specific mode with Fi=512, Di=32; the line runs at 223200 baud"},
+     "No PPS: TA2 sets the specific mode with Fi=512, Di=32; the line runs at 223200 baud; "
+     "protocol T=0"},
     {"TA2 with implicit values", "3B 90 96 10 10", "FF 10 96 79", 20, kSpecificMode, 9600, false,
-     "", "No PPS: TA2 sets the specific mode with implicit values; the line stays at 9600 baud"},
+     "",
+     "No PPS: TA2 sets the specific mode with implicit values; the line stays at 9600 baud; "
+     "protocol T=0"},
     {"no TA1", "3B 00", "FF 10 96 79", 20, kNoPps, 9600, false, "",
-     "No PPS: the ATR offers no speed but the default; the line stays at 9600 baud"},
+     "No PPS: the ATR offers no speed but the default; the line stays at 9600 baud; protocol T=0"},
     {"no ATR", "", "FF 10 96 79", 20, kNoPps, 9600, false, "",
-     "No PPS: there is no whole ATR to go by; the line stays at 9600 baud"},
+     "No PPS: there is no whole ATR to go by; the line stays at 9600 baud; protocol T=0"},
 };
 
 class SpeedNegotiationTest : public ::testing::Test {
  protected:
   // Runs the negotiation against `card`, with the inverse convention when asked.
-  SpeedNegotiation Run(const Card& card, PortTiming timing, bool inverse = false) {
+  SpeedNegotiation Run(const Card& card, PortTiming timing, bool inverse = false,
+                       ProtocolChoice choice = ProtocolChoice::kByCard, bool changeSpeed = true) {
     line.writes.clear();
     line.pending.clear();
     line.echo = true;
     const Bytes answer = OnTheLine(HexBytes(card.answer), inverse);
     const milliseconds delay = card.delay;
     line.card = [answer, delay](FakeLine& l, const Bytes& written) {
-      if (written.size() == 4 && !answer.empty()) l.Arrive(answer, delay);
+      if (written.size() >= 3 && !answer.empty()) l.Arrive(answer, delay);
     };
     port.SetTiming(timing);
     port.SetInverse(inverse ? 1 : 0);
     port.Open(kSettings);
     port.ApplySettings(kSettings);
-    return NegotiateSpeed(port, HexBytes(card.atr), kClock);
+    return NegotiateSpeed(port, HexBytes(card.atr), kClock, choice, changeSpeed);
   }
 
   static Bytes OnTheLine(Bytes bytes, bool inverse) {
@@ -136,13 +143,114 @@ TEST_F(SpeedNegotiationTest, EachAnswerWithEitherTimingAndConvention) {
 
 TEST_F(SpeedNegotiationTest, FixedTimingWaitsTheWholeWindowDeadlinesOnlyForTheAnswer) {
   Run({"3B 10 96", "FF 10 96 79"}, PortTiming::kFixed);
-  EXPECT_THAT(clock.waits, ::testing::ElementsAre(milliseconds(1013)));
+  EXPECT_THAT(clock.waits, ::testing::ElementsAre(milliseconds(1002)));
   const auto before = clock.Now();
   Run({"3B 10 96", "FF 10 96 79"}, PortTiming::kDeadline);
   EXPECT_EQ(clock.Now() - before, milliseconds(20));
   // TC2 sets WI = 1: 100 ms of waiting time.
   Run({"3B 90 96 40 01", ""}, PortTiming::kFixed);
-  EXPECT_EQ(clock.waits.back(), milliseconds(113));
+  EXPECT_EQ(clock.waits.back(), milliseconds(102));
+}
+
+// ISO/IEC 7816-3 8.2.3 and 9: the first protocol offered applies without PPS; another is
+// selected by PPS0, with PPS1 only when the speed is asked for too; TA2 fixes the protocol;
+// 8.2.5: no PPS after a wrong TCK.
+TEST_F(SpeedNegotiationTest, TheProtocolChosenIsSelectedByPpsOrNoCommandIsSent) {
+  using Choice = ProtocolChoice;
+  const char* const kT1First = "3B 90 96 81 00 87";  // TA1 96, T=1 then T=0
+  const char* const kT0First = "3B 90 96 80 01 87";  // TA1 96, T=0 then T=1
+  const struct {
+    const char* name;
+    const char* atr;
+    Choice choice;
+    bool changeSpeed;
+    const char* answer;
+    const char* request;  // "" when none goes out
+    SpeedOutcome outcome;
+    std::optional<CardProtocol> protocol;
+    std::uint32_t baud;
+    std::string note;
+  } cases[] = {
+      {"T=0 by card, switch off", kT1First, Choice::kByCard, false, "FF 00 FF", "FF 00 FF",
+       kAccepted, CardProtocol::kT0, 9600,
+       "PPS accepted: T=0 selected; the line stays at 9600 baud; protocol T=0"},
+      {"T=0 by card, switch on", kT1First, Choice::kByCard, true, "FF 10 96 79", "FF 10 96 79",
+       kAccepted, CardProtocol::kT0, 223200, kAcceptedNote},
+      {"T=1 first and chosen", kT1First, Choice::kT1, false, "", "", kNoPps, CardProtocol::kT1,
+       9600, "No PPS: speed negotiation is off; the line stays at 9600 baud; protocol T=1"},
+      {"T=1 on a T=0-first card", kT0First, Choice::kT1, false, "FF 01 FE", "FF 01 FE", kAccepted,
+       CardProtocol::kT1, 9600,
+       "PPS accepted: T=1 selected; the line stays at 9600 baud; protocol T=1"},
+      {"T=1 refused", kT0First, Choice::kT1, false, "", "FF 01 FE", kFailed, std::nullopt, 9600,
+       "The card did not answer the PPS request: reset again at 9600 baud; without PPS the card "
+       "speaks T=0, and proto=t1 asks for T=1: no command is sent"},
+      {"T=1 not offered", "3B 10 96", Choice::kT1, true, "FF 11 96 78", "", kNoProtocol,
+       std::nullopt, 9600,
+       "No PPS: the card offers T=0, and proto=t1 asks for T=1: no command is sent"},
+      {"neither offered", "3B 80 0E 8E", Choice::kByCard, true, "", "", kNoProtocol, std::nullopt,
+       9600, "No PPS: the card offers T=14, and Quorvel speaks T=0 and T=1: no command is sent"},
+      {"TA2 fixes T=1, T=0 asked", "3B 90 96 11 01 16", Choice::kT0, true, "", "", kNoProtocol,
+       std::nullopt, 9600,
+       "No PPS: TA2 fixes the card to T=1, and proto=t0 asks for T=0: no command is sent"},
+      {"wrong TCK", "3B 90 96 81 00 86", Choice::kByCard, true, "FF 10 96 79", "", kNoPps,
+       CardProtocol::kT1, 9600,
+       "No PPS: the ATR's TCK is wrong; the line stays at 9600 baud; protocol T=1"},
+      {"wrong TCK, T=0 asked", "3B 90 96 81 00 86", Choice::kT0, true, "FF 10 96 79", "", kNoPps,
+       std::nullopt, 9600,
+       "No PPS: the ATR's TCK is wrong; the line stays at 9600 baud; without PPS the card speaks "
+       "T=1, and proto=t0 asks for T=0: no command is sent"},
+  };
+  for (const auto& c : cases) {
+    const SpeedNegotiation result =
+        Run({c.atr, c.answer}, PortTiming::kDeadline, false, c.choice, c.changeSpeed);
+    EXPECT_EQ(result.outcome, c.outcome) << c.name;
+    EXPECT_EQ(result.protocol, c.protocol) << c.name;
+    EXPECT_EQ(result.baud, c.baud) << c.name;
+    EXPECT_EQ(line.line.baudRate, c.baud) << c.name;
+    EXPECT_EQ(result.note, c.note) << c.name;
+    const std::vector<Bytes> requests =
+        *c.request == 0 ? std::vector<Bytes>{} : std::vector<Bytes>{HexBytes(c.request)};
+    EXPECT_EQ(line.writes, requests) << c.name;
+  }
+}
+
+// ISO/IEC 7816-3 7.2 and 10.2: WT lies between two characters, not over the whole response.
+TEST_F(SpeedNegotiationTest, TheCardMayTakeTheWaitingTimeBeforeEachCharacter) {
+  const struct {
+    int at[4];  // ms after the request: FF 10 96 79
+    SpeedOutcome outcome;
+    const char* received;
+  } cases[] = {
+      {{40, 80, 120, 160}, kAccepted, "FF 10 96 79 FF 10 96 79"},  // WT = 100 ms with WI = 1
+      {{101, 202, 303, 404}, kAccepted, "FF 10 96 79 FF 10 96 79"},
+      {{40, 80, 300, 340}, kFailed, "FF 10 96 79 FF 10"},  // over twice WT: cut short
+  };
+  for (const auto& c : cases) {
+    for (PortTiming timing : {PortTiming::kFixed, PortTiming::kDeadline}) {
+      line.writes.clear();
+      line.pending.clear();
+      line.echo = true;
+      line.card = [&c](FakeLine& l, const Bytes& written) {
+        if (written.size() != 4) return;
+        for (int i = 0; i < 4; ++i) l.Arrive({written[i]}, milliseconds(c.at[i]));
+      };
+      port.SetTiming(timing);
+      port.Open(kSettings);
+      port.ApplySettings(kSettings);
+      const SpeedNegotiation result = NegotiateSpeed(port, HexBytes("3B 90 96 40 01"), kClock);
+      EXPECT_EQ(result.outcome, c.outcome) << c.at[2];
+      EXPECT_EQ(result.received, HexBytes(c.received)) << c.at[2];
+    }
+  }
+}
+
+// ISO/IEC 7816-3 table 7: TA1 96 names f(max) = 5 MHz. (The notes above, at 3.5712 MHz, warn
+// of nothing.)
+TEST_F(SpeedNegotiationTest, ReaderClockAboveFmaxIsWarnedOfInTheNote) {
+  port.Open(kSettings);
+  EXPECT_THAT(NegotiateSpeed(port, HexBytes("3B 10 96"), 6'000'000).note,
+              ::testing::EndsWith("; warning: the reader's 6 MHz clock is above the card's f(max) "
+                                  "of 5 MHz"));
 }
 
 TEST_F(SpeedNegotiationTest, ARateThePortCannotRunIsNotAskedForOrLeadsToAReset) {
@@ -153,11 +261,16 @@ TEST_F(SpeedNegotiationTest, ARateThePortCannotRunIsNotAskedForOrLeadsToAReset) 
     const char* note;
   } cases[] = {
       {"3B 10 96", SpeedOutcome::kRateUnavailable, false,
-       "The serial port cannot run at 223200 baud: no PPS; the line stays at 9600 baud"},
+       "The serial port cannot run at 223200 baud: no PPS; the line stays at 9600 baud; "
+       "protocol T=0"},
       {"3B 90 96 10 00", SpeedOutcome::kRateUnavailable, true,
-       "The serial port cannot run at 223200 baud: reset again at 9600 baud"},
+       "The serial port cannot run at 223200 baud: reset again at 9600 baud; protocol T=0"},
       {"3B 10 95", SpeedOutcome::kAccepted, false,
-       "PPS accepted: Fi=512, Di=16; the line runs at 111600 baud"},
+       "PPS accepted: Fi=512, Di=16; the line runs at 111600 baud; protocol T=0"},
+      // T=1 first, T=0 too: the PPS selects T=0 alone.
+      {"3B 90 96 81 00 87", SpeedOutcome::kRateUnavailable, false,
+       "The serial port cannot run at 223200 baud, so PPS asks for T=0 alone; PPS accepted: "
+       "T=0 selected; the line stays at 9600 baud; protocol T=0"},
   };
   for (const auto& c : cases) {
     FakeLine limited(clock);

@@ -46,7 +46,7 @@ const std::vector<CorpusAtr>& Corpus() {
        AtrCheck::kNotNeeded,
        6,
        {"TA1 94: Fi=512, Di=8, f(max)=5 MHz: 55800 baud at the usual 3.5712 MHz clock; the card "
-        "starts at Fd=372, Dd=1 (9600 baud) and offers this speed by PPS (FF 10 94 7B)"}},
+        "starts at Fd=372, Dd=1 (9600 baud) and offers this speed by PPS (FF 10 94 7B for T=0)"}},
       {"SFR GSM SIM",
        "3B 17 94 18 01 01 02 01 41 49",
        10,
@@ -482,7 +482,8 @@ TEST(DecodeAtrTest, SpeedsAndWaitingTimesAtTheReadersClock) {
        "no TA1: the card keeps Fd=372, Dd=1 (9600 baud at the usual 3.5712 MHz clock)"},
       {"3B 16 94 71 01 01 00 27 00", 3579545,
        "TA1 94: Fi=512, Di=8, f(max)=5 MHz: 55930 baud at the reader's 3.579545 MHz clock; the "
-       "card starts at Fd=372, Dd=1 (9622 baud) and offers this speed by PPS (FF 10 94 7B)"},
+       "card starts at Fd=372, Dd=1 (9622 baud) and offers this speed by PPS (FF 10 94 7B for "
+       "T=0)"},
       {"3B BA 94 00 40 14 47 47 33 52 53 37 31 36 53 30", 3579545,
        "TC2 14: T=0 waiting time WI=20: the card may wait up to 2746 ms between characters at "
        "3.579545 MHz (960 x WI x Fi / f)"},
@@ -497,10 +498,76 @@ TEST(DecodeAtrTest, SpeedsAndWaitingTimesAtTheReadersClock) {
   }
 }
 
+// ISO/IEC 7816-3 8.2.3: TD1, TD2, ... offer protocols, the first offered applies without PPS
+// (T=0 without TD1; T=15 is no protocol); clause 9 / TA2: the specific mode speaks TA2's
+// protocol only; 8.2.5: TCK. Without proto=, T=0 when offered, else T=1.
+TEST(AtrProtocolsTest, WhatTheAtrOffersAndTheProtocolToUse) {
+  const struct {
+    const char* hex;
+    std::uint16_t offered;
+    int first;
+    bool checkWrong;
+    const char* chosen;  // without proto=, with t0, with t1: "0", "1", "-" for none
+  } cases[] = {
+      {"3B 10 96", kT0, 0, false, "00-"},
+      {"3B 90 96 01 07", kT1, 1, false, "1-1"},
+      {"3B 90 96 81 00 87", kT0 | kT1, 1, false, "001"},
+      {"3B 80 80 01 01", kT0 | kT1, 0, false, "001"},
+      {"3B 90 96 81 00 86", kT0 | kT1, 1, true, "001"},
+      {"3B 80 0E 8E", 1u << 14, 14, false, "---"},
+      {"3B 80 81 1F 07 19", kT1, 1, false, "1-1"},  // T=15 is no protocol
+      {"3B 90 96 10 01", kT0, 0, false, "1-1"},     // TA2 fixes T=1
+      {"3B 80 10 00", kT0, 0, false, "00-"},
+  };
+  for (const auto& c : cases) {
+    const std::optional<AtrProtocols> protocols = ReadAtrProtocols(HexBytes(c.hex));
+    ASSERT_TRUE(protocols) << c.hex;
+    EXPECT_EQ(protocols->offered, c.offered) << c.hex;
+    EXPECT_EQ(protocols->first, c.first) << c.hex;
+    EXPECT_EQ(protocols->checkWrong, c.checkWrong) << c.hex;
+    std::string chosen;
+    for (auto choice : {ProtocolChoice::kByCard, ProtocolChoice::kT0, ProtocolChoice::kT1}) {
+      const std::optional<CardProtocol> protocol = ChooseProtocol(*protocols, choice);
+      chosen += protocol ? static_cast<char>('0' + static_cast<int>(*protocol)) : '-';
+    }
+    EXPECT_EQ(chosen, c.chosen) << c.hex;
+  }
+  EXPECT_EQ(ReadAtrProtocols(HexBytes("3B 90 96 81 00")), std::nullopt);  // TCK to come
+}
+
+// TA1's explanation proposes the request a Reset sends, for the protocol the settings lead to;
+// a reader clock above f(max) (ISO/IEC 7816-3 table 7, 5 MHz without TA1) is warned of.
+TEST(DecodeAtrTest, Ta1ProposesTheRequestAResetSendsAndWarnsOfAFastClock) {
+  const struct {
+    const char* hex;
+    std::uint32_t clockHz;
+    ProtocolChoice choice;
+    const char* phrase;
+  } cases[] = {
+      {"3B 90 96 81 00 87", 0, ProtocolChoice::kByCard, "by PPS (FF 10 96 79 for T=0)"},
+      {"3B 90 96 81 00 87", 0, ProtocolChoice::kT1, "by PPS (FF 11 96 78 for T=1)"},
+      {"3B 90 96 01 07", 0, ProtocolChoice::kT0, "by PPS (none is sent: the card offers no"},
+      {"3B 90 96 01 06", 0, ProtocolChoice::kByCard, "by PPS (none is sent: the TCK is wrong)"},
+      {"3B 10 96", 6'000'000, ProtocolChoice::kByCard,
+       "T=0); warning: the reader's 6 MHz clock is above the card's f(max) of 5 MHz"},
+      {"3B 00", 6'000'000, ProtocolChoice::kByCard,
+       "clock); warning: the reader's 6 MHz clock is above the default f(max) of 5 MHz"},
+      {"3B 10 A6", 6'000'000, ProtocolChoice::kByCard, "f(max)=7.5 MHz: 250000 baud"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = RenderAtr(DecodeAtr(HexBytes(c.hex), c.clockHz, c.choice));
+    EXPECT_NE(text.find(c.phrase), std::string::npos) << c.phrase << "\n" << text;
+    // Only a phrase that warns may find a warning.
+    EXPECT_EQ(text.find("warning") == std::string::npos,
+              std::string_view(c.phrase).find("warning") == std::string_view::npos);
+  }
+}
+
 TEST(DecodeAtrTest, FirstByteThatStartsNoAtr) {
   const ShortAtr cases[] = {
       {"03 02 14 50",
-       "TS 03: This looks like an inverse-convention card: tick Inv and press Reset"},
+       "TS 03: This looks like an inverse-convention card: tick Inv, set parity=o in the settings "
+       "strings (through a serial port its characters have odd parity) and press Reset"},
       {"23 00",
        "TS 23: not an ATR start; this looks like a direct-convention card read with Inv "
        "ticked: untick Inv and press Reset"},

@@ -34,7 +34,7 @@ TEST(PpsTest, ReadsWhatTheAtrAsksForItsSpeed) {
       {"3B 16 94 71 01 01 00 27 00", Mode::kNegotiable, 0x94, 0, 10},
       {"3B 9C 96 80 1F 03 51 55 4F 52 56 45 4C 20 46 41 53 54 F0", Mode::kNegotiable, 0x96, 0, 10},
       {"3B 90 96 81 00 87", Mode::kNegotiable, 0x96, 1, 10},  // T=1 first, T=0 too
-      {"3B 90 96 01 07", Mode::kNoT0, 0x96, 1, 10},
+      {"3B 90 96 01 07", Mode::kNegotiable, 0x96, 1, 10},     // T=1 alone
       {"3B 10 71", Mode::kReservedValues, 0x71, 0, 10},
       {"3B 10 9A", Mode::kReservedValues, 0x9A, 0, 10},
       {"3B 90 96 10 00", Mode::kSpecificTa1, 0x96, 0, 10},
@@ -70,6 +70,28 @@ TEST(PpsTest, BuildsTheRequestAndKnowsAMessagesLength) {
   const std::pair<std::uint8_t, unsigned> lengths[] = {{0x00, 3}, {0x10, 4}, {0x20, 4}, {0x30, 5},
                                                        {0x70, 6}, {0xF1, 6}, {0x80, 3}};
   for (auto [pps0, length] : lengths) EXPECT_EQ(PpsLength(pps0), length) << int(pps0);
+}
+
+// ISO/IEC 7816-3 9.2: PPS0 names the protocol; without PPS1 the request is PPSS, PPS0, PCK
+// and selects the protocol alone, Fd and Dd staying.
+TEST(PpsTest, ARequestForTheProtocolAloneIsThreeBytesAndJudgedWhole) {
+  const PpsRequest t1 = MakePpsRequest(1);
+  EXPECT_THAT(t1, ::testing::ElementsAre(0xFF, 0x01, 0xFE, 0x00));
+  EXPECT_EQ(PpsRequestLength(t1), 3u);
+  EXPECT_EQ(PpsRequestLength(MakePpsRequest(0, 0x96)), 4u);
+  const std::pair<const char*, PpsVerdict> cases[] = {
+      {"FF 01 FE", PpsVerdict::kAccepted},
+      {"FF 00 FF", PpsVerdict::kRefused},  // the card stays in T=0
+      {"FF 01", PpsVerdict::kCutShort},
+  };
+  for (auto [response, verdict] : cases) {
+    EXPECT_EQ(JudgePpsResponse(t1, HexBytes(response)), verdict) << response;
+  }
+  const std::vector<AtrItem> items = ExplainPps(t1, HexBytes("FF 01 FE FF 01 FE"), 3'571'200);
+  EXPECT_EQ(items.front().text,
+            "Echo FF 01 FE: the PPS request, asking for T=1 alone, Fi=372, Di=1 kept");
+  EXPECT_EQ(items.back().text,
+            "The response equals the request: the card now speaks T=1 alone, Fi=372, Di=1 kept");
 }
 
 // ISO/IEC 7816-3, successful PPS exchange: PPS0's protocol and PPS1 echoed, or PPS1 left out
@@ -109,9 +131,9 @@ TEST(PpsTest, ExplainsTheEchoAndTheResponseByteByByte) {
       {"FF 10 96 79 FF 10 96 79",
        3'571'200,
        {echo, "PPSS FF: the card's PPS response", "PPS0 10: T=0; PPS1 follows",
-        "PPS1 96: Fi=512, Di=32: 223,200 baud at 3.5712 MHz",
+        "PPS1 96: Fi=512, Di=32: 223200 baud at 3.5712 MHz",
         "PCK 79: correct: the XOR of PPSS through PCK is 00",
-        "The response equals the request: the card now speaks with Fi=512, Di=32"}},
+        "The response equals the request: the card now speaks T=0 with Fi=512, Di=32"}},
       {"FF 10 96 79 FF 00 FF",
        3'579'545,
        {echo, "PPSS FF: the card's PPS response",
@@ -122,14 +144,14 @@ TEST(PpsTest, ExplainsTheEchoAndTheResponseByteByByte) {
        6'000'000,
        {echo, "PPSS FF: the card's PPS response",
         "PPS0 31: T=1 (the request asked for T=0); PPS1 and PPS2 follow",
-        "PPS1 11: Fi=372, Di=1: 16,129 baud at 6 MHz; the request asked for 96",
+        "PPS1 11: Fi=372, Di=1: 16129 baud at 6 MHz; the request asked for 96",
         "PPS2 00: not asked for by the request",
         "PCK DF: correct: the XOR of PPSS through PCK is 00",
         failed + "the card refused the PPS request; the card must be reset"}},
       {"FF 10 96 79 FF 10 96 78",
        3'571'200,
        {echo, "PPSS FF: the card's PPS response", "PPS0 10: T=0; PPS1 follows",
-        "PPS1 96: Fi=512, Di=32: 223,200 baud at 3.5712 MHz",
+        "PPS1 96: Fi=512, Di=32: 223200 baud at 3.5712 MHz",
         "PCK 78: wrong: the XOR of PPSS through PCK is 01, not 00; the right PCK is 79",
         failed + "the PCK of the card's PPS response is wrong; the card must be reset"}},
       {"FF 10 96 79 FF 90",

@@ -78,6 +78,30 @@ TEST(SettingsStringTest, ReadsTheOlderForm) {
   EXPECT_FALSE(software.outCtsFlow || software.outDsrFlow);
 }
 
+// proto= chooses the card's protocol, in any case, and leaves the line alone; a bad value is
+// refused like any bad clause.
+TEST(SettingsStringTest, ReadsTheProtocolChoiceApartFromTheLine) {
+  const struct {
+    const char* text;
+    std::optional<ProtocolChoice> choice;
+  } cases[] = {
+      {"COM2: baud=9600 parity=E data=8 stop=2", ProtocolChoice::kByCard},
+      {"COM2: baud=9600 proto=t0", ProtocolChoice::kT0},
+      {"PCS0: PROTO=T1 baud=9600", ProtocolChoice::kT1},
+      {"COM2: proto=t0 proto=t1", ProtocolChoice::kT1},
+      {"COM1: 96,n,8,1", ProtocolChoice::kByCard},
+      {"COM2: proto=t2", std::nullopt},
+      {"COM2: proto=", std::nullopt},
+      {"COM2: baud=x proto=t1", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadProtocolChoice(c.text), c.choice) << c.text;
+    LineSettings line;
+    EXPECT_EQ(ParseSettingsString(c.text, line), c.choice.has_value()) << c.text;
+  }
+  EXPECT_EQ(Parsed("COM2: proto=t1"), LineSettings{});
+}
+
 TEST(SettingsStringTest, RefusesWhatItCannotReadAndChangesNothing) {
   const char* refused[] = {"",
                            "COM2:",

@@ -14,7 +14,8 @@ namespace quorvel {
 // told to (Deliver). The thread starts with the first job.
 //
 // Without a wake-up everything runs at once on the caller's thread: jobs when posted, steps
-// when handed over. The command line and the core's tests work that way.
+// when handed over. The core's tests work that way; the command line has no line thread at
+// all, and runs the same session on its own thread.
 class LineThread {
  public:
   // wake is called on the line thread whenever steps wait for Deliver; it must only post

@@ -153,19 +153,27 @@ void ReadPinStatus(std::span<const std::uint8_t> value, FileInfo& info) {
 
 FileInfo ParseFcp(std::span<const std::uint8_t> bytes) {
   FileInfo info;
-  std::size_t offset = 0;
-  const auto fcp = ReadTlv(bytes, offset);
-  if (!fcp || fcp->tag != kFcpTemplate) {
+  // 62, its length (one byte, or 81 and one), then as much of the value as there is.
+  const std::size_t header = bytes.size() >= 3 && bytes[1] == 0x81 ? 3 : 2;
+  if (bytes.size() < header || bytes[0] != kFcpTemplate || bytes[1] > 0x81) {
     info.decoded.Note(bytes.empty() ? "no FCP template" : "not an FCP template (62)");
     return info;
+  }
+  std::span<const std::uint8_t> value = bytes.subspan(header);
+  const std::size_t length = bytes[header - 1];
+  if (length > value.size()) {
+    info.decoded.Note("the template announces " + std::to_string(length) + " bytes, " +
+                      std::to_string(value.size()) + " follow");
+  } else {
+    value = value.first(length);
   }
   std::span<const std::uint8_t> dfName;
   std::string lifeCycle;
   std::string security;
   std::size_t at = 0;
   Decoded& decoded = info.decoded;
-  while (at < fcp->value.size()) {
-    const auto object = ReadTlv(fcp->value, at);
+  while (at < value.size()) {
+    const auto object = ReadTlv(value, at);
     if (!object) {
       decoded.Note("the template ends inside a data object");
       break;

@@ -6,6 +6,28 @@
 namespace quorvel {
 namespace {
 
+std::string Count(std::size_t count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+// Bytes for the tree: a run of FF at the end is counted rather than shown.
+std::string ShownBytes(std::span<const std::uint8_t> bytes) {
+  std::size_t end = bytes.size();
+  while (end > 0 && bytes[end - 1] == 0xFF) --end;
+  const std::size_t filler = bytes.size() - end;
+  if (filler < 8) return HexText(bytes);
+  return HexText(bytes.first(end)) + (end > 0 ? " " : "") + "and " + Count(filler, "byte") + " FF";
+}
+
+// A directory's fields but its type and id, which its line shows already.
+Decoded WithoutTypeAndId(const Decoded& decoded) {
+  Decoded shown;
+  for (const Decoded::Field& field : decoded.fields()) {
+    if (field.name != "type" && field.name != "id") shown.Add(field.name, field.value);
+  }
+  return shown.AppendNotes(decoded.notes());
+}
+
 std::string Structure(const WalkedFile& file) {
   if (file.info) return StructureName(file.info->type, file.info->structure);
   return file.directory ? "DF" : "EF";
@@ -18,10 +40,9 @@ std::string Summary(const WalkedFile& file) {
     text = Structure(file) + ", ";
     const FileInfo& info = *file.info;
     if (info.recordLength > 0) {
-      text += std::to_string(info.recordCount) + " records of " +
-              std::to_string(info.recordLength) + " bytes, ";
+      text += Count(info.recordCount, "record") + " of " + Count(info.recordLength, "byte") + ", ";
     } else if (info.size) {
-      text += std::to_string(*info.size) + " bytes, ";
+      text += Count(*info.size, "byte") + ", ";
     }
   }
   return text + file.status;
@@ -68,7 +89,7 @@ void AppendRecords(std::vector<std::string>& out, const WalkedFile& file,
     }
     flushEmpty();
     out.push_back(indent + RecordRange(record.number, record.number) + ": " +
-                  HexText(record.bytes));
+                  ShownBytes(record.bytes));
     if (!decoded) continue;
     Decoded shown;
     for (const Decoded::Field& field : decoded->fields()) {
@@ -92,7 +113,7 @@ std::vector<std::string> WalkTreeLines(const CardWalk& walk) {
     lines.push_back(indent + id + " " + file.name + "  " + Summary(file));
     const std::string inner = indent + "    ";
     if (file.directory) {
-      if (file.info) AppendIndented(lines, DecodedLines(file.decoded), inner);
+      if (file.info) AppendIndented(lines, DecodedLines(WithoutTypeAndId(file.decoded)), inner);
       continue;
     }
     if (!file.read) continue;
@@ -102,7 +123,7 @@ std::vector<std::string> WalkTreeLines(const CardWalk& walk) {
       continue;
     }
     AppendIndented(lines, DecodedLines(file.decoded), inner);
-    lines.push_back(inner + "raw: " + HexText(file.body));
+    lines.push_back(inner + "raw: " + ShownBytes(file.body));
   }
   return lines;
 }

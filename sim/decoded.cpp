@@ -6,6 +6,14 @@
 
 namespace quorvel {
 
+// Out of line, where Field is complete.
+Decoded::Decoded() = default;
+Decoded::~Decoded() = default;
+Decoded::Decoded(const Decoded& other) = default;
+Decoded::Decoded(Decoded&& other) noexcept = default;
+Decoded& Decoded::operator=(const Decoded& other) = default;
+Decoded& Decoded::operator=(Decoded&& other) noexcept = default;
+
 Decoded Decoded::Text(std::string utf8) {
   Decoded value;
   value.kind_ = Kind::kText;

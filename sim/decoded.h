@@ -16,7 +16,12 @@ class Decoded {
   enum class Kind { kFields, kList, kText, kNumber, kFlag };
   struct Field;
 
-  Decoded() = default;  // fields, none yet
+  Decoded();  // fields, none yet
+  ~Decoded();
+  Decoded(const Decoded& other);
+  Decoded(Decoded&& other) noexcept;
+  Decoded& operator=(const Decoded& other);
+  Decoded& operator=(Decoded&& other) noexcept;
   static Decoded Text(std::string utf8);
   static Decoded Number(std::int64_t value);
   static Decoded Flag(bool value);

@@ -45,6 +45,7 @@ Decoded DecodeImsi(std::span<const std::uint8_t> bytes, std::optional<int> mncLe
     decoded.Note("the length byte says " + std::to_string(length) + " bytes, " +
                  std::to_string(bytes.size() - 1) + " follow");
     length = bytes.size() - 1;
+    if (length == 0) return decoded.Add("imsi", "");
   }
   const std::uint8_t first = bytes[1];
   std::string digits;

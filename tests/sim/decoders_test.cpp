@@ -82,6 +82,9 @@ TEST(ImsiTest, DigitsSplitByTheMncLengthOfEfAd) {
       {"not an IMSI", [](auto b) { return DecodeImsi(b, 2); }, "03 2A 26 F0",
        R"x({"imsi": "2620", "notes": ["identity type 2, not IMSI (1)", )x"
        R"x("the odd/even bit disagrees with the 4 digits"]})x"},
+      {"a length byte and nothing after it (found by fuzzing)",
+       [](auto b) { return DecodeImsi(b, 2); }, "0A",
+       R"x({"imsi": "", "notes": ["the length byte says 10 bytes, 0 follow"]})x"},
       {"unset", [](auto b) { return DecodeImsi(b, 2); }, "FF FF FF FF FF FF FF FF FF",
        R"x({"imsi": "", "notes": ["no IMSI: the length byte is FF"]})x"},
   };

@@ -253,6 +253,41 @@ TEST(FileWalkerTest, ReadsALongFileInPartsOfAtMost255Bytes) {
                                  ElementsAre(0xA0, 0xB0, 0x01, 0xFE, 0x5A)));
 }
 
+TEST(FileWalkerTest, KeepsWhatARecordFileAndAnUnexpectedStructureGive) {
+  std::vector<FileSystemCard::File> files = DemoSimFiles();
+  for (FileSystemCard::File& file : files) {
+    if (file.id == 0x6FB7) {  // EF.ECC, linear fixed where a SIM's is transparent
+      file.structure = FileStructure::kLinearFixed;
+      file.recordLength = 3;
+    }
+  }
+  // EF.ADN says 10 records, the card has 2.
+  AlteredCard card(std::make_unique<FileSystemCard>(FileSystemCard::Kind::kGsmSim, files,
+                                                    FileSystemCard::Pin1{}),
+                   [](const std::uint8_t(&header)[5], auto) -> std::optional<std::uint16_t> {
+                     if (header[1] == 0xB2 && header[4] == 28 && header[2] >= 3) return 0x9402;
+                     return std::nullopt;
+                   });
+  ApplicationCardAccess access(card);
+  const CardWalk walk = WalkCard(access);
+
+  const WalkedFile& adn = FileAt(walk, "3F00/7F10/6F3A");
+  EXPECT_EQ(adn.status, "read");
+  ASSERT_EQ(adn.records.size(), 3u);  // no READ RECORD after the one out of range
+  EXPECT_EQ(adn.records[2].status, "out of range (94 02)");
+  EXPECT_EQ(DecodedJson(*adn.decoded.Find("unreadable_records")),
+            R"x([{"record": 3, "status": "out of range (94 02)"}])x");
+  EXPECT_THAT(WalkedFileJson(adn), ::testing::HasSubstr(R"x(05 20 FF FF FF FF FF FF", null], )x"));
+  EXPECT_THAT(WalkTreeLines(walk), ::testing::Contains("        record 3: out of range (94 02)"));
+
+  const WalkedFile& ecc = FileAt(walk, "3F00/7F20/6FB7");
+  EXPECT_EQ(ecc.records.size(), 5u);
+  EXPECT_THAT(ecc.decoded.notes(),
+              ElementsAre("the card describes this file as linear fixed, which its decoder does "
+                          "not expect: not decoded"));
+  EXPECT_THAT(WalkTreeLines(walk), ::testing::Contains("        record 1: 11 F2 FF"));
+}
+
 TEST(Pin1VerificationTest, VerifiesOnceOnRequestAfterTellingTheTries) {
   auto card = MakeDemoUicc();
   ApplicationCardAccess access(*card);

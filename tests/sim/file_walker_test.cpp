@@ -288,6 +288,32 @@ TEST(FileWalkerTest, KeepsWhatARecordFileAndAnUnexpectedStructureGive) {
   EXPECT_THAT(WalkTreeLines(walk), ::testing::Contains("        record 1: 11 F2 FF"));
 }
 
+TEST(FileWalkerTest, SelectsEachApplicationOfEfDirOnceByItsFullAid) {
+  std::vector<FileSystemCard::File> files = DemoUiccFiles();
+  for (FileSystemCard::File& file : files) {
+    if (file.id != 0x2F00) continue;
+    // The USIM twice, then an ISIM the card does not have.
+    const std::vector<std::uint8_t> isim = {0x61, 0x0F, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x00,
+                                            0x87, 0x10, 0x04, 0xFF, 0x49, 0xFF, 0x05, 0x89};
+    file.content.resize(32);
+    file.content.insert(file.content.end(), file.content.begin(), file.content.end());
+    file.content.insert(file.content.end(), isim.begin(), isim.end());
+    file.content.resize(96, 0xFF);
+  }
+  FileSystemCard card(FileSystemCard::Kind::kUicc, files, {});
+  ApplicationCardAccess access(card);
+  const CardWalk walk = WalkCard(access);
+  std::vector<std::vector<std::uint8_t>> byName;
+  for (const auto& command : access.commands) {
+    if (command[1] == 0xA4 && command[2] == 0x04) byName.push_back(command);
+  }
+  ASSERT_EQ(byName.size(), 2u);
+  EXPECT_EQ(byName[0].size(), 5u + 16);  // the full AID of EF.DIR
+  EXPECT_EQ(FileAt(walk, "3F00/7FFF/6F07").status, "read");
+  EXPECT_EQ(FileAt(walk, "3F00/A0000000871004FF49FF0589").status, "absent (6A 82)");
+  EXPECT_EQ(FileAt(walk, "3F00/A0000000871004FF49FF0589").name, "ADF ISIM");
+}
+
 TEST(Pin1VerificationTest, VerifiesOnceOnRequestAfterTellingTheTries) {
   auto card = MakeDemoUicc();
   ApplicationCardAccess access(*card);
@@ -305,6 +331,16 @@ TEST(Pin1VerificationTest, VerifiesOnceOnRequestAfterTellingTheTries) {
                                                   0xFF, 0xFF, 0xFF, 0xFF));
   EXPECT_TRUE(VerifyPin1(access, CardKind::kUicc, "1234").verified);
   EXPECT_EQ(access.Count(0x20), 3u);
+  EXPECT_TRUE(AskPin1Tries(access).satisfied);
+}
+
+TEST(Pin1VerificationTest, ABlockedPinSaysSo) {
+  FileSystemCard card(FileSystemCard::Kind::kUicc, DemoUiccFiles(), {true, "1234", 0});
+  ApplicationCardAccess access(card);
+  EXPECT_EQ(AskPin1Tries(access).text, "PIN1 is blocked");
+  const PinVerification blocked = VerifyPin1(access, CardKind::kUicc, "1234");
+  EXPECT_EQ(blocked.text, "PIN1 is blocked");
+  EXPECT_EQ(blocked.triesLeft, 0);
 }
 
 TEST(Pin1VerificationTest, ALockedSimTellsChv1TriesFromItsSelectAnswers) {

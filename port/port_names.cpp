@@ -6,9 +6,18 @@
 namespace quorvel {
 namespace {
 
+// DEMS and DEMU, in any case.
+PortTarget DemoSimTarget(const std::string& name) {
+  const std::string upper = UppercasePortName(name);
+  if (upper == kDemoSimPortName) return {PortTarget::Kind::DemoSim, {}};
+  if (upper == kDemoUiccPortName) return {PortTarget::Kind::DemoUicc, {}};
+  return {};
+}
+
 PortTarget ForPath(const std::string& path) {
   if (IsDemoTarget(path)) return {PortTarget::Kind::Demo, {}};
   if (IsFastDemoTarget(path)) return {PortTarget::Kind::FastDemo, {}};
+  if (const PortTarget sim = DemoSimTarget(path); sim.kind != PortTarget::Kind::Unknown) return sim;
   return {PortTarget::Kind::Device, path};
 }
 
@@ -30,6 +39,7 @@ PortTarget ResolvePortName(const std::string& portName,
   }
   if (name == kDemoPortName) return {PortTarget::Kind::Demo, {}};
   if (name == kFastDemoPortName) return {PortTarget::Kind::FastDemo, {}};
+  if (const PortTarget sim = DemoSimTarget(name); sim.kind != PortTarget::Kind::Unknown) return sim;
   if (name.size() != 4 || !std::isdigit(static_cast<unsigned char>(name[3]))) return {};
   const std::string prefix = name.substr(0, 3);
   const char digit = name[3];

@@ -9,20 +9,22 @@ namespace quorvel {
 
 // What a four-character port name stands for on this machine.
 struct PortTarget {
-  enum class Kind { Device, Demo, FastDemo, Unknown };
+  enum class Kind { Device, Demo, FastDemo, DemoSim, DemoUicc, Unknown };
   Kind kind = Kind::Unknown;
   std::string devicePath;  // for Kind::Device
 };
 
 inline constexpr const char* kDemoPortName = "DEMO";
 inline constexpr const char* kFastDemoPortName = "DEMF";
+inline constexpr const char* kDemoSimPortName = "DEMS";   // a GSM SIM
+inline constexpr const char* kDemoUiccPortName = "DEMU";  // a UICC with a USIM
 // A settings string's first characters that name its port.
 inline constexpr std::size_t kPortNameLength = 4;
 
 // COM1..COM9 -> /dev/ttyS0..8, USB0..9 -> /dev/ttyUSB0..9, ACM0..9 -> /dev/ttyACM0..9,
-// DEMO -> the built-in demo card, DEMF -> the fast one. An override (name -> device path,
-// "DEMO" or "DEMF") wins over these. Names and override keys are compared without regard
-// to case.
+// DEMO -> the built-in demo card, DEMF -> the fast one, DEMS and DEMU -> the demo SIM cards.
+// An override (name -> device path, "DEMO", "DEMF", "DEMS" or "DEMU") wins over these. Names and
+// override keys are compared without regard to case.
 PortTarget ResolvePortName(const std::string& portName,
                            const std::map<std::string, std::string>& overrides);
 

@@ -5,6 +5,7 @@
 #include "port/demo_card.h"
 #include "port/port_names.h"
 #include "port/termios_device.h"
+#include "sim/demo_sim_cards.h"
 
 namespace quorvel {
 
@@ -19,14 +20,24 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
       return {std::make_unique<DemoCard>(clock_), {}};
     case PortTarget::Kind::FastDemo:
       return {std::make_unique<DemoCard>(clock_, DemoCardModel::kFast, readerClockHz_), {}};
+    case PortTarget::Kind::DemoSim:
+      return {
+          std::make_unique<DemoCard>(clock_, DemoCardModel::kDemo, readerClockHz_, MakeDemoSim()),
+          {}};
+    case PortTarget::Kind::DemoUicc:
+      // Takes PPS, as most UICCs do.
+      return {
+          std::make_unique<DemoCard>(clock_, DemoCardModel::kFast, readerClockHz_, MakeDemoUicc()),
+          {}};
     case PortTarget::Kind::Device:
       return TermiosDevice::Open(target.devicePath);
     case PortTarget::Kind::Unknown:
       break;
   }
-  return {nullptr, "\"" + portName +
-                       "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO, DEMF "
-                       "or a name from the [ports] section of the profile"};
+  return {nullptr,
+          "\"" + portName +
+              "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO, DEMF, "
+              "DEMS, DEMU or a name from the [ports] section of the profile"};
 }
 
 std::vector<PortChoice> SystemDeviceFactory::PortChoices() {

@@ -14,8 +14,8 @@ namespace quorvel {
 // demo cards, by port name (see port_names.h).
 class SystemDeviceFactory final : public DeviceFactory {
  public:
-  // overrides: port name -> device path, "DEMO" or "DEMF" (from the profile's [ports]
-  // section); an override wins over the default names. The demo cards keep their time by
+  // overrides: port name -> device path, "DEMO", "DEMF", "DEMS" or "DEMU" (from the profile's
+  // [ports] section); an override wins over the default names. The demo cards keep their time by
   // clock.
   // The ports present are looked up under roots.
   SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock,

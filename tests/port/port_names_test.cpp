@@ -24,6 +24,8 @@ TEST(PortNamesTest, MapsTheDefaultNames) {
   EXPECT_EQ(ResolvePortName("demo", {}).kind, Kind::Demo);
   EXPECT_EQ(ResolvePortName("DEMF", {}).kind, Kind::FastDemo);
   EXPECT_EQ(ResolvePortName("demf", {}).kind, Kind::FastDemo);
+  EXPECT_EQ(ResolvePortName("DEMS", {}).kind, Kind::DemoSim);
+  EXPECT_EQ(ResolvePortName("demu", {}).kind, Kind::DemoUicc);
 }
 
 TEST(PortNamesTest, KnowsNoOtherNames) {
@@ -37,10 +39,12 @@ TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
       {"com2", "/dev/serial/by-id/usb-reader-if00"},
       {"COM3", "demo"},
       {"PTY0", "/dev/pts/4"},
-      {"COM4", "Demf"}};
+      {"COM4", "Demf"},
+      {"COM5", "dems"}};
   EXPECT_EQ(ResolvePortName("COM2", overrides).devicePath, "/dev/serial/by-id/usb-reader-if00");
   EXPECT_EQ(ResolvePortName("COM3", overrides).kind, Kind::Demo);
   EXPECT_EQ(ResolvePortName("COM4", overrides).kind, Kind::FastDemo);
+  EXPECT_EQ(ResolvePortName("COM5", overrides).kind, Kind::DemoSim);
   EXPECT_EQ(ResolvePortName("PTY0", overrides).devicePath, "/dev/pts/4");
   EXPECT_EQ(ResolvePortName("COM1", overrides).devicePath, "/dev/ttyS0");
 }
@@ -61,6 +65,8 @@ TEST(SystemDeviceFactoryTest, OpensTheDemoCardAndExplainsUnknownNames) {
   EXPECT_NE(factory.Open("DEMO").device, nullptr);
   EXPECT_NE(factory.Open("COM7").device, nullptr);
   EXPECT_NE(factory.Open("DEMF").device, nullptr);
+  EXPECT_NE(factory.Open("DEMS").device, nullptr);
+  EXPECT_NE(factory.Open("DEMU").device, nullptr);
   const DeviceOpenResult unknown = factory.Open("XYZ1");
   EXPECT_EQ(unknown.device, nullptr);
   EXPECT_NE(unknown.reason.find("XYZ1"), std::string::npos);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::testing {
+
+// "08 09 10" or "080910": hex pairs, blanks ignored.
+inline std::vector<std::uint8_t> Hex(std::string_view hex) {
+  std::vector<std::uint8_t> bytes;
+  int high = -1;
+  for (const char c : hex) {
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+    if (digit < 0) continue;
+    if (high < 0) {
+      high = digit;
+    } else {
+      bytes.push_back(static_cast<std::uint8_t>(high << 4 | digit));
+      high = -1;
+    }
+  }
+  return bytes;
+}
+
+}  // namespace quorvel::testing

@@ -13,6 +13,7 @@
 #include "cli/command_file.h"
 #include "cli/printable_text.h"
 #include "cli/run_report.h"
+#include "cli/run_traces.h"
 #include "commands/command_text.h"
 #include "controls/windowless_controls.h"
 #include "files/path_name.h"
@@ -158,6 +159,8 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   const SccSettings& stored = script->settings;
   const auto log = JudgeRunLog(line, TextOf(stored.logFileName), services.messages);
   if (!log) return kExitNothingRan;
+  RunTraces traces(line);
+  if (!traces.Prepare(log->name, services.messages)) return kExitNothingRan;
 
   // The fields the window would hold: a string too long for them is cut as it would be.
   char executeSettings[sizeof stored.executeSettings];
@@ -176,16 +179,19 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   ExchangeState exchange;
   std::uint32_t totalBytes = 0;
   ReportingDisplay display(output, totalBytes, rows);
-  CardSession session(port, services.clock, display, exchange);
+  TracingDisplay traced(display);
+  CardSession session(port, services.clock, traced, exchange);
   session.SetAutomaticResponses(line.automaticResponses);
   session.SetSpeedNegotiation(line.speedNegotiation);
   session.SetReaderClock(services.readerClockHz);
   RunReport report(services.out, line.format, line.explain, rows, output);
 
   if (!OpenPort(port, line, executeSettings, resetSettings)) return kExitNothingRan;
+  if (!traces.Start(traced, services.messages)) return kExitNothingRan;
   if (!OpenRunLog(*log, output, services.messages)) return kExitNothingRan;
   bool logLost = false;
   const auto checkLog = [&] {
+    traces.CheckWrites(services.messages);
     if (logLost || output.log().writeError() == 0) return;
     logLost = true;
     services.messages.ShowMessage("Could not write the log file " + Quoted(log->name) + ": " +
@@ -228,7 +234,8 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
       if (!line.keepGoing) break;
     }
   }
-  return logLost || services.out.failed() ? kExitOutputLost : status;
+  const bool tracedWhole = traces.CheckWrites(services.messages);
+  return logLost || !tracedWhole || services.out.failed() ? kExitOutputLost : status;
 }
 
 }  // namespace quorvel

@@ -82,7 +82,8 @@ TEST(TraceFramingTest, GsmtapHeaderOfEachKind) {
 }
 
 TEST(TraceFramingTest, PcapHeadersAreLittleEndianWithMicroseconds) {
-  EXPECT_EQ(std::vector<std::uint8_t>(PcapFileHeader().begin(), PcapFileHeader().end()),
+  const auto file = PcapFileHeader();
+  EXPECT_EQ(std::vector<std::uint8_t>(file.begin(), file.end()),
             HexBytes("D4 C3 B2 A1 02 00 04 00 00 00 00 00 00 00 00 00 FF FF 00 00 65 00 00 00"));
   // 2023-11-14 22:13:20.123456 UTC; nanoseconds beyond the microsecond are dropped.
   const auto at = At(1'700'000'000'123'456) + std::chrono::nanoseconds(999);

@@ -80,6 +80,7 @@ MainDialog::MainDialog(const MainDialogControls& controls, const MainDialogServi
       services_(services),
       output_(controls.outputList, controls.countEdit, controls.binCheck),
       output_display_(output_, state_.m_totalBytes),
+      trace_(output_display_),
       commands_(controls.commandList) {}
 
 MainDialog::~MainDialog() {
@@ -100,7 +101,7 @@ void MainDialog::OnInitDialog() {
   std::function<void()> wake;
   if (LineActivity* activity = services_.activity) wake = [activity] { activity->WakeWindow(); };
   line_ = std::make_unique<LineThread>(std::move(wake));
-  display_relay_ = std::make_unique<DisplayOnWindowThread>(*line_, output_display_);
+  display_relay_ = std::make_unique<DisplayOnWindowThread>(*line_, trace_.display());
   message_relay_ = std::make_unique<MessagesOnWindowThread>(*line_, services_.messages);
   port_ = std::make_unique<CCardPort>(services_.devices, services_.clock, *message_relay_);
   session_ =
@@ -196,6 +197,38 @@ void MainDialog::StartExchange(std::function<void()> job) {
 void MainDialog::ExchangeEnded() {
   exchange_running_ = false;
   if (services_.activity) services_.activity->ExchangeRunning(false);
+  ShowTraceFailures();
+}
+
+void MainDialog::ShowTraceFailures() {
+  if (const std::string failures = trace_.TakeWriteFailures(); !failures.empty())
+    services_.messages.ShowMessage(failures);
+}
+
+void MainDialog::OnRecordTrace() {
+  if (trace_.recording()) {
+    trace_.StopRecording();
+    return;
+  }
+  FileChooser::Request request;
+  request.mode = FileChooser::Mode::kSave;
+  request.filter = kTraceFilter;
+  request.defaultExtension = "pcap";
+  request.initialName = "trace.pcap";
+  const auto chosen = services_.files.Choose(request);
+  if (!chosen) return;
+  const bool keepPins = services_.questions.AskYesNo(kKeepPinsQuestion);
+  if (const std::string problem = trace_.StartRecording(*chosen, keepPins); !problem.empty())
+    services_.messages.ShowMessage(problem);
+}
+
+void MainDialog::SetSendingToWireshark(bool on) {
+  if (!on) {
+    trace_.StopSending();
+    return;
+  }
+  if (const std::string problem = trace_.StartSending(); !problem.empty())
+    services_.messages.ShowMessage(problem);
 }
 
 void MainDialog::OnPort(std::function<void(CCardPort&)> operation) {

@@ -24,6 +24,7 @@
 #include "port/clock.h"
 #include "port/message_sink.h"
 #include "port/serial_device.h"
+#include "trace/window_trace.h"
 
 namespace quorvel {
 
@@ -89,6 +90,12 @@ inline constexpr const char* kLoadFilter =
     "Command scripts (*.txt)|*.txt||";
 inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All Files (*.*)|*.*||";
 inline constexpr const char* kTextLogFilter = "log files (*.txt) | *.txt|All Files (*.*)|*.*||";
+inline constexpr const char* kTraceFilter =
+    "Packet captures (*.pcap) | *.pcap|All Files (*.*)|*.*||";
+inline constexpr const char* kKeepPinsQuestion =
+    "Keep the PINs in the trace?\n\nTraces get attached to bug reports: with No, the data of "
+    "VERIFY and of the other commands that carry a PIN is written as FF bytes of the same "
+    "length. The log is not changed either way.";
 
 // The switches of the command list's menu, kept in the profile.
 inline constexpr const char* kOptionsSection = "options";
@@ -152,6 +159,13 @@ class MainDialog {
   void SetSpeedNegotiation(bool on);
   bool speedNegotiation() const { return speed_negotiation_; }
   void SetStopAtFailure(bool on) { stop_at_failure_ = on; }
+  // "Record a trace...": asks for a pcap file and whether PINs stay in it, then records
+  // every exchange from then on; while recording, it stops. Never kept in the profile.
+  void OnRecordTrace();
+  bool recordingTrace() const { return trace_.recording(); }
+  // "Send to Wireshark (GSMTAP)": every exchange live to 127.0.0.1:4729, PINs masked.
+  void SetSendingToWireshark(bool on);
+  bool sendingToWireshark() const { return trace_.sending(); }
   bool stopAtFailure() const { return stop_at_failure_; }
 
   const MainDialogState& state() const { return state_; }
@@ -174,6 +188,8 @@ class MainDialog {
   // Runs job on the line; the window's controls are off until it has ended.
   void StartExchange(std::function<void()> job);
   void ExchangeEnded();
+  // Tells what the traces could not write since the last exchange.
+  void ShowTraceFailures();
   // Runs a port operation where the port lives, after the jobs before it.
   void OnPort(std::function<void(CCardPort&)> operation);
   void ExecuteFrom(int firstEntry);
@@ -195,6 +211,7 @@ class MainDialog {
   MainDialogState state_;
   OutputPanel output_;
   OutputPanelDisplay output_display_;
+  WindowTrace trace_;  // the display the line's steps reach, traced on the way
   CommandList commands_;
   // The port, the session and state_.exchange belong to the line thread once it has started;
   // before that, to the window's thread. The line hands its steps over through the relays.

@@ -62,25 +62,6 @@ TEST(TraceFramingTest, AUdpChecksumOfZeroIsWrittenAsAllOnes) {
   EXPECT_EQ(zero[27], 0xFF);
 }
 
-TEST(TraceFramingTest, GsmtapHeaderOfEachKind) {
-  const struct {
-    SimPacketKind kind;
-    bool cutShort;
-    const char* header;
-  } cases[] = {
-      {SimPacketKind::kApdu, false, "02 04 04 00 00 00 00 00 00 00 00 00 00 00 00 00"},
-      {SimPacketKind::kApdu, true, "02 04 04 00 00 00 00 00 00 00 00 00 00 00 01 00"},
-      {SimPacketKind::kAtr, false, "02 04 04 00 00 00 00 00 00 00 00 00 01 00 00 00"},
-      {SimPacketKind::kPpsRequest, false, "02 04 04 00 00 00 00 00 00 00 00 00 02 00 00 00"},
-      {SimPacketKind::kPpsResponse, false, "02 04 04 00 00 00 00 00 00 00 00 00 03 00 00 00"},
-  };
-  for (const auto& c : cases) {
-    auto expected = HexBytes(c.header);
-    expected.push_back(0x3B);
-    EXPECT_EQ(GsmtapSimPacket(c.kind, HexBytes("3B"), c.cutShort), expected) << c.header;
-  }
-}
-
 TEST(TraceFramingTest, PcapHeadersAreLittleEndianWithMicroseconds) {
   const auto file = PcapFileHeader();
   EXPECT_EQ(std::vector<std::uint8_t>(file.begin(), file.end()),

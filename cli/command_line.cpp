@@ -340,7 +340,7 @@ Options of --run:
                       loopback interface shows the session live (--gsmtap 127.0.0.1).
   --trace-pins        Keep the PINs in the traces. Without it the data of VERIFY,
                       CHANGE REFERENCE DATA, DISABLE and ENABLE VERIFICATION
-                      REQUIREMENT and RESET RETRY COUNTER (UNBLOCK) are FF bytes of
+                      REQUIREMENT and RESET RETRY COUNTER (UNBLOCK) is FF bytes of
                       the same length there; the log is unchanged.
   --strict-timing     Wait every described wait in full, as the window does. Without
                       it a wait ends as soon as the bytes it waits for are in, never

@@ -50,7 +50,8 @@ void TracingDisplay::ResetAnswered(const ResetAnswer& answer) {
 
 void TracingDisplay::SpeedSettled(const SpeedAnswer& answer) {
   if (answer.speed.requestSent && !sinks_.empty()) {
-    // The received bytes are the request's echo, as long as the request, then the response.
+    // The request as it was sent; the bytes received begin with its echo, as long as PPS0
+    // says the request is, and the card's response follows.
     const std::span<const std::uint8_t> request(
         answer.speed.request,
         std::min<std::size_t>(PpsLength(answer.speed.request[1]), sizeof answer.speed.request));

@@ -3,7 +3,9 @@
 // nobody needs to listen) and with both. Target: each traced run within 1 % of the run
 // without traces (mode 0), whose time is almost all the line's.
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,7 +14,6 @@
 #include "cli/command_line.h"
 #include "port/system_device_factory.h"
 #include "support/recording_message_sink.h"
-#include "support/temp_folder.h"
 
 namespace quorvel {
 namespace {
@@ -21,12 +22,18 @@ constexpr int kCommands = 200;
 
 void BM_TracedRunOfReadBinaryOnTheDemoCard(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));  // bit 0: --trace, bit 1: --gsmtap
-  testing::TempFolder folder("bench-trace");
+  std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-bench-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  const std::filesystem::path folder = pattern;
   const std::string script = (folder / "reads.txt").string();
   {
     std::ofstream out(script);
     out << "reset settings DEMO: baud=9600 parity=E data=8 stop=2\n"
            "execute settings DEMO: baud=9600 parity=E data=8 stop=2\n"
+           "00 A4 00 0C 02 > 7F 10\n"
            "00 A4 00 0C 02 > 6F 01\n";
     for (int i = 0; i < kCommands; ++i) out << "00 B0 00 00 20\n";
   }
@@ -46,6 +53,7 @@ void BM_TracedRunOfReadBinaryOnTheDemoCard(benchmark::State& state) {
     const int status = RunBatch(line, BatchServices{devices, clock, messages, out});
     if (status != kExitCompleted) state.SkipWithError("the run did not complete");
   }
+  std::filesystem::remove_all(folder);
   state.SetLabel(mode == 0 ? "no trace" : mode == 1 ? "--trace" : mode == 2 ? "--gsmtap" : "both");
 }
 BENCHMARK(BM_TracedRunOfReadBinaryOnTheDemoCard)

@@ -217,6 +217,12 @@ void MainDialog::OnRecordTrace() {
   request.initialName = "trace.pcap";
   const auto chosen = services_.files.Choose(request);
   if (!chosen) return;
+  // Either would be emptied under the trace: the list's own file, or the log the next Reset makes.
+  if (IsSameFile(*chosen, TextOf(state_.m_configPath)) ||
+      IsSameFile(*chosen, TextOf(state_.m_logFileName))) {
+    services_.messages.ShowMessage(kTraceOverOwnFile);
+    return;
+  }
   const bool keepPins = services_.questions.AskYesNo(kKeepPinsQuestion);
   if (const std::string problem = trace_.StartRecording(*chosen, keepPins); !problem.empty())
     services_.messages.ShowMessage(problem);

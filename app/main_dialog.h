@@ -92,6 +92,9 @@ inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All File
 inline constexpr const char* kTextLogFilter = "log files (*.txt) | *.txt|All Files (*.*)|*.*||";
 inline constexpr const char* kTraceFilter =
     "Packet captures (*.pcap) | *.pcap|All Files (*.*)|*.*||";
+inline constexpr const char* kTraceOverOwnFile =
+    "A trace cannot be written into the command list's file or the log file. Choose another "
+    "file.";
 inline constexpr const char* kKeepPinsQuestion =
     "Keep the PINs in the trace?\n\nTraces get attached to bug reports: with No, the data of "
     "VERIFY and of the other commands that carry a PIN is written as FF bytes of the same "

@@ -764,12 +764,16 @@ TEST_F(QuorvelDlgTest, RecordATraceFromTheWindowMenuWithPinsMaskedOrKept) {
   EXPECT_EQ(files_.requests[0].defaultExtension, "pcap");
   EXPECT_EQ(questions_.asked.size(), 2u);
 
-  // A folder cannot take a trace: said so, and nothing is checked.
+  // A folder cannot take a trace, nor may the log: said so, nothing checked, the log kept.
   fs::create_directory("folder.pcap");
-  files_.answers = {std::string("folder.pcap")};
+  const std::string log = ReadFile("test.txt");
+  files_.answers = {std::string("folder.pcap"), (dir_ / "test.txt").string()};
   dialog_->RecordTraceAction()->trigger();
-  EXPECT_FALSE(dialog_->RecordTraceAction()->isChecked());
   EXPECT_THAT(messages_.messages.back(), ::testing::HasSubstr("Could not record a trace"));
+  dialog_->RecordTraceAction()->trigger();
+  EXPECT_EQ(messages_.messages.back(), kTraceOverOwnFile);
+  EXPECT_FALSE(dialog_->RecordTraceAction()->isChecked());
+  EXPECT_EQ(ReadFile("test.txt"), log);
 
   dialog_->SendToWiresharkAction()->trigger();
   EXPECT_TRUE(dialog_->SendToWiresharkAction()->isChecked());

@@ -90,8 +90,9 @@ MainDialog::MainDialog(const MainDialogControls& controls, const MainDialogServi
       services_(services),
       output_(controls.outputList, controls.countEdit, controls.binCheck),
       output_display_(output_, state_.m_totalBytes),
+      trace_(output_display_),
       commands_(controls.commandList),
-      line_(services.devices, services.clock, services.messages, output_display_,
+      line_(services.devices, services.clock, services.messages, trace_.display(),
             WakeOf(services.activity)) {}
 
 MainDialog::~MainDialog() {
@@ -211,6 +212,44 @@ void MainDialog::ExchangeEnded() {
   }
   exchange_running_ = false;
   if (services_.activity) services_.activity->ExchangeRunning(false);
+  ShowTraceFailures();
+}
+
+void MainDialog::ShowTraceFailures() {
+  if (const std::string failures = trace_.TakeWriteFailures(); !failures.empty())
+    services_.messages.ShowMessage(failures);
+}
+
+void MainDialog::OnRecordTrace() {
+  if (trace_.recording()) {
+    trace_.StopRecording();
+    return;
+  }
+  FileChooser::Request request;
+  request.mode = FileChooser::Mode::kSave;
+  request.filter = kTraceFilter;
+  request.defaultExtension = "pcap";
+  request.initialName = "trace.pcap";
+  const auto chosen = services_.files.Choose(request);
+  if (!chosen) return;
+  // Either would be emptied under the trace: the list's own file, or the log the next Reset makes.
+  if (IsSameFile(*chosen, TextOf(state_.m_configPath)) ||
+      IsSameFile(*chosen, TextOf(state_.m_logFileName))) {
+    services_.messages.ShowMessage(kTraceOverOwnFile);
+    return;
+  }
+  const bool keepPins = services_.questions.AskYesNo(kKeepPinsQuestion);
+  if (const std::string problem = trace_.StartRecording(*chosen, keepPins); !problem.empty())
+    services_.messages.ShowMessage(problem);
+}
+
+void MainDialog::SetSendingToWireshark(bool on) {
+  if (!on) {
+    trace_.StopSending();
+    return;
+  }
+  if (const std::string problem = trace_.StartSending(); !problem.empty())
+    services_.messages.ShowMessage(problem);
 }
 
 void MainDialog::OnReader(std::function<void(CardChannel&)> operation) {

@@ -22,6 +22,7 @@
 #include "port/clock.h"
 #include "port/message_sink.h"
 #include "port/serial_device.h"
+#include "trace/window_trace.h"
 
 namespace quorvel {
 
@@ -86,6 +87,15 @@ inline constexpr const char* kLoadFilter =
     "Command scripts (*.txt)|*.txt||";
 inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All Files (*.*)|*.*||";
 inline constexpr const char* kTextLogFilter = "log files (*.txt) | *.txt|All Files (*.*)|*.*||";
+inline constexpr const char* kTraceFilter =
+    "Packet captures (*.pcap) | *.pcap|All Files (*.*)|*.*||";
+inline constexpr const char* kTraceOverOwnFile =
+    "A trace cannot be written into the command list's file or the log file. Choose another "
+    "file.";
+inline constexpr const char* kKeepPinsQuestion =
+    "Keep the PINs in the trace?\n\nTraces get attached to bug reports: with No, the data of "
+    "VERIFY and of the other commands that carry a PIN is written as FF bytes of the same "
+    "length. The log is not changed either way.";
 
 // The switches of the command list's menu, kept in the profile.
 inline constexpr const char* kOptionsSection = "options";
@@ -151,6 +161,13 @@ class MainDialog {
   void SetSpeedNegotiation(bool on);
   bool speedNegotiation() const { return speed_negotiation_; }
   void SetStopAtFailure(bool on) { stop_at_failure_ = on; }
+  // "Record a trace...": asks for a pcap file and whether PINs stay in it, then records
+  // every exchange from then on; while recording, it stops. Never kept in the profile.
+  void OnRecordTrace();
+  bool recordingTrace() const { return trace_.recording(); }
+  // "Send to Wireshark (GSMTAP)": every exchange live to 127.0.0.1:4729, PINs masked.
+  void SetSendingToWireshark(bool on);
+  bool sendingToWireshark() const { return trace_.sending(); }
   bool stopAtFailure() const { return stop_at_failure_; }
 
   const MainDialogState& state() const { return state_; }
@@ -175,6 +192,8 @@ class MainDialog {
   // Runs job on the line; the window's controls are off until it has ended.
   void StartExchange(std::function<void(CardSession&)> job);
   void ExchangeEnded();
+  // Tells what the traces could not write since the last exchange.
+  void ShowTraceFailures();
   // Runs an operation on the reader where the reader lives, after the jobs before it.
   void OnReader(std::function<void(CardChannel&)> operation);
   void ExecuteFrom(int firstEntry);
@@ -196,6 +215,7 @@ class MainDialog {
   MainDialogState state_;
   OutputPanel output_;
   OutputPanelDisplay output_display_;
+  WindowTrace trace_;  // the display the line's steps reach, traced on the way
   CommandList commands_;
   bool exchange_running_ = false;
   bool automatic_responses_ = false;

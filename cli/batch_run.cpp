@@ -14,6 +14,7 @@
 #include "cli/command_file.h"
 #include "cli/printable_text.h"
 #include "cli/run_report.h"
+#include "cli/run_traces.h"
 #include "commands/command_text.h"
 #include "controls/windowless_controls.h"
 #include "files/path_name.h"
@@ -172,6 +173,8 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   const SccSettings& stored = script->settings;
   const auto log = JudgeRunLog(line, TextOf(stored.logFileName), services.messages);
   if (!log) return kExitNothingRan;
+  RunTraces traces(line);
+  if (!traces.Prepare(log->name, services.messages)) return kExitNothingRan;
 
   // The fields the window would hold: a string too long for them is cut as it would be.
   char executeSettings[sizeof stored.executeSettings];
@@ -191,16 +194,19 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   ExchangeState exchange;
   std::uint32_t totalBytes = 0;
   ReportingDisplay display(output, totalBytes, rows);
-  CardSession session(reader, services.clock, display, exchange);
+  TracingDisplay traced(display);
+  CardSession session(reader, services.clock, traced, exchange);
   session.SetAutomaticResponses(line.automaticResponses);
   session.SetSpeedNegotiation(line.speedNegotiation);
   session.SetReaderClock(services.readerClockHz);
   RunReport report(services.out, line.format, line.explain, rows, output);
 
   if (!OpenReader(reader, line, executeSettings, resetSettings)) return kExitNothingRan;
+  if (!traces.Start(traced, services.messages)) return kExitNothingRan;
   HoldRunLog(*log, output);
   bool logLost = false;
   const auto checkLog = [&] {
+    traces.CheckWrites(services.messages);
     if (logLost || output.log().writeError() == 0) return;
     logLost = true;
     services.messages.ShowMessage("Could not write the log file " + Quoted(log->name) + ": " +
@@ -265,7 +271,8 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
       RunCommandList(session, services.clock, items, options, never, hooks);
   // A reader gone mid-run: it has said so once, and what ran decides nothing more.
   if (summary.end == ListRunSummary::End::kPortGone) status = kExitCommandFailed;
-  return logLost || services.out.failed() ? kExitOutputLost : status;
+  const bool tracedWhole = traces.CheckWrites(services.messages);
+  return logLost || !tracedWhole || services.out.failed() ? kExitOutputLost : status;
 }
 
 }  // namespace quorvel

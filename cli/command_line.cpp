@@ -31,6 +31,9 @@ enum class Option {
   kPps,
   kKeepGoing,
   kClock,
+  kTrace,
+  kGsmtap,
+  kTracePins,
 };
 
 struct OptionName {
@@ -59,6 +62,9 @@ constexpr OptionName kOptions[] = {
     {"--pps", Option::kPps, false, true},
     {"--keep-going", Option::kKeepGoing, false, true},
     {"--clock", Option::kClock, true, true},
+    {"--trace", Option::kTrace, true, true},
+    {"--gsmtap", Option::kGsmtap, true, true},
+    {"--trace-pins", Option::kTracePins, false, true},
 };
 
 const OptionName* FindOption(std::string_view name) {
@@ -109,6 +115,16 @@ std::optional<std::string> TakeValue(Option option, const std::string& value, Co
       line.logFile = value;
       if (value.empty()) return std::string("--log needs a file name");
       return std::nullopt;
+    case Option::kTrace:
+      line.traceFile = value;
+      if (value.empty()) return std::string("--trace needs a file name");
+      return std::nullopt;
+    case Option::kGsmtap: {
+      GsmtapTargetParse target = ParseGsmtapTarget(value);
+      line.gsmtap = std::move(target.target);
+      if (!line.gsmtap) return target.error;
+      return std::nullopt;
+    }
     case Option::kClock: {
       const ReaderClockSetting clock = ParseReaderClock(value, "--clock");
       line.clockHz = clock.hz;
@@ -154,6 +170,9 @@ void TakeFlag(Option option, CommandLine& line, AskedModes& asked) {
       break;
     case Option::kKeepGoing:
       line.keepGoing = true;
+      break;
+    case Option::kTracePins:
+      line.tracePins = true;
       break;
     case Option::kList:
       asked.list = true;
@@ -245,6 +264,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   const bool list = asked.list;
   if (!run && !firstRunOnly.empty()) return Refused(firstRunOnly + " goes only with --run");
   if (line.logFile && !line.log) return Refused("--log and --no-log cannot be used together");
+  if (line.tracePins && !line.traceFile && !line.gsmtap)
+    return Refused("--trace-pins goes only with --trace or --gsmtap");
   if ((run || list) && !line.file) {
     return Refused(std::string(run ? "--run" : "--list") + " needs a command file");
   }
@@ -309,6 +330,18 @@ Options of --run:
                       20000000; 3571200 unless the profile's [reader] clock= says
                       otherwise): the speeds follow from it.
   --keep-going        Run on past commands whose answers are not the expected ones.
+  --trace FILE        Write every exchange to FILE as Wireshark reads it: GSMTAP
+                      packets (the ATR, PPS, each command with its answer) in a pcap
+                      file, written as they happen. Open it with wireshark or
+                      tshark -r FILE.
+  --gsmtap HOST[:PORT]
+                      Send the same packets over UDP to HOST, port 4729 unless
+                      PORT is given, as they happen: Wireshark listening on the
+                      loopback interface shows the session live (--gsmtap 127.0.0.1).
+  --trace-pins        Keep the PINs in the traces. Without it the data of VERIFY,
+                      CHANGE REFERENCE DATA, DISABLE and ENABLE VERIFICATION
+                      REQUIREMENT and RESET RETRY COUNTER (UNBLOCK) is FF bytes of
+                      the same length there; the log is unchanged.
   --strict-timing     Wait every described wait in full, as the window does. Without
                       it a wait ends as soon as the bytes it waits for are in, never
                       later than the full wait; the bytes, rows and log are the same.
@@ -323,16 +356,18 @@ Exit status:
      included), or answered other than its script expects
   2  nothing could run or was written: bad usage, a file that cannot be read, is
      neither a command script nor an SCC file or holds an error (named by file,
-     line and column), a log that cannot be written or is the command file, a port
-     that cannot be opened; an existing log is left as it was
-  3  standard output or the log could not all be written (a full disk, a
-     file-size limit, a closed output); for --run the commands still all ran
+     line and column), a log or trace file that cannot be written or is the
+     command file, a --gsmtap host that cannot be found, a port that cannot be
+     opened; an existing log is left as it was
+  3  standard output, the log or a trace could not all be written (a full disk,
+     a file-size limit, a closed output); for --run the commands still all ran
 
 Errors go to standard error with the texts the window would show.
 
 Examples:
   quorvel --run personalise.scc --port DEMO --log personalise.log
   quorvel --run select.txt --auto-response --format jsonl
+  quorvel --run select.txt --port DEMO --trace select.pcap
   quorvel --convert personalise.scc personalise.txt
 )";
 }

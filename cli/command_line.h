@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "trace/gsmtap_target.h"
+
 namespace quorvel {
 
 // What the program was asked to do on its command line.
@@ -43,6 +45,9 @@ struct CommandLine {
   bool speedNegotiation = false;         // --pps: the card's speed after the ATR
   bool keepGoing = false;                // --keep-going: past answers not as expected
   std::optional<std::uint32_t> clockHz;  // --clock: the reader's clock
+  std::optional<std::string> traceFile;  // --trace: a pcap file of GSMTAP packets
+  std::optional<GsmtapTarget> gsmtap;    // --gsmtap: the same packets, live over UDP
+  bool tracePins = false;                // --trace-pins: PIN data as sent in the traces
 
   std::string error;  // for kUsageError: what is wrong, in one line
 };

@@ -10,6 +10,7 @@ quorvel_packages=(
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream python3
   dpkg-dev shared-mime-info man-db
+  tshark
 )
 
 quorvel_missing_packages() {
@@ -28,9 +29,13 @@ quorvel_ensure_packages() {
   local sudo=""
   if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
   echo "Installing missing packages: $(echo "$missing" | tr '\n' ' ')"
+  # wireshark-common asks whether non-root users may capture; the traces' tests only read
+  # files, so the answer is no, given before it can ask.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    $sudo debconf-set-selections
   $sudo apt-get update
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
 }
 
 quorvel_ensure_packages

@@ -140,6 +140,7 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
 
   BuildWindowMenu();
   BuildRunControls();
+  BuildTraceControls();
   ConnectButtons();
   SetUpOutputList();
   new FullTextToolTips(command_list_.view());
@@ -339,6 +340,26 @@ void CQuorvelDlg::BuildRunControls() {
           [this] { run_text_->setText(QString::fromStdString(logic_->RunStatusText())); });
 }
 
+void CQuorvelDlg::BuildTraceControls() {
+  record_trace_ = new QAction(tr("&Record a trace..."), this);
+  record_trace_->setCheckable(true);
+  connect(record_trace_, &QAction::triggered, this, [this] {
+    logic_->OnRecordTrace();
+    ShowTraceState();
+  });
+  send_to_wireshark_ = new QAction(tr("Send to &Wireshark (GSMTAP)"), this);
+  send_to_wireshark_->setCheckable(true);
+  connect(send_to_wireshark_, &QAction::triggered, this, [this](bool on) {
+    logic_->SetSendingToWireshark(on);
+    ShowTraceState();
+  });
+}
+
+void CQuorvelDlg::ShowTraceState() {
+  record_trace_->setChecked(logic_->recordingTrace());
+  send_to_wireshark_->setChecked(logic_->sendingToWireshark());
+}
+
 QMenu* CQuorvelDlg::CommandMenu() {
   if (command_menu_ == nullptr) {
     command_menu_ = new QMenu(this);
@@ -443,6 +464,10 @@ QMenu* CQuorvelDlg::WindowMenu() {
     window_menu_->addSeparator();
     window_menu_->addAction(automatic_responses_);
     window_menu_->addAction(speed_negotiation_);
+    window_menu_->addSeparator();
+    window_menu_->addAction(record_trace_);
+    window_menu_->addAction(send_to_wireshark_);
+    connect(window_menu_, &QMenu::aboutToShow, this, [this] { ShowTraceState(); });
   }
   return window_menu_;
 }

@@ -72,6 +72,10 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   QAction* AutomaticResponsesAction() const { return automatic_responses_; }
   QAction* StopAtFailureAction() const { return stop_at_failure_; }
   QAction* SpeedNegotiationAction() const { return speed_negotiation_; }
+  // The window menu's traces: "Record a trace..." and "Send to Wireshark (GSMTAP)", each
+  // checked while it goes on.
+  QAction* RecordTraceAction() const { return record_trace_; }
+  QAction* SendToWiresharkAction() const { return send_to_wireshark_; }
 
   // Quit, Enter, Escape and the close box end the window once the exchange in progress
   // has ended: a Reset or a command is never cut off, and a run stops after its command.
@@ -92,6 +96,9 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   void ExchangeRunning(bool running) override;
   void RunStatusChanged() override;
   void BuildRunControls();
+  void BuildTraceControls();
+  // The trace items' checks as the traces stand: a failed write may have stopped one.
+  void ShowTraceState();
   // The run line takes the bottom of the details pane's place while it has something to say.
   void PlaceRunLine();
   void BuildWindowMenu();
@@ -135,6 +142,8 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   QAction* automatic_responses_ = nullptr;
   QAction* stop_at_failure_ = nullptr;
   QAction* speed_negotiation_ = nullptr;
+  QAction* record_trace_ = nullptr;
+  QAction* send_to_wireshark_ = nullptr;
   QWidget* run_line_ = nullptr;
   QLabel* run_text_ = nullptr;
   QPushButton* stop_button_ = nullptr;

@@ -671,12 +671,14 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(about_.lastParent, dialog_.get());
 
   const auto actions = dialog_->WindowMenu()->actions();
-  ASSERT_EQ(actions.size(), 6);
+  ASSERT_EQ(actions.size(), 9);
   EXPECT_EQ(actions[0]->text().toStdString(), "Close");
   EXPECT_TRUE(actions[1]->isSeparator());
   EXPECT_EQ(actions[2]->text().toStdString(), "&About");
   EXPECT_EQ(actions[4], dialog_->AutomaticResponsesAction());
   EXPECT_EQ(actions[5], dialog_->SpeedNegotiationAction());
+  EXPECT_EQ(actions[7], dialog_->RecordTraceAction());
+  EXPECT_EQ(actions[8], dialog_->SendToWiresharkAction());
   actions[2]->trigger();
   EXPECT_EQ(about_.opened, 18);
   actions[0]->trigger();  // Close ends the dialog like the close box
@@ -722,6 +724,72 @@ TEST_F(QuorvelDlgTest, DemoCardAnswersSelectAndReadBinary) {
               ElementsAre("00 A4 00 0C 02 A4 2F E2 ", "90 00",
                           "00 B0 00 00 0A B0 98 94 01 00 00 00 00 00 21 F3 ", "90 00"));
   EXPECT_EQ(Counter(), "40");  // a 16-byte ATR, 8 and 16 bytes of the two commands
+}
+
+// The payloads of a pcap file's GSMTAP packets after their 16-byte header, with their sub-type
+// in front: what the window recorded.
+std::vector<Bytes> TracedPayloads(const std::string& pcap) {
+  std::vector<Bytes> payloads;
+  for (std::size_t at = 24; at + 16 <= pcap.size();) {
+    const std::size_t length =
+        static_cast<std::uint8_t>(pcap[at + 8]) | static_cast<std::uint8_t>(pcap[at + 9]) << 8;
+    const std::string gsmtap = pcap.substr(at + 16 + 28, length - 28);
+    Bytes payload(gsmtap.begin() + 15, gsmtap.end());  // the header's last byte makes room
+    payload[0] = static_cast<std::uint8_t>(gsmtap[12]);
+    payloads.push_back(payload);
+    at += 16 + length;
+  }
+  return payloads;
+}
+
+TEST_F(QuorvelDlgTest, RecordATraceFromTheWindowMenuWithPinsMaskedOrKept) {
+  StartWithDemoCard();
+  const Bytes pin = {0x31, 0x32, 0x33, 0x34, 0xFF, 0xFF, 0xFF, 0xFF};
+  AddCommand(Command("verify", {0x00, 0x20, 0x00, 0x01, 0x08}, kToCard, pin));
+  Click(1000);  // before recording: not traced
+  files_.answers = {std::string("masked.pcap"), std::string("kept.pcap")};
+  questions_.answers = {false, true};
+  for (const char* name : {"masked.pcap", "kept.pcap"}) {
+    dialog_->RecordTraceAction()->trigger();
+    EXPECT_TRUE(dialog_->RecordTraceAction()->isChecked()) << name;
+    Click(1000);
+    Select(1020, 1);
+    Click(1016);
+    dialog_->RecordTraceAction()->trigger();  // stops: nothing more is written
+    EXPECT_FALSE(dialog_->RecordTraceAction()->isChecked()) << name;
+    Click(1016);
+    const auto payloads = TracedPayloads(ReadFile(name));
+    ASSERT_EQ(payloads.size(), 2u) << name;
+    EXPECT_EQ(payloads[0][0], 1) << name;  // the ATR
+    Bytes verify = {0, 0x00, 0x20, 0x00, 0x01, 0x08};
+    verify.insert(verify.end(), pin.begin(), pin.end());
+    if (std::string(name) == "masked.pcap") std::fill(verify.begin() + 6, verify.end(), 0xFF);
+    verify.insert(verify.end(), {0x90, 0x00});
+    EXPECT_EQ(payloads[1], verify) << name;
+  }
+  EXPECT_EQ(files_.requests[0].filter, kTraceFilter);
+  EXPECT_EQ(files_.requests[0].defaultExtension, "pcap");
+  EXPECT_EQ(questions_.asked.size(), 2u);
+
+  // A folder cannot take a trace, nor may the log: said so, nothing checked, the log kept.
+  fs::create_directory("folder.pcap");
+  const std::string log = ReadFile("test.txt");
+  files_.answers = {std::string("folder.pcap"), (dir_ / "test.txt").string()};
+  dialog_->RecordTraceAction()->trigger();
+  EXPECT_THAT(messages_.messages.back(), ::testing::HasSubstr("Could not record a trace"));
+  dialog_->RecordTraceAction()->trigger();
+  EXPECT_EQ(messages_.messages.back(), kTraceOverOwnFile);
+  EXPECT_FALSE(dialog_->RecordTraceAction()->isChecked());
+  EXPECT_EQ(ReadFile("test.txt"), log);
+
+  dialog_->SendToWiresharkAction()->trigger();
+  EXPECT_TRUE(dialog_->SendToWiresharkAction()->isChecked());
+  EXPECT_TRUE(dialog_->logic().sendingToWireshark());
+  Quit();
+  EXPECT_THAT(ReadFile(profile_path_), ::testing::Not(::testing::HasSubstr("trace")));
+  Start();
+  EXPECT_FALSE(dialog_->SendToWiresharkAction()->isChecked());
+  EXPECT_FALSE(dialog_->RecordTraceAction()->isChecked());
 }
 
 // Every line of an explanation under its row, as "Copy with explanations" puts it.

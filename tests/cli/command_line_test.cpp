@@ -8,9 +8,10 @@ namespace quorvel {
 namespace {
 
 TEST(CommandLineTest, ReadsEveryOptionOfARunInEitherForm) {
-  const CommandLine line = ParseCommandLine({"--port=USB0", "--run", "list.scc", "--settings",
-                                             "COM1: 9600,n,8,1", "--no-reset", "--log", "out.log",
-                                             "--explain", "--format=jsonl", "--strict-timing"});
+  const CommandLine line = ParseCommandLine(
+      {"--port=USB0", "--run", "list.scc", "--settings", "COM1: 9600,n,8,1", "--no-reset", "--log",
+       "out.log", "--explain", "--format=jsonl", "--strict-timing", "--trace", "s.pcap",
+       "--gsmtap=localhost:5000", "--trace-pins"});
   EXPECT_EQ(line.mode, CommandLineMode::kRun);
   EXPECT_EQ(line.file, "list.scc");
   EXPECT_EQ(line.port, "USB0");
@@ -21,6 +22,10 @@ TEST(CommandLineTest, ReadsEveryOptionOfARunInEitherForm) {
   EXPECT_TRUE(line.explain);
   EXPECT_EQ(line.format, RowFormat::kJsonLines);
   EXPECT_TRUE(line.strictTiming);
+  EXPECT_EQ(line.traceFile, "s.pcap");
+  ASSERT_TRUE(line.gsmtap);
+  EXPECT_EQ(GsmtapTargetText(*line.gsmtap), "localhost:5000");
+  EXPECT_TRUE(line.tracePins);
 }
 
 TEST(CommandLineTest, ModesAndFiles) {
@@ -40,6 +45,8 @@ TEST(CommandLineTest, ModesAndFiles) {
       {{"a.scc", "b.scc"}, CommandLineMode::kUsageError, "a.scc"},
       {{"--run=a.scc"}, CommandLineMode::kUsageError, std::nullopt},
       {{"--log", "x", "--no-log", "--run", "a.scc"}, CommandLineMode::kUsageError, std::nullopt},
+      {{"--run", "a.scc", "--trace-pins"}, CommandLineMode::kUsageError, std::nullopt},
+      {{"--run", "a.scc", "--gsmtap", "h:0"}, CommandLineMode::kUsageError, std::nullopt},
   };
   for (const Case& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);

@@ -9,6 +9,8 @@ import json
 import os
 import resource
 import select
+import shutil
+import socket
 import signal
 import struct
 import subprocess
@@ -446,6 +448,7 @@ second execute settings COM2: baud=9600 parity=E data=8 stop=2
         for option in ["--run", "--list", "--convert", "--port", "--settings", "--no-reset",
                        "--log", "--no-log", "--explain", "--format", "--auto-response", "--pps",
                        "--clock", "--keep-going", "--strict-timing", "--version", "Exit status",
+                       "--trace", "--gsmtap", "--trace-pins",
                        "Example"]:
             self.assertIn(option, help_text.stdout.decode())
         version = w.run("--version")
@@ -716,6 +719,177 @@ class PseudoTerminalCardRuns(unittest.TestCase):
                 self.assertEqual(deadline.returncode, 0, deadline.stderr)
                 self.assertEqual(rows_of(deadline), rows_of(strict))
                 self.assertEqual(rows_of(strict)[-2:], last_rows)
+
+TRACED_SCRIPT = b"""log run.log
+reset settings COM2: baud=9600 parity=E data=8 stop=2
+execute settings COM2: baud=9600 parity=E data=8 stop=2
+00 A4 00 00 02 > 7F 10 # select DF, answered 61 09
+00 A4 00 0C 02 > 6F 01
+00 B0 00 00 20
+00 CA 00 00 04 # refused in place of the procedure byte
+00 20 00 01 08 > 31 32 33 34 FF FF FF FF # verify
+00 B0 00 00 00 # answered 6C 20, then sent again
+"""
+PIN = "31 32 33 34 FF FF FF FF"
+FIELDS = ["frame.time_epoch", "udp.payload", "gsm_sim.apdu.ins", "gsm_sim.bin_offset",
+          "gsm_sim.apdu.sw", "gsm_sim.file_id", "ip.checksum.status", "udp.checksum.status"]
+
+
+def tshark(path):
+    """Each packet of a trace as tshark reads it: a dict of FIELDS, the GSMTAP sub-type and
+    sub-slot and the payload after the GSMTAP header as hex pairs."""
+    binary = shutil.which("tshark")
+    assert binary, "tshark is missing: ./test.sh installs it"
+    args = [binary, "-r", path, "-o", "ip.check_checksum:TRUE", "-o", "udp.check_checksum:TRUE",
+            "-T", "fields", "-E", "separator=/t", "-E", "occurrence=f"]
+    for field in FIELDS:
+        args += ["-e", field]
+    result = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    errors = [line for line in result.stderr.decode().splitlines() if "Running as user" not in line]
+    assert result.returncode == 0 and not errors, result.stderr
+    packets = []
+    for line in result.stdout.decode().splitlines():
+        packet = dict(zip(FIELDS, line.split("\t")))
+        gsmtap = bytes.fromhex(packet["udp.payload"])
+        packet["sub_type"], packet["sub_slot"] = gsmtap[12], gsmtap[14]
+        packet["payload"] = " ".join("%02X" % b for b in gsmtap[16:])
+        packets.append(packet)
+    return packets
+
+
+def hex_number(value):
+    return int(value, 16) if value else None
+
+
+class Traces(unittest.TestCase):
+    def run_traced(self, w, *args):
+        result = w.run("--run", "demo.txt", "--port", "DEMO", "--format", "jsonl", *args)
+        return result, [json.loads(line) for line in result.stdout.decode().splitlines()]
+
+    def test_a_session_reads_back_in_tshark_as_its_json_lines(self):
+        w = Workspace(self)
+        w.file("demo.txt", TRACED_SCRIPT)
+        began = time.time()
+        result, objects = self.run_traced(w, "--trace", "s.pcap", "--auto-response")
+        ended = time.time()
+        self.assertEqual(result.returncode, 1, result.stderr)  # the refused command
+        packets = tshark(os.path.join(w.path, "s.pcap"))
+        self.assertEqual(len(packets), len(objects))
+        self.assertEqual((packets[0]["sub_type"], packets[0]["payload"]), (1, objects[0]["atr"]))
+        times = [float(p["frame.time_epoch"]) for p in packets]
+        self.assertEqual(times, sorted(times))
+        self.assertTrue(began <= times[0] and times[-1] <= ended, (began, times, ended))
+        for packet, exchange in zip(packets[1:], objects[1:]):
+            with self.subTest(exchange=exchange):
+                header = bytes.fromhex(exchange["header"])
+                self.assertEqual((packet["sub_type"], packet["ip.checksum.status"],
+                                  packet["udp.checksum.status"]), (0, "1", "1"))
+                # tshark names INS; P1 and P2 only for some instructions, all are in its bytes.
+                self.assertEqual(hex_number(packet["gsm_sim.apdu.ins"]), header[1])
+                self.assertEqual(packet["payload"][:14], exchange["header"])
+                if header[1] == 0xB0:
+                    self.assertEqual(int(packet["gsm_sim.bin_offset"]), header[2] << 8 | header[3])
+                self.assertEqual(packet["sub_slot"], 0 if exchange["completed"] else 1)
+                if exchange["completed"]:
+                    self.assertEqual(hex_number(packet["gsm_sim.apdu.sw"]),
+                                     int(exchange["sw"].replace(" ", ""), 16))
+                if header[1] == 0xA4:  # the file id SELECT sent, as its echo shows it
+                    self.assertEqual(hex_number(packet["gsm_sim.file_id"]),
+                                     int(exchange["received"][-5:].replace(" ", ""), 16))
+        by_header = {o["header"]: p["payload"] for o, p in zip(objects[1:], packets[1:])}
+        self.assertEqual(by_header["00 C0 00 00 09"],
+                         "00 C0 00 00 09 62 07 82 01 38 83 02 7F 10 90 00")
+        self.assertEqual(by_header["00 CA 00 00 04"], "00 CA 00 00 04 6D 00")
+        self.assertEqual(by_header["00 20 00 01 08"], "00 20 00 01 08 " + "FF " * 8 + "90 00")
+        self.assertEqual(by_header["00 B0 00 00 20"][-8:], "64 90 00")
+        # The log keeps the PIN as it went; --trace-pins keeps it in the trace too.
+        self.assertIn(PIN.encode(), w.read("run.log"))
+        kept, _ = self.run_traced(w, "--trace", "kept.pcap", "--trace-pins")
+        verify = [p for p in tshark(os.path.join(w.path, "kept.pcap"))
+                  if p["payload"].startswith("00 20")]
+        self.assertEqual([p["payload"] for p in verify], ["00 20 00 01 08 %s 90 00" % PIN])
+
+    def test_atr_and_pps_packets_are_of_their_sub_types(self):
+        w = Workspace(self)
+        w.file("demo.txt", b"00 84 00 00 08\n")
+        result = w.run("--run", "demo.txt", "--port", "DEMF", "--pps", "--trace", "s.pcap")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        packets = tshark(os.path.join(w.path, "s.pcap"))
+        self.assertEqual([(p["sub_type"], p["payload"]) for p in packets[1:3]],
+                         [(2, "FF 10 96 79"), (3, "FF 10 96 79")])
+        self.assertEqual([p["sub_type"] for p in packets], [1, 2, 3, 0])
+
+    def test_a_live_session_received_on_a_loopback_socket_equals_the_file(self):
+        w = Workspace(self)
+        w.file("demo.txt", TRACED_SCRIPT)
+        listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.addCleanup(listener.close)
+        listener.bind(("127.0.0.1", 0))
+        port = listener.getsockname()[1]
+        result, objects = self.run_traced(w, "--trace", "s.pcap", "--keep-going",
+                                          "--gsmtap", "127.0.0.1:%d" % port)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        listener.setblocking(False)
+        received = []
+        while True:
+            try:
+                received.append(listener.recv(65536).hex())
+            except BlockingIOError:
+                break
+        filed = [p["udp.payload"] for p in tshark(os.path.join(w.path, "s.pcap"))]
+        self.assertEqual(len(filed), len(objects))
+        self.assertEqual(received, filed)
+
+    def test_a_trace_cut_off_mid_run_still_opens(self):
+        w = Workspace(self)
+        w.file("demo.txt", b"00 A4 00 0C 02 > 6F 01\n" + b"00 B0 00 00 20\n" * 400)
+        run = subprocess.Popen(**w.command("--run", "demo.txt", "--port", "DEMO", "--trace",
+                                           "s.pcap", stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL))
+        self.addCleanup(run.wait)
+        self.addCleanup(run.kill)
+        path = os.path.join(w.path, "s.pcap")
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and (not os.path.exists(path)
+                                               or os.path.getsize(path) < 1000):
+            time.sleep(0.01)
+        run.kill()
+        run.wait()
+        packets = tshark(path)
+        self.assertGreater(len(packets), 5)
+        self.assertLess(len(packets), 400)
+
+    def test_a_trace_that_cannot_be_made_stops_the_run_before_the_card(self):
+        w = Workspace(self)
+        w.file("demo.txt", b"00 A4 00 0C 02 > 6F 01\n")
+        w.file("run.log", b"precious")
+        os.mkdir(os.path.join(w.path, "adir"))
+        cases = [
+            (["--trace", "adir"], 'Could not write the trace file "adir": it is a folder'),
+            (["--trace", "demo.txt"], 'The trace file "demo.txt" is the command file'),
+            (["--trace", "run.log"], 'The trace file "run.log" is the log file'),
+            (["--gsmtap", "host:0"], "--gsmtap takes a port from 1 to 65535"),
+            (["--trace-pins"], "--trace-pins goes only with --trace or --gsmtap"),
+        ]
+        for args, error in cases:
+            with self.subTest(args=args):
+                result = w.run("--run", "demo.txt", "--port", "DEMO", "--log", "run.log", *args)
+                self.assertEqual((result.returncode, result.stdout), (2, b""))
+                self.assertIn(error, result.stderr.decode())
+                self.assertEqual(w.read("run.log"), b"precious")
+
+    def test_a_trace_file_that_fills_up_ends_the_run_with_status_3_and_still_opens(self):
+        w = Workspace(self)
+        w.file("demo.txt", TRACED_SCRIPT)
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (300, 300))
+        result = w.run("--run", "demo.txt", "--port", "DEMO", "--no-log", "--keep-going",
+                       "--trace", "s.pcap", preexec_fn=limit)
+        self.assertEqual(result.returncode, 3, result.stderr)
+        self.assertEqual(result.stderr.decode(), 'Could not write the trace file "s.pcap": File '
+                         "too large.\nThe run goes on; the trace is incomplete.\n")
+        self.assertEqual(rows_of(result)[-1], "00 B0 00 00 00 6C 20 ")  # every command ran
+        self.assertGreater(len(tshark(os.path.join(w.path, "s.pcap"))), 0)
+
 
 if __name__ == "__main__":
     QUORVEL = os.path.abspath(sys.argv.pop(1))

@@ -20,18 +20,14 @@ TracedExchange TracedExchangeOf(const CommandAnswer& answer) {
   TracedExchange traced;
   traced.at =
       record.started + std::chrono::duration_cast<std::chrono::system_clock::duration>(record.took);
-  traced.sent.assign(std::begin(record.header), std::end(record.header));
-  const auto from = [&](std::size_t first, std::size_t last) {
-    return std::vector<std::uint8_t>(received.begin() + std::min(first, received.size()),
-                                     received.begin() + std::min(last, received.size()));
-  };
+  traced.sent = answer.sent;
   if (record.stop == ExchangeStop::kWrongProcedureByte) {
-    traced.response = from(kProcedureBytePosition, received.size());
-  } else if (record.direction == kToCard) {
-    const std::vector<std::uint8_t> echo = from(kDataPosition, kDataPosition + record.header[4]);
-    traced.sent.insert(traced.sent.end(), echo.begin(), echo.end());
+    // T=0: what the card sent in place of the procedure byte, a refusal's status word often.
+    traced.response.assign(
+        received.begin() + std::min<std::size_t>(kProcedureBytePosition, received.size()),
+        received.end());
   } else {
-    traced.response = from(kDataPosition, received.size());
+    traced.response = answer.response;
   }
   if (answer.result == 1) {
     const int arrived = std::clamp(answer.statusArrived, 0, 2);

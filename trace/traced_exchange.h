@@ -21,12 +21,10 @@ struct TracedExchange {
 // Unless the codes are kept, the data of a command that carries a PIN is FF bytes.
 std::vector<std::uint8_t> ApduPayload(const TracedExchange& exchange, bool keepSecretCodes);
 
-// What an exchange over the serial line's T=0 sent and received, from its answer: the
-// header, the data to the card as its echo shows it (what went out was the command's data;
-// its echo is what the line carried back, and all there is to read here), the data phase
-// from the card, and the status bytes that came. An exchange that stopped early keeps the
-// bytes the card sent in place of the procedure byte (a refusal's status word among them)
-// as its response, and is not complete.
+// What an exchange sent and received, from its answer, on any reader: the command as it
+// went to the card, the answer's data, and the status bytes that came. A T=0 exchange that
+// stopped at its procedure byte keeps the bytes the card sent in its place (a refusal's
+// status word among them) as its response, and is not complete.
 TracedExchange TracedExchangeOf(const CommandAnswer& answer);
 
 }  // namespace quorvel

@@ -48,11 +48,13 @@ class StepNames final : public SessionDisplay {
   std::string steps;
 };
 
-CommandAnswer Answer(const char* header, std::uint8_t direction, const char* received,
+// An answer as the serial line's T=0 session makes it: `sent` is the header and the data that
+// went to the card, `received` what the rows show.
+CommandAnswer Answer(const char* sent, std::uint8_t direction, const char* received,
                      const char* status, ExchangeStop stop = ExchangeStop::kComplete) {
   CommandAnswer answer;
-  const auto bytes = HexBytes(header);
-  std::copy(bytes.begin(), bytes.end(), answer.record.header);
+  answer.sent = HexBytes(sent);
+  std::copy(answer.sent.begin(), answer.sent.begin() + 5, answer.record.header);
   answer.record.direction = direction;
   answer.record.stop = stop;
   answer.record.started = kStart;
@@ -60,6 +62,8 @@ CommandAnswer Answer(const char* header, std::uint8_t direction, const char* rec
   answer.received = HexBytes(received);
   const auto sw = HexBytes(status);
   answer.result = stop == ExchangeStop::kComplete ? 1 : 0;
+  if (answer.result == 1 && direction != kToCard && answer.received.size() > kDataPosition)
+    answer.response.assign(answer.received.begin() + kDataPosition, answer.received.end());
   answer.statusArrived = static_cast<int>(sw.size());
   std::copy(sw.begin(), sw.end(), answer.statusWord);
   return answer;
@@ -77,8 +81,8 @@ TEST(TracingDisplayTest, ApduPayloadOfEachWayAnExchangeEnds) {
       {"case 2: READ BINARY",
        Answer("00 B0 00 00 03", kFromCard, "00 B0 00 00 03 B0 41 42 43", "90 00"),
        "00 B0 00 00 03 41 42 43 90 00", true},
-      {"case 3: SELECT, the data as echoed",
-       Answer("00 A4 00 0C 02", kToCard, "00 A4 00 0C 02 A4 7F 10", "90 00"),
+      {"case 3: SELECT",
+       Answer("00 A4 00 0C 02 7F 10", kToCard, "00 A4 00 0C 02 A4 7F 10", "90 00"),
        "00 A4 00 0C 02 7F 10 90 00", true},
       {"case 1", Answer("00 44 00 00 00", kToCard, "00 44 00 00 00 44", "62 83"),
        "00 44 00 00 00 62 83", true},
@@ -91,9 +95,10 @@ TEST(TracingDisplayTest, ApduPayloadOfEachWayAnExchangeEnds) {
       {"no procedure byte",
        Answer("00 B0 00 00 02", kFromCard, "00 B0 00 00 02", "", ExchangeStop::kNoProcedureByte),
        "00 B0 00 00 02", false},
-      {"data echo cut short",
-       Answer("00 D6 00 00 03", kToCard, "00 D6 00 00 03 D6 01", "", ExchangeStop::kShortDataEcho),
-       "00 D6 00 00 03 01", false},
+      {"data echo cut short: the data as sent",
+       Answer("00 D6 00 00 03 01 02 03", kToCard, "00 D6 00 00 03 D6 01", "",
+              ExchangeStop::kShortDataEcho),
+       "00 D6 00 00 03 01 02 03", false},
       {"SW2 never came", Answer("00 B0 00 00 01", kFromCard, "00 B0 00 00 01 B0 55", "6A"),
        "00 B0 00 00 01 55 6A", false},
   };
@@ -158,7 +163,8 @@ TEST(TracingDisplayTest, EveryStepGoesOnAndTheLineBytesToEachSink) {
   std::copy_n(HexBytes("FF 10 96 79").begin(), 4, speed.speed.request);
   speed.received = HexBytes("FF 10 96 79 FF 10 96 79");
   display.SpeedSettled(speed);
-  display.CommandAnswered(Answer("00 20 00 01 02", kToCard, "00 20 00 01 02 20 31 32", "90 00"));
+  display.CommandAnswered(
+      Answer("00 20 00 01 02 31 32", kToCard, "00 20 00 01 02 20 31 32", "90 00"));
   display.CommandAnswered(Answer("00 CA 00 00 04", kFromCard, "00 CA 00 00 04 6D 00", "",
                                  ExchangeStop::kWrongProcedureByte));
 

@@ -18,6 +18,7 @@
 #include "card/output_panel.h"
 #include "card/window_thread_relays.h"
 #include "commands/command_list.h"
+#include "commands/list_file_details.h"
 #include "commands/scc_file.h"
 #include "controls/controls.h"
 #include "port/card_port.h"
@@ -78,11 +79,14 @@ inline constexpr const char* kLogHint = "Click Reset for new settings to take ef
 inline constexpr const char* kCreateCommandHint = "Create a new command with Edit.";
 inline constexpr const char* kCouldNotSave = "Could not save";
 inline constexpr const char* kCouldNotSaveReadOnly = "Could not save: the file is read-only.";
-inline constexpr const char* kDefaultLogFileName = "test.txt";
-inline constexpr const char* kDefaultSettings = "COM2: baud=9600 parity=E data=8 stop=2";
-inline constexpr const char* kDefaultAltSettings = "COM2: baud=10472 parity=E data=8 stop=2";
+inline constexpr const char* kDefaultLogFileName = kNewListLogFileName;
+inline constexpr const char* kCouldNotSaveNotRegular =
+    "Could not save: the name is not a regular file's (a named pipe, a device, a folder or a "
+    "socket), and only a file is ever replaced. It was left as it was.";
+// Save offers command scripts beside the SCC files; the name's end says which is written.
 inline constexpr const char* kSccFilter =
-    "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*||";
+    "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*|"
+    "Command scripts (*.txt)|*.txt||";
 // Load also offers command scripts, after the SCC file filters.
 inline constexpr const char* kLoadFilter =
     "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*|"
@@ -214,6 +218,8 @@ class MainDialog {
   // where the user agreed, and never through a symbolic link.
   bool log_name_from_file_ = false;
   bool log_place_agreed_ = false;  // a name outside the working folder, agreed to
+  // What the loaded file held beyond the settings and the list, written back by Save.
+  ListFileDetails loaded_details_;
 };
 
 }  // namespace quorvel

@@ -26,7 +26,12 @@ class ScriptedEditor final : public EditCommandRunner {
     if (edit_) edit_(record);
     return result_;
   }
+  int RunOnReset() override {
+    ++resetRuns;
+    return result_;
+  }
   int runs = 0;
+  int resetRuns = 0;
 
  private:
   int result_;

@@ -26,9 +26,11 @@ using ::testing::IsEmpty;
 // The dialog shown (not run modally), so a test can type and click in it.
 class ShownDialog {
  public:
-  ShownDialog(CardCommand& record, quorvel::testing::RecordingMessageSink& messages)
+  ShownDialog(CardCommand& record, quorvel::testing::RecordingMessageSink& messages,
+              bool resetEntry = false)
       : dialog(nullptr, messages) {
     dialog.m_pCommand = &record;
+    dialog.m_resetEntry = resetEntry;
     dialog.show();
   }
 
@@ -260,6 +262,13 @@ class ScriptedDialogEditor final : public EditCommandRunner {
   void Then(Script script) { scripts_.push_back(std::move(script)); }
   int Run(CardCommand& record) override {
     ShownDialog shown(record, messages_);
+    scripts_.at(next_++)(shown);
+    EXPECT_FALSE(shown.Open()) << "the script must end the dialog";
+    return shown.Result();
+  }
+  int RunOnReset() override {
+    CardCommand unused = NewCardCommand();
+    ShownDialog shown(unused, messages_, true);
     scripts_.at(next_++)(shown);
     EXPECT_FALSE(shown.Open()) << "the script must end the dialog";
     return shown.Result();

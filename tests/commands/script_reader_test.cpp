@@ -38,11 +38,11 @@ TEST(ScriptReader, ReadsNativeLinesAndApduCasesAsCommands) {
       {"00a4000c02>7f10", "00 A4 00 0C 02 > 7F 10\n"},
       {"\t00 B0 00 00 0A <\r", "00 B0 00 00 0A <\n"},
       {"00 D6 00 00 00 >", "00 D6 00 00 00 >\n"},
-      // ISO/IEC 7816-3 command cases: 1, 2, 3, 4 (Le dropped), and Le 00.
+      // ISO/IEC 7816-3 command cases: 1, 2, 3, 4 (its Le kept), and Le 00.
       {"00 A4 00 00", "00 A4 00 00 00 >\n"},
       {"00 B0 00 00 0A", "00 B0 00 00 0A <\n"},
       {"00 A4 04 00 02 3F 00", "00 A4 04 00 02 > 3F 00\n"},
-      {"00 A4 04 00 02 3F 00 00", "00 A4 04 00 02 > 3F 00\n"},
+      {"00 A4 04 00 02 3F 00 00", "00 A4 04 00 02 > 3F 00 Le 00\n"},
       {"00 C0 00 00 00", "00 C0 00 00 00 <\n"},
       // Expected answers, spelled out in one way.
       {"00 A4 00 00 02 3F 00 (90 00, 61 xx) # select MF",

@@ -372,7 +372,7 @@ void MainDialog::OnBrowse() {
 std::optional<std::string> MainDialog::ChooseConfigPath(FileChooser::Mode mode) {
   FileChooser::Request request;
   request.mode = mode;
-  request.filter = mode == FileChooser::Mode::kOpen ? kLoadFilter : kSccFilter;
+  request.filter = kCommandListFilter;
   if (mode == FileChooser::Mode::kSave) request.defaultExtension = "scc";
   request.initialName = TextOf(state_.m_configPath);
   auto chosen = services_.files.Choose(request);

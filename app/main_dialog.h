@@ -83,12 +83,11 @@ inline constexpr const char* kDefaultLogFileName = kNewListLogFileName;
 inline constexpr const char* kCouldNotSaveNotRegular =
     "Could not save: the name is not a regular file's (a named pipe, a device, a folder or a "
     "socket), and only a file is ever replaced. It was left as it was.";
-// Save offers command scripts beside the SCC files; the name's end says which is written.
 inline constexpr const char* kSccFilter =
-    "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*|"
-    "Command scripts (*.txt)|*.txt||";
-// Load also offers command scripts, after the SCC file filters.
-inline constexpr const char* kLoadFilter =
+    "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*||";
+// Load and Save also offer command scripts, after the SCC file filters; Save writes the
+// kind the name's end says.
+inline constexpr const char* kCommandListFilter =
     "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*|"
     "Command scripts (*.txt)|*.txt||";
 inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All Files (*.*)|*.*||";

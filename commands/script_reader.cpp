@@ -182,6 +182,7 @@ struct ScriptTextReader::State {
   // The line being read: one line of the file, or several joined by a "\" at their ends.
   std::string continued;
   std::vector<Piece> pieces;
+  std::string backslashPlace;  // "s.txt:4:17" of the last backslash that continued a line
 
   CommandScript script;
   SccSettings named = WithBareTexts(DefaultSccSettings());
@@ -252,7 +253,11 @@ void ScriptTextReader::State::TakeFileLine(std::string_view line) {
   if (joining) pieces.push_back({continued.size(), lineNumber});
   // As scriptor joins them: the backslash and the blanks before it become one blank.
   continued.append(continues ? TrimmedEnd(content.substr(0, content.size() - 1)) : line);
-  if (continues) continued += ' ';
+  if (continues) {
+    continued += ' ';
+    backslashPlace = fileName + ":" + std::to_string(lineNumber) + ":" +
+                     std::to_string(ColumnOf(line, content.size() - 1));
+  }
   if (continued.size() > kScriptMaxLineBytes) {
     return Fail(continued, kScriptMaxLineBytes,
                 "expected at most " + std::to_string(kScriptMaxLineBytes) +
@@ -560,9 +565,9 @@ std::optional<CommandScript> ScriptTextReader::Finish() {
   State& s = *state_;
   if (!s.failed() && !s.ended && !s.pending.empty()) s.TakeFileLine(s.pending);
   if (!s.failed() && !s.ended && !s.pieces.empty()) {
-    s.Fail(s.continued, s.continued.size() - 1,
-           "expected a line to go on after the \"\\\" at the end of this one, found the end "
-           "of the script");
+    s.error = s.backslashPlace +
+              ": expected a line to go on after the \"\\\" at the end of this one, found the "
+              "end of the script";
   }
   if (s.failed()) return std::nullopt;
   return s.Finish();

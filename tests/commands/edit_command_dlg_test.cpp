@@ -322,6 +322,23 @@ TEST_F(CommandListWithDialogTest, AddThreeThenDeleteTheMiddleOne) {
   EXPECT_STREQ(commands.records()[1]->comment, "C");
 }
 
+TEST_F(CommandListWithDialogTest, AResetEntryShowsNothingToChangeAndCanBeDeleted) {
+  commands.AppendStep(nullptr, Expectation{});
+  listBox.SetCurSel(1);
+  editor.Then([](ShownDialog& shown) {
+    EXPECT_EQ(shown.Comment()->text(), "Reset");
+    for (QWidget* field : std::initializer_list<QWidget*>{shown.Header(), shown.Comment(),
+                                                          shown.Data(), shown.ToCard()})
+      EXPECT_FALSE(field->isEnabled()) << field->objectName().toStdString();
+    shown.Click(1);
+  });
+  editor.Then([](ShownDialog& shown) { shown.Click(1000); });
+  commands.OnEdit(editor);
+  EXPECT_TRUE(commands.IsResetEntry(1)) << "OK keeps it";
+  commands.OnEdit(editor);
+  EXPECT_THAT(listBox.entries, ElementsAre("New Command"));
+}
+
 TEST_F(CommandListWithDialogTest, EditingTheSecondOfThreeKeepsOrderAndSelection) {
   Add("00 A4 00 00 02", "A");
   Add("00 B0 00 00 10", "B");

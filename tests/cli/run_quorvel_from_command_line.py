@@ -451,7 +451,7 @@ second execute settings COM2: baud=9600 parity=E data=8 stop=2
         self.assertTrue(listed.stdout.decode().endswith("""
 # 00 A4 01 00 02 01 00
 # Select MF
-00 A4 03 00 00 >
+00 A4 03 00 00 <
 reset
 00 A4 04 00 02 > 3F 00 Le 00
 # Read file

@@ -47,4 +47,12 @@ std::vector<std::string> DesktopPatterns(const FileFilter& filter) {
   return patterns;
 }
 
+std::string FilterExtension(const FileFilter& filter) {
+  if (filter.patterns.size() != 1) return {};
+  const std::string& pattern = filter.patterns[0];
+  if (pattern.size() < 3 || pattern.compare(0, 2, "*.") != 0) return {};
+  const std::string extension = pattern.substr(2);
+  return extension.find_first_of("*?[") == std::string::npos ? extension : std::string();
+}
+
 }  // namespace quorvel

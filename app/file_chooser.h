@@ -22,15 +22,21 @@ std::vector<FileFilter> ParseFileFilter(const std::string& filter);
 // on Windows, names without a dot too, so here it is "*".
 std::vector<std::string> DesktopPatterns(const FileFilter& filter);
 
+// The extension a name typed without one takes while this filter is chosen: its one
+// pattern's ("*.txt" gives "txt"); empty for several patterns or any file.
+std::string FilterExtension(const FileFilter& filter);
+
 // The file chooser that Browse, Load and Save ask for a path.
 class FileChooser {
  public:
   enum class Mode { kOpen, kSave };
   struct Request {
     Mode mode = Mode::kOpen;
-    std::string filter;            // filter string as above
-    std::string defaultExtension;  // added to a typed name without one; may be empty
-    std::string initialName;       // the name the chooser starts with
+    std::string filter;  // filter string as above
+    // Added to a typed name without one; may be empty. A filter with an extension of its
+    // own (FilterExtension) gives its own while it is chosen.
+    std::string defaultExtension;
+    std::string initialName;  // the name the chooser starts with
   };
   virtual ~FileChooser() = default;
   // The confirmed full path, or nothing when the user cancels. A save chooser

@@ -26,18 +26,8 @@ std::string LogPlaceQuestion(const std::string& fullPath, const std::string& ins
          "No writes it to " + inside + " in the working folder.";
 }
 
-std::string Counted(std::size_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-std::string SccLossQuestion(const std::string& path, std::size_t expecting, std::size_t resets) {
-  std::string what;
-  if (expecting > 0) what = Counted(expecting, "expected answer", "expected answers");
-  if (resets > 0) {
-    if (!what.empty()) what += " and ";
-    what += Counted(resets, "Reset line", "Reset lines");
-  }
-  return "The list holds " + what + ", which an SCC file cannot keep:\n\n" + path +
+std::string SccLossQuestion(const std::string& path, const SccLoss& loss) {
+  return "The list holds " + SccLossText(loss) + ", which an SCC file cannot keep:\n\n" + path +
          "\n\nSave it as an SCC file without them?\n\nNo saves nothing; a name that does not "
          "end in .scc saves the list as a command script with everything in it.";
 }
@@ -176,14 +166,12 @@ void MainDialog::RememberConfigPath() {
 void MainDialog::OnNew() {
   if (exchange_running_) return;
   commands_.ClearCommands();
-  CopyText(state_.m_logFileName, kDefaultLogFileName);
+  loaded_details_ = ListFileDetails{};
+  SccSettings defaults = DefaultSccSettings();
+  ForEachStoredField(state_, defaults,
+                     [](auto& mine, const auto& stored) { CopyWhole(mine, stored); });
   log_name_from_file_ = false;
-  CopyText(state_.m_altLogFileName, "test2.txt");
-  CopyText(state_.m_executeSettings, kDefaultSettings);
-  CopyText(state_.m_resetSettings, kDefaultSettings);
-  CopyText(state_.m_altExecuteSettings, kDefaultAltSettings);
-  CopyText(state_.m_altResetSettings, kDefaultAltSettings);
-  state_.m_inverse = 0;
+  state_.m_inverse = defaults.inverse;
   OnReader([inverse = state_.m_inverse,
             settings = TextOf(state_.m_executeSettings)](CardChannel& reader) {
     reader.SetInverse(inverse);
@@ -348,6 +336,7 @@ void MainDialog::ExecuteFrom(int firstEntry) {
     if (const CardCommand* command = commands_.RecordForEntry(entry)) {
       item.command = *command;
       item.expect = commands_.ExpectationForEntry(entry);
+      item.le = commands_.LeForEntry(entry);
       ++commands;
     }
     numbers.push_back(std::max(commands, 1));
@@ -451,7 +440,7 @@ void MainDialog::OnBrowse() {
 std::optional<std::string> MainDialog::ChooseConfigPath(FileChooser::Mode mode) {
   FileChooser::Request request;
   request.mode = mode;
-  request.filter = mode == FileChooser::Mode::kOpen ? kLoadFilter : kSccFilter;
+  request.filter = kCommandListFilter;
   if (mode == FileChooser::Mode::kSave) request.defaultExtension = "scc";
   request.initialName = TextOf(state_.m_configPath);
   auto chosen = services_.files.Choose(request);
@@ -492,18 +481,19 @@ int MainDialog::LoadConfig(const std::string& path) {
 }
 
 SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhenMissing) {
-  // A command script is told by its text; anything else is read as the SCC layout always was.
+  // A command script or an SCC file is told by its content; anything else is read as the SCC
+  // layout always was.
   ScriptLoadResult script = LoadScriptFile(path);
-  if (script.kind == ScriptFileKind::kText) {
+  if (script.kind != ScriptFileKind::kNeither) {
     if (script.status != SccLoadStatus::kLoaded) {
       if (script.status == SccLoadStatus::kRefused || !quietWhenMissing)
         services_.messages.ShowMessage(script.message);
       return script.status;
     }
     TakeSettings(script.script.settings);
-    for (ScriptStep& step : script.script.steps) {
-      commands_.AppendStep(std::move(step.command), std::move(step.expect));
-    }
+    loaded_details_ = DetailsOfLoadedScript(script.script);
+    for (ScriptStep& step : script.script.steps) commands_.AppendStep(std::move(step));
+    if (!script.complete) services_.messages.ShowMessage(script.message);
     return SccLoadStatus::kLoaded;
   }
 
@@ -515,6 +505,8 @@ SccLoadStatus MainDialog::LoadConfigFile(const std::string& path, bool quietWhen
   }
   SccDecodeResult& file = loaded.file;
   TakeSettings(file.settings);
+  loaded_details_ = ListFileDetails{};
+  loaded_details_.settings = file.settings;
   for (auto& record : file.records) commands_.Append(std::move(record));
   if (file.status == SccDecodeStatus::kRecordsCutShort) {
     services_.messages.ShowMessage(file.message);
@@ -546,39 +538,22 @@ int MainDialog::SaveConfig(const std::string& path) {
   ForEachStoredField(state_, s, [](const auto& mine, auto& stored) { CopyWhole(stored, mine); });
   s.bin = controls_.binCheck.GetCheck();
   s.inverse = state_.m_inverse;
-  std::vector<std::uint8_t> bytes;
-  if (KindForFileName(path) == ScriptFileKind::kScc) {
-    // The SCC layout holds commands only: a script's Resets and expected answers go.
-    const std::vector<std::unique_ptr<CardCommand>>& records = commands_.records();
-    const auto resets =
-        static_cast<std::size_t>(std::count(records.begin(), records.end(), nullptr));
-    const auto expecting = static_cast<std::size_t>(
-        std::count_if(commands_.expectations().begin(), commands_.expectations().end(),
-                      [](const Expectation& e) { return !e.empty(); }));
-    if ((resets > 0 || expecting > 0) &&
-        !services_.questions.AskYesNo(SccLossQuestion(path, expecting, resets))) {
-      return 0;
-    }
-    std::vector<std::unique_ptr<CardCommand>> commands;
-    for (const auto& record : records) {
-      if (record) commands.push_back(std::make_unique<CardCommand>(*record));
-    }
-    bytes = EncodeScc(s, commands);
-  } else {
-    for (std::size_t i = 0; i < commands_.size(); ++i) {
-      ScriptStep step;
-      if (const CardCommand* record = commands_.records()[i].get())
-        step.command = std::make_unique<CardCommand>(*record);
-      step.expect = commands_.expectations()[i];
-      script.steps.push_back(std::move(step));
-    }
-    bytes = EncodeScriptFile(script, ScriptFileKind::kText);
+  script.steps = commands_.Steps();
+  RestoreListFileDetails(loaded_details_, script);
+  const ScriptFileKind kind = KindForFileName(path);
+  if (kind == ScriptFileKind::kScc) {
+    // The SCC layout holds commands only: a script's Resets, expected answers and Les go.
+    const SccLoss loss = LostInScc(script);
+    if (loss.any() && !services_.questions.AskYesNo(SccLossQuestion(path, loss))) return 0;
   }
-  switch (WriteFileReplacing(path, bytes)) {
+  switch (WriteFileReplacing(path, EncodeScriptFile(script, kind))) {
     case ReplaceResult::kReplaced:
       return 1;
     case ReplaceResult::kReadOnly:
       services_.messages.ShowMessage(std::string(kCouldNotSaveReadOnly) + "\n\n" + path);
+      return 0;
+    case ReplaceResult::kNotRegular:
+      services_.messages.ShowMessage(std::string(kCouldNotSaveNotRegular) + "\n\n" + path);
       return 0;
     case ReplaceResult::kFailed:
       break;

@@ -17,6 +17,7 @@
 #include "card/output_display.h"
 #include "card/output_panel.h"
 #include "commands/command_list.h"
+#include "commands/list_file_details.h"
 #include "commands/scc_file.h"
 #include "controls/controls.h"
 #include "port/clock.h"
@@ -77,12 +78,14 @@ inline constexpr const char* kLogHint = "Click Reset for new settings to take ef
 inline constexpr const char* kCreateCommandHint = "Create a new command with Edit.";
 inline constexpr const char* kCouldNotSave = "Could not save";
 inline constexpr const char* kCouldNotSaveReadOnly = "Could not save: the file is read-only.";
-inline constexpr const char* kDefaultSettings = "COM2: baud=9600 parity=E data=8 stop=2";
-inline constexpr const char* kDefaultAltSettings = "COM2: baud=10472 parity=E data=8 stop=2";
+inline constexpr const char* kCouldNotSaveNotRegular =
+    "Could not save: the name is not a regular file's (a named pipe, a device, a folder or a "
+    "socket), and only a file is ever replaced. It was left as it was.";
 inline constexpr const char* kSccFilter =
     "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*||";
-// Load also offers command scripts, after the SCC file filters.
-inline constexpr const char* kLoadFilter =
+// Load and Save also offer command scripts, after the SCC file filters; Save writes the
+// kind the name's end says.
+inline constexpr const char* kCommandListFilter =
     "SmartCard Configuration files (*.scc) | *.scc|All Files (*.*)|*.*|"
     "Command scripts (*.txt)|*.txt||";
 inline constexpr const char* kBinLogFilter = "log files (*.bin) | *.bin|All Files (*.*)|*.*||";
@@ -228,6 +231,8 @@ class MainDialog {
   bool log_place_agreed_ = false;  // a name outside the working folder, agreed to
   std::string title_trouble_;      // the log's trouble the title shows
   bool port_waits_for_file_ = false;
+  // What the loaded file held beyond the settings and the list, written back by Save.
+  ListFileDetails loaded_details_;
   // The reader and the session, on the line thread once it has started; last, so that it is
   // stopped before anything its jobs may use goes (the destructor stops it first anyway).
   CardLine line_;

@@ -6,13 +6,6 @@
 #include "files/file_replace.h"
 
 namespace quorvel {
-namespace {
-
-std::string Counted(std::size_t count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-}  // namespace
 
 int ConvertCommandFile(const CommandLine& line, MessageSink& messages) {
   const std::string& output = *line.output;
@@ -22,13 +15,8 @@ int ConvertCommandFile(const CommandLine& line, MessageSink& messages) {
   if (kind == ScriptFileKind::kScc) {
     const SccLoss loss = LostInScc(*script);
     if (loss.any()) {
-      std::string what;
-      if (loss.expectations > 0)
-        what = Counted(loss.expectations, "expected answer", "expected answers");
-      if (loss.resets > 0)
-        what += (what.empty() ? "" : " and ") + Counted(loss.resets, "Reset line", "Reset lines");
       messages.ShowMessage("Could not convert to \"" + Printable(output) +
-                           "\": an SCC file cannot keep the " + what + " of \"" +
+                           "\": an SCC file cannot keep the " + SccLossText(loss) + " of \"" +
                            Printable(*line.file) +
                            "\". Nothing was written; a name that does not end in .scc keeps them.");
       return kExitNothingRan;
@@ -39,6 +27,11 @@ int ConvertCommandFile(const CommandLine& line, MessageSink& messages) {
       return kExitCompleted;
     case ReplaceResult::kReadOnly:
       messages.ShowMessage("Could not write \"" + Printable(output) + "\": the file is read-only.");
+      return kExitNothingRan;
+    case ReplaceResult::kNotRegular:
+      messages.ShowMessage("Could not write \"" + Printable(output) +
+                           "\": it is not a regular file (a named pipe, a device, a folder or a "
+                           "socket), and only a file is ever replaced. Nothing was written.");
       return kExitNothingRan;
     case ReplaceResult::kFailed:
       break;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "commands/command_script.h"
 #include "commands/command_text.h"
 
 namespace quorvel {
@@ -33,6 +34,10 @@ ApduMapping MapApdu(std::span<const std::uint8_t> bytes) {
   }
   const std::uint8_t lc = bytes[4];
   const std::size_t body = count - 5;
+  if (lc == 0 && count >= 7) {
+    return Refused(4, "extended length (Lc 00 XX XX) is not supported, found " +
+                          HexBytesText(bytes.data() + 4, 3));
+  }
   if (body > kMaxData + 1) {
     return Refused(5 + kMaxData + 1, "expected at most " + std::to_string(kMaxData) +
                                          " data bytes and an Le after Lc, found " +
@@ -47,6 +52,7 @@ ApduMapping MapApdu(std::span<const std::uint8_t> bytes) {
   mapping.isoCase = body == lc ? 3 : 4;
   mapping.toCard = true;
   mapping.data = bytes.subspan(5, lc);
+  if (mapping.isoCase == 4) mapping.le = LeOfByte(bytes.back());
   return mapping;
 }
 

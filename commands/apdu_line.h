@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -13,12 +14,15 @@ namespace quorvel {
 //   case 1, 4 bytes:       P3 = 00, to the card;
 //   case 2, 5 bytes:       P3 = Le, from the card;
 //   case 3, 5 + Lc bytes:  P3 = Lc with the data, to the card;
-//   case 4, 6 + Lc bytes:  as case 3; the card's answer comes later (61 XX).
+//   case 4, 6 + Lc bytes:  as case 3, its Le kept beside the command (the card's answer
+//                          comes later, 61 XX).
+// Extended lengths (Lc or Le 00 XX XX) do not fit a T=0 header and are refused.
 struct ApduMapping {
   int isoCase = 0;  // 1 to 4; 0 when refused
   std::uint8_t header[5] = {};
   bool toCard = false;
   std::span<const std::uint8_t> data;  // part of the bytes mapped
+  std::optional<std::uint16_t> le;     // case 4: 1 to 256 (the byte 00)
   std::size_t refusedAt = 0;           // the byte a refusal points at (the count: after the last)
   std::string refusal;                 // "expected ..., found ..."
 };

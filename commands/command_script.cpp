@@ -2,9 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace quorvel {
 namespace {
+
+std::string Counted(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
 
 template <std::size_t N>
 void SetDefault(char (&field)[N], const char* text) {
@@ -18,7 +24,7 @@ SccSettings DefaultSccSettings() {
   SccSettings settings;
   static constexpr const char* kSettings = "COM2: baud=9600 parity=E data=8 stop=2";
   static constexpr const char* kSecondSettings = "COM2: baud=10472 parity=E data=8 stop=2";
-  SetDefault(settings.logFileName, "test.txt");
+  SetDefault(settings.logFileName, kDefaultLogFileName);
   SetDefault(settings.altLogFileName, "test2.txt");
   SetDefault(settings.executeSettings, kSettings);
   SetDefault(settings.altExecuteSettings, kSecondSettings);
@@ -38,16 +44,36 @@ std::size_t CommandScript::CommandCount() const {
   return count;
 }
 
+bool CommandScript::KeepsCount() const {
+  return scc.count && *scc.count < 0 && CommandCount() == 0;
+}
+
 SccLoss LostInScc(const CommandScript& script) {
   SccLoss loss;
   for (const ScriptStep& step : script.steps) {
     if (step.IsReset()) {
       ++loss.resets;
-    } else if (!step.expect.empty()) {
-      ++loss.expectations;
+      continue;
     }
+    if (!step.expect.empty()) ++loss.expectations;
+    if (step.le) ++loss.les;
   }
   return loss;
+}
+
+std::string SccLossText(const SccLoss& loss) {
+  std::vector<std::string> parts;
+  if (loss.expectations > 0)
+    parts.push_back(Counted(loss.expectations, "expected answer", "expected answers"));
+  if (loss.resets > 0) parts.push_back(Counted(loss.resets, "Reset line", "Reset lines"));
+  if (loss.les > 0)
+    parts.push_back(Counted(loss.les, "Le of a case 4 command", "Les of case 4 commands"));
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) text += i + 1 == parts.size() ? " and " : ", ";
+    text += parts[i];
+  }
+  return text;
 }
 
 }  // namespace quorvel

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,9 +24,19 @@ struct ScriptStep {
   // An SCC record whose comment had no zero held this byte last; `command` holds the
   // zero that the program reads there instead.
   std::optional<std::uint8_t> sccCommentEnd;
+  // The comment lines of a script just above this step, each the text after its "#".
+  std::vector<std::string> commentsBefore;
 
   bool IsReset() const { return command == nullptr; }
 };
+
+// The byte a command line writes for its Le: 00 stands for 256.
+inline std::uint8_t LeByte(std::uint16_t le) {
+  return static_cast<std::uint8_t>(le);
+}
+inline std::uint16_t LeOfByte(std::uint8_t byte) {
+  return byte == 0 ? 256 : byte;
+}
 
 // What an SCC file held beyond its settings and records, so that a file turned into
 // a script and back is the same byte for byte.
@@ -34,7 +45,9 @@ struct SccLayoutDetails {
   // write otherwise: the last byte of a text field that had no zero, and bytes 836
   // to 1091 where they are not two copies of the Reset settings. Ascending offsets.
   std::vector<std::pair<std::uint16_t, std::uint8_t>> headerBytes;
-  std::optional<std::int32_t> count;   // the count, when it is not the number of commands
+  // The count, when it is not the number of commands: a negative one of a file without
+  // commands, or more than a file that ends early holds.
+  std::optional<std::int32_t> count;
   std::vector<std::uint8_t> trailing;  // bytes after the last record
   std::uint64_t trailingNotKept = 0;   // bytes after those, past what a script keeps
 
@@ -66,8 +79,16 @@ struct CommandScript {
   std::vector<ScriptStep> steps;
   SccLayoutDetails scc;
   GivenSettings given;
+  // Comment lines of the script's text that no step follows: those above or among the
+  // settings, and those after the last step.
+  std::vector<std::string> leadingComments;
+  std::vector<std::string> closingComments;
 
   std::size_t CommandCount() const;
+  // Whether a script's text can say scc.count: only a negative count of a script without
+  // commands, which runs what it says. Any other count that is not the number of commands
+  // is a file that ends early, which a script never writes (it says what it holds).
+  bool KeepsCount() const;
 };
 
 // Most commands a script holds, as an SCC file; and most Resets.
@@ -76,12 +97,18 @@ inline constexpr std::size_t kScriptMaxResets = kSccMaxCommands;
 // Most bytes after an SCC file's last record that a script keeps.
 inline constexpr std::size_t kScriptMaxTrailingBytes = std::size_t{1} << 20;
 
-// What the SCC layout cannot keep of a script: expectations and Resets.
+// What the SCC layout cannot keep of a script: expectations, Resets and the Le of case 4
+// commands. Standalone comment lines have no place there either; they tell the reader,
+// not the card, and go without a question.
 struct SccLoss {
   std::size_t expectations = 0;
   std::size_t resets = 0;
-  bool any() const { return expectations > 0 || resets > 0; }
+  std::size_t les = 0;
+  bool any() const { return expectations > 0 || resets > 0 || les > 0; }
 };
 SccLoss LostInScc(const CommandScript& script);
+// What is lost, for a message: "2 expected answers, 1 Reset line and 1 Le of a case 4
+// command"; empty when nothing is.
+std::string SccLossText(const SccLoss& loss);
 
 }  // namespace quorvel

@@ -37,7 +37,7 @@ std::string ExpectedText(const Expectation& expectation) {
   }
   if (expectation.data) {
     if (!out.empty()) out += " with ";
-    out += expectation.data->empty() ? "no data" : "data " + DataPatternText(*expectation.data);
+    out += expectation.data->empty() ? "any data" : "data " + DataPatternText(*expectation.data);
   }
   return out;
 }
@@ -71,8 +71,8 @@ bool MeetsStatusWord(const std::vector<StatusWordPattern>& patterns, const Recei
 bool MeetsData(const std::optional<std::vector<BytePattern>>& pattern,
                std::span<const std::uint8_t> data) {
   if (!pattern) return true;
-  if (pattern->size() != data.size()) return false;
-  for (std::size_t i = 0; i < data.size(); ++i) {
+  if (pattern->size() > data.size()) return false;
+  for (std::size_t i = 0; i < pattern->size(); ++i) {
     if (!(*pattern)[i].Matches(data[i])) return false;
   }
   return true;

@@ -29,11 +29,12 @@ struct StatusWordPattern {
 
 // What a command must answer, in the notation of the script format of ETSI TS 101 955
 // (3GPP TS 11.13) Annex B: its status word in parentheses, alternatives separated by
-// commas, "(90 00, 61 XX)"; the data from the card in square brackets, "[01 02 XX XX]".
-// Neither given: the command expects nothing.
+// commas, "(90 00, 61 XX)"; the data from the card in square brackets, "[01 02 XX XX]",
+// which the answer's first bytes must match (the answer may go on), "[]" for data not
+// checked, as the examples of that annex use it. Neither given: the command expects nothing.
 struct Expectation {
   std::vector<StatusWordPattern> statusWords;    // empty: any status word
-  std::optional<std::vector<BytePattern>> data;  // exactly these bytes, when given
+  std::optional<std::vector<BytePattern>> data;  // the answer's first bytes, when given
 
   bool empty() const { return statusWords.empty() && !data; }
   bool operator==(const Expectation&) const = default;
@@ -56,7 +57,7 @@ struct ReceivedAnswer {
 bool Meets(const Expectation& expectation, const ReceivedAnswer& answer);
 
 // For the user: "expected 90 00: met", "expected 90 00 or 61 XX, got 6A 82",
-// "expected 90 00 with data 01 02 XX XX, got 90 00 with data 01 03 00 00". Status bytes
+// "expected 90 00 with data 01 02 XX XX, got 90 00 with data 01 03". Status bytes
 // that never arrived are shown as "--", as the status row shows them.
 std::string ExpectationReport(const Expectation& expectation, const ReceivedAnswer& answer);
 

@@ -55,9 +55,9 @@ ScriptLoadResult LoadText(InputFile& file, const std::string& path) {
     if (got < 0) return Refused(path, file.reason());
     if (got == 0) break;  // it shrank meanwhile
     offset += static_cast<std::uint64_t>(got);
-    if (!reader.Feed(std::string_view(reinterpret_cast<const char*>(piece.data()),
-                                      static_cast<std::size_t>(got))))
-      break;
+    reader.Feed(std::string_view(reinterpret_cast<const char*>(piece.data()),
+                                 static_cast<std::size_t>(got)));
+    if (reader.Ended()) break;  // refused, or an "exit" line ended it
   }
   ScriptLoadResult result;
   result.kind = ScriptFileKind::kText;

@@ -2,7 +2,7 @@
 
 namespace quorvel {
 
-// The words of a command script's lines other than commands.
+// The words of a command script's lines other than commands, read in any case.
 inline constexpr const char* kLogKeyword = "log";
 inline constexpr const char* kBinKeyword = "bin";
 inline constexpr const char* kInvKeyword = "inv";
@@ -18,6 +18,8 @@ inline constexpr const char* kSccAtKeyword = "scc at";
 inline constexpr const char* kAtKeyword = "at";
 inline constexpr const char* kTrailingKeyword = "trailing";
 inline constexpr const char* kResetKeyword = "reset";
+inline constexpr const char* kExitKeyword = "exit";
+inline constexpr const char* kLeKeyword = "Le";
 inline constexpr const char* kSwitchOn = "on";
 inline constexpr const char* kSwitchOff = "off";
 

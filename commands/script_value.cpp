@@ -16,7 +16,9 @@ bool ControlAt(std::string_view bytes, std::size_t at) {
 
 // Whether a bare value would read back as `bytes`.
 bool StandsBare(std::string_view bytes, bool hashAllowed) {
-  if (bytes.empty() || IsBlank(bytes.front()) || IsBlank(bytes.back()) || bytes.front() == '"')
+  // A backslash at the end of a line would continue it on the next.
+  if (bytes.empty() || IsBlank(bytes.front()) || IsBlank(bytes.back()) || bytes.front() == '"' ||
+      bytes.back() == '\\')
     return false;
   if (!hashAllowed && bytes.find('#') != std::string_view::npos) return false;
   if (!IsUtf8(bytes)) return false;

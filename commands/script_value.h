@@ -14,8 +14,8 @@ namespace quorvel {
 // not UTF-8 are always escaped, never shown in a code page.
 
 // A setting's value as a script writes it: bare, or quoted when it is empty, starts
-// or ends with a blank, starts with a quote, holds "#", a control character or bytes
-// that are not UTF-8.
+// or ends with a blank, starts with a quote, ends with a backslash, holds "#", a control
+// character or bytes that are not UTF-8.
 std::string ValueText(std::string_view bytes);
 // A command's comment as a script writes it after "# ": like a value, but "#" may
 // stand bare in it.

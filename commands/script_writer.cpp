@@ -49,6 +49,15 @@ void AppendDifferences(std::string& out, std::string_view lineStart, const std::
   }
 }
 
+// Comment lines as they were read: "#" and the text after it.
+void AppendComments(std::string& out, const std::vector<std::string>& comments) {
+  for (const std::string& comment : comments) {
+    out += '#';
+    out += comment;
+    out += '\n';
+  }
+}
+
 void AppendSetting(std::string& out, std::string_view keyword, std::string_view value) {
   out += keyword;
   out += ' ';
@@ -82,7 +91,7 @@ void AppendSettings(std::string& out, const CommandScript& script) {
     while (used > 1 && s.reservedBlock[used - 1] == 0) --used;
     AppendSetting(out, kReservedBlockKeyword, HexBytesText(s.reservedBlock, used));
   }
-  if (script.scc.count) AppendSetting(out, kCountKeyword, std::to_string(*script.scc.count));
+  if (script.KeepsCount()) AppendSetting(out, kCountKeyword, std::to_string(*script.scc.count));
   const auto image = ScriptSccHeader(script);
   const auto shown = EncodeSccHeader(WithBareTexts(s), 0);
   AppendDifferences(out, kSccAtKeyword, image.data(), shown.data(), kSccCountAt);
@@ -97,6 +106,12 @@ void AppendCommand(std::string& out, const ScriptStep& step) {
   if (shown > 0) {
     out += ' ';
     out += HexBytesText(record.data, shown);
+    if (step.le) {
+      out += ' ';
+      out += kLeKeyword;
+      out += ' ';
+      AppendHexByte(out, LeByte(*step.le));
+    }
   }
   if (!step.expect.empty()) {
     out += ' ';
@@ -121,9 +136,11 @@ void AppendCommand(std::string& out, const ScriptStep& step) {
 std::string WriteScriptText(const CommandScript& script) {
   std::string out;
   out.reserve(512 + 64 * script.steps.size());
+  AppendComments(out, script.leadingComments);
   AppendSettings(out, script);
-  if (!script.steps.empty()) out += '\n';
+  if (!script.steps.empty() || !script.closingComments.empty()) out += '\n';
   for (const ScriptStep& step : script.steps) {
+    AppendComments(out, step.commentsBefore);
     if (step.IsReset()) {
       out += kResetKeyword;
       out += '\n';
@@ -131,6 +148,7 @@ std::string WriteScriptText(const CommandScript& script) {
       AppendCommand(out, step);
     }
   }
+  AppendComments(out, script.closingComments);
   const std::vector<std::uint8_t>& trailing = script.scc.trailing;
   if (!trailing.empty()) out += '\n';
   for (std::size_t from = 0; from < trailing.size(); from += kBytesPerLine) {

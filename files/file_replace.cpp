@@ -89,6 +89,7 @@ ReplaceResult WriteFileReplacing(const std::string& path, std::span<const std::u
   if (!target) return ReplaceResult::kFailed;
   struct stat old;
   const bool exists = stat(target->c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return ReplaceResult::kNotRegular;
   if (exists && IsReadOnly(*target, old)) return ReplaceResult::kReadOnly;
 
   std::string temporaryPath;

@@ -50,8 +50,20 @@ std::optional<std::string> DialogFileChooser::Choose(const Request& request) {
   dialog.setOption(QFileDialog::ReadOnly, false);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !save);
   dialog.setNameFilters(NameFilters(request.filter));
-  if (!request.defaultExtension.empty())
+  if (!request.defaultExtension.empty()) {
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    // "Command scripts (*.txt)" chosen, a name typed without an extension ends in .txt.
+    const std::vector<FileFilter> filters = ParseFileFilter(request.filter);
+    const QStringList labels = dialog.nameFilters();
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &request, filters, labels](const QString& label) {
+                       const auto index = static_cast<std::size_t>(labels.indexOf(label));
+                       const std::string own =
+                           index < filters.size() ? FilterExtension(filters[index]) : "";
+                       dialog.setDefaultSuffix(
+                           QString::fromStdString(own.empty() ? request.defaultExtension : own));
+                     });
+  }
   if (!request.initialName.empty())
     dialog.selectFile(QString::fromStdString(ShownText(request.initialName)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

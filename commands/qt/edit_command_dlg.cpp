@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <cstring>
+#include <initializer_list>
 
 #include "commands/command_text.h"
 #include "controls/field_text.h"
@@ -70,6 +71,14 @@ void CEditCommandDlg::setVisible(bool visible) {
 }
 
 void CEditCommandDlg::OnInitDialog() {
+  if (m_resetEntry) {
+    m_commentEdit->setText(QString::fromUtf8(kResetEntry));
+    for (QWidget* field : std::initializer_list<QWidget*>{m_headerEdit, m_commentEdit, m_dataEdit,
+                                                          m_toCardRadio, m_fromCardRadio})
+      field->setEnabled(false);
+    m_okButton->setFocus();
+    return;
+  }
   const CardCommand& command = *m_pCommand;
   m_headerEdit->setText(QString::fromStdString(FormatHeaderText(command)));
   // Any other direction (only a file can hold one) checks neither: the buttons start unchecked.
@@ -83,6 +92,10 @@ void CEditCommandDlg::OnInitDialog() {
 
 void CEditCommandDlg::OnOK() {
   if (m_pCommand == nullptr) return;
+  if (m_resetEntry) {
+    done(EditCommandRunner::kOk);
+    return;
+  }
   // A comment left as it was shown keeps its bytes, whatever code page wrote them.
   const std::string comment = EditedBytes(TextOf(m_commentEdit->text()), CommentOf(*m_pCommand));
   const auto refusal = AcceptEditedCommand(*m_pCommand, TextOf(m_headerEdit->text()), comment,
@@ -134,6 +147,14 @@ DialogEditCommandRunner::DialogEditCommandRunner(QWidget* parent, MessageSink& m
 int DialogEditCommandRunner::Run(CardCommand& record) {
   CEditCommandDlg dialog(parent_, messages_);
   dialog.m_pCommand = &record;
+  return dialog.exec();
+}
+
+int DialogEditCommandRunner::RunOnReset() {
+  CardCommand unused = NewCardCommand();
+  CEditCommandDlg dialog(parent_, messages_);
+  dialog.m_pCommand = &unused;
+  dialog.m_resetEntry = true;
   return dialog.exec();
 }
 

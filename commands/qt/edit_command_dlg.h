@@ -22,6 +22,8 @@ class CEditCommandDlg : public QDialog {
   CEditCommandDlg(QWidget* parent, MessageSink& messages);
 
   CardCommand* m_pCommand = nullptr;  // set before the dialog is shown
+  // A script's Reset entry: nothing can be changed; OK keeps it and Delete removes it.
+  bool m_resetEntry = false;
 
   void setVisible(bool visible) override;
   void reject() override;
@@ -51,6 +53,7 @@ class DialogEditCommandRunner final : public EditCommandRunner {
  public:
   DialogEditCommandRunner(QWidget* parent, MessageSink& messages);
   int Run(CardCommand& record) override;
+  int RunOnReset() override;
 
  private:
   QWidget* parent_;

@@ -22,6 +22,13 @@ TEST(FileFilterTest, ReadsTheProgramsFilterStrings) {
   EXPECT_EQ(scc[0].patterns, std::vector<std::string>{"*.scc"});
 }
 
+TEST(FileFilterTest, AFilterOfOneExtensionGivesItToNamesTypedWithout) {
+  const auto filters = ParseFileFilter("Scripts (*.txt)|*.txt|All (*.*)|*.*|Two|*.a;*.b|Any|*||");
+  ASSERT_EQ(filters.size(), 4u);
+  EXPECT_EQ(FilterExtension(filters[0]), "txt");
+  for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(FilterExtension(filters[i]), "") << i;
+}
+
 TEST(FileFilterTest, SeveralPatternsAndEarlyEnd) {
   const auto filters = ParseFileFilter("Cards|*.scc; *.bak||Ignored|*.x|");
   ASSERT_EQ(filters.size(), 1u);

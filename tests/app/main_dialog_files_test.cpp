@@ -14,6 +14,8 @@
 #include "app/fixed_text.h"
 #include "app/main_dialog.h"
 #include "commands/scc_file.h"
+#include "commands/script_scc.h"
+#include "commands/script_writer.h"
 #include "support/child_process.h"
 #include "support/fake_clock.h"
 #include "support/fake_controls.h"
@@ -279,6 +281,61 @@ TEST_F(MainDialogFilesTest, SaveWritesThroughALinkAndKeepsIt) {
   EXPECT_THAT(messages_.messages, IsEmpty());
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.scc"));
   EXPECT_EQ(fs::file_size(dir_ / "real.scc"), kSccHeaderSize);
+}
+
+TEST_F(MainDialogFilesTest, SaveLeavesWhatIsNotARegularFileAsItWas) {
+  Start();
+  ASSERT_EQ(mkfifo((dir_ / "pipe.scc").c_str(), 0600), 0);
+  files_.answers.push_back((dir_ / "pipe.scc").string());
+  dialog_->OnSave();
+  EXPECT_THAT(messages_.messages, ElementsAre(std::string(kCouldNotSaveNotRegular) + "\n\n" +
+                                              (dir_ / "pipe.scc").string()));
+  EXPECT_TRUE(fs::is_fifo(dir_ / "pipe.scc"));
+  EXPECT_EQ(ConfigPath(), "noname.scc");
+}
+
+// Save writes back what only the loaded file held, as --convert does, until New.
+TEST_F(MainDialogFilesTest, ALoadedListSavedAgainKeepsWhatOnlyItsFileHeld) {
+  CommandScript odd;
+  odd.settings.bin = 7;
+  odd.settings.reservedWord = 5;
+  std::memset(odd.settings.altLogFileName, 'L', kSccTextSize);  // no zero: the last byte aside
+  ScriptStep& step = odd.steps.emplace_back();
+  step.command = std::make_unique<CardCommand>(NewCardCommand());
+  std::memset(step.command->comment, 'c', 63);
+  step.sccCommentEnd = 'z';
+  odd.scc.trailing = {0xAA, 0xBB};
+  const std::vector<std::uint8_t> scc = EncodeScriptScc(odd);
+  const auto write = [&](const char* name, std::string_view bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    return (dir_ / name).string();
+  };
+  const auto save = [&](const char* name) {
+    files_.answers.push_back((dir_ / name).string());
+    dialog_->OnSave();
+    return testing::ReadFileBytes(dir_ / name);
+  };
+  const std::string original(scc.begin(), scc.end());
+  Start(write("odd.scc", original));
+  EXPECT_EQ(save("again.scc"), original);
+  Load(write("again.txt", save("as-text.txt")));
+  EXPECT_EQ(save("back.scc"), original) << "through the window's text";
+
+  const std::string script =
+      "# head\nlog test.txt\nbin off\ninv off\n"
+      "reset settings COM2: baud=9600 parity=E data=8 stop=2\n"
+      "execute settings COM2: baud=9600 parity=E data=8 stop=2\n\n"
+      "# select\n00 A4 04 00 02 > 3F 00 Le 00 (61 XX)\nreset\n# end\n";
+  Load(write("script.txt", script));
+  EXPECT_EQ(save("saved.txt"), script);
+  questions_.answers = {false};
+  save("lossy.scc");
+  EXPECT_THAT(questions_.asked.back(),
+              HasSubstr("1 expected answer, 1 Reset line and 1 Le of a case 4 command"));
+  EXPECT_FALSE(fs::exists(dir_ / "lossy.scc"));
+
+  dialog_->OnNew();
+  EXPECT_EQ(save("new.txt"), WriteScriptText(CommandScript{}));
 }
 
 TEST_F(MainDialogFilesTest, AFullProfileFolderKeepsTheOldProfileWhole) {

@@ -1,6 +1,7 @@
 // The real modal services of the main window, driven headless: the file chooser
 // of Browse, Load and Save, and the question box.
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QListView>
 #include <QMessageBox>
@@ -62,6 +63,31 @@ TEST(DialogFileChooserTest, AllFilesShowsEveryFileNamesWithoutADotToo) {
               ::testing::ElementsAre("SmartCard Configuration files (*.scc)", "All Files (*)"));
   EXPECT_EQ(scc, std::set<std::string>({"cards.scc"}));
   EXPECT_EQ(all, std::set<std::string>({"cards.scc", "README", "notes.txt"}));
+}
+
+TEST(DialogFileChooserTest, SaveGivesANameTypedWithoutExtensionTheChosenFiltersOwn) {
+  testing::TempFolder folder{"suffix"};
+  DialogFileChooser chooser;
+  FileChooser::Request request;
+  request.mode = FileChooser::Mode::kSave;
+  request.filter = kCommandListFilter;
+  request.defaultExtension = "scc";
+  request.initialName = (folder / "list.scc").string();
+  for (const int filter : {0, 1, 2}) {
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      ASSERT_NE(types, nullptr);
+      types->setCurrentIndex(filter);
+      emit types->activated(filter);  // as a click on the entry does
+      emit types->textActivated(types->itemText(filter));
+      dialog->selectFile((folder / "demo").c_str());
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as the Save button
+    });
+    EXPECT_EQ(chooser.Choose(request), (folder / (filter == 2 ? "demo.txt" : "demo.scc")).string())
+        << filter;
+  }
 }
 
 TEST(MessageBoxQuestionTest, NoIsTheDefaultAndEscapeAnswersNo) {

@@ -634,15 +634,16 @@ TEST_F(QuorvelDlgTest, LoadingAFileThatIsNotThereOrBrokenChangesNothing) {
 }
 
 TEST_F(QuorvelDlgTest, SaveThatFailsKeepsWhatWasThereAndThePath) {
-  // A folder where the file should go: the temporary file is written, but it
-  // cannot replace the target (this fails for root too).
+  // A folder where the file should go: only a regular file is ever replaced (this holds
+  // for root too).
   Start();
   const fs::path target = dir_ / "taken.scc";
   fs::create_directories(target);
   std::ofstream(target / "inside") << "old";
   files_.answers.push_back(target.string());
   Click(1010);
-  EXPECT_THAT(messages_.messages, ElementsAre("Could not save"));
+  EXPECT_THAT(messages_.messages,
+              ElementsAre(std::string(kCouldNotSaveNotRegular) + "\n\n" + target.string()));
   EXPECT_EQ(ReadFile(target / "inside"), "old");
   EXPECT_EQ(TextOf(State().m_configPath), "noname.scc");
   EXPECT_THAT(folder_.Names(), ElementsAre("taken.scc")) << "no temporary file is left";

@@ -12,6 +12,7 @@ import select
 import shutil
 import socket
 import signal
+import stat
 import struct
 import subprocess
 import sys
@@ -440,6 +441,37 @@ second execute settings COM2: baud=9600 parity=E data=8 stop=2
         converted = w.run("--convert", "list.txt", "again.scc")
         self.assertEqual((converted.returncode, converted.stderr), (0, b""))
         self.assertEqual(w.read("again.scc"), original)
+
+    def test_a_scriptor_script_keeps_its_comments_and_le_and_never_replaces_a_pipe(self):
+        w = Workspace(self)
+        # pcsc-tools' own example, as an editor on another system may save it: CR line ends.
+        w.file("test.script", b"# 00 A4 01 00 02 01 00\r# Select MF\r00 A4 03 00 00\rRESET\r"
+                              b"00 A4 04 00 02 3F 00 \\\r00\r\r# Read file\r00 B0 00 00 40\r"
+                              b"exit\rnot read\r")
+        listed = w.run("--list", "test.script")
+        self.assertEqual((listed.returncode, listed.stderr), (0, b""))
+        self.assertTrue(listed.stdout.decode().endswith("""
+# 00 A4 01 00 02 01 00
+# Select MF
+00 A4 03 00 00 <
+reset
+00 A4 04 00 02 > 3F 00 Le 00
+# Read file
+00 B0 00 00 40 <
+"""), listed.stdout.decode())
+        converted = w.run("--convert", "test.script", "again.txt")
+        self.assertEqual((converted.returncode, converted.stderr), (0, b""))
+        self.assertEqual(w.read("again.txt"), listed.stdout)
+
+        os.mkfifo(os.path.join(w.path, "pipe.txt"))
+        os.symlink("pipe.txt", os.path.join(w.path, "link.txt"))
+        for name in ["pipe.txt", "link.txt"]:
+            with self.subTest(name):
+                refused = w.run("--convert", "again.txt", name)
+                self.assertEqual((refused.returncode, refused.stdout), (2, b""))
+                self.assertIn("not a regular file", refused.stderr.decode())
+                self.assertTrue(stat.S_ISFIFO(os.stat(os.path.join(w.path, "pipe.txt")).st_mode))
+        self.assertTrue(os.path.islink(os.path.join(w.path, "link.txt")))
 
     def test_help_and_version(self):
         w = Workspace(self)

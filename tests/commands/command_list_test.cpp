@@ -26,7 +26,12 @@ class ScriptedEditor final : public EditCommandRunner {
     if (edit_) edit_(record);
     return result_;
   }
+  int RunOnReset() override {
+    ++resetRuns;
+    return result_;
+  }
   int runs = 0;
+  int resetRuns = 0;
 
  private:
   int result_;
@@ -183,6 +188,65 @@ TEST_F(CommandListTest, AppendKeepsLoadedRecordsWhole) {
   EXPECT_EQ(commands.RecordForEntry(1)->reserved345[274], 0x5A);
   EXPECT_EQ(commands.RecordForEntry(1)->direction, 9);
   EXPECT_EQ(listBox.GetText(1), " (00 00 00 00 00)");
+}
+
+// A script's step: SELECT by name with data 3F 00 and a case 4 Le, under a comment line.
+ScriptStep SelectStep() {
+  ScriptStep step;
+  step.command = std::make_unique<CardCommand>(NewCardCommand());
+  std::memcpy(step.command->header, "\x00\xA4\x04\x00\x02", 5);
+  step.command->direction = kToCard;
+  step.command->data[0] = 0x3F;
+  step.le = 256;
+  step.sccCommentEnd = 'z';
+  step.commentsBefore = {" select"};
+  return step;
+}
+
+TEST_F(CommandListTest, AResetEntryIsKeptOrDeletedThroughEdit) {
+  commands.AppendStep(nullptr, Expectation{});
+  AddThree();
+  listBox.SetCurSel(1);
+  for (const int result : {EditCommandRunner::kOk, EditCommandRunner::kCancel}) {
+    ScriptedEditor keep(result);
+    commands.OnEdit(keep);
+    EXPECT_EQ(keep.resetRuns, 1);
+    EXPECT_TRUE(commands.IsResetEntry(1));
+  }
+  ScriptedEditor remove(EditCommandRunner::kDelete);
+  commands.OnEdit(remove);
+  EXPECT_EQ(remove.runs, 0) << "no record to edit";
+  EXPECT_THAT(Comments(), ElementsAre("A", "B", "C"));
+  EXPECT_EQ(listBox.GetText(1), "A (00 A1 00 00 00)");
+}
+
+TEST_F(CommandListTest, AnEntryKeepsItsStepsDetailsUntilAnEditMakesThemWrong) {
+  struct Case {
+    const char* what;
+    std::function<void(CardCommand&)> edit;
+    bool leKept, commentEndKept;
+  } cases[] = {
+      {"nothing", nullptr, true, true},
+      {"the instruction", [](CardCommand& r) { r.header[2] = 0x08; }, true, true},
+      {"the comment", [](CardCommand& r) { r.comment[0] = 'x'; }, true, false},
+      {"the data", [](CardCommand& r) { r.data[1] = 0x01; }, false, true},
+      {"a byte past P3", [](CardCommand& r) { r.data[2] = 0x01; }, true, true},
+      {"P3", [](CardCommand& r) { r.header[4] = 1; }, false, true},
+      {"the direction", [](CardCommand& r) { r.direction = kFromCard; }, false, true},
+  };
+  for (const Case& c : cases) {
+    commands.ClearCommands();
+    commands.AppendStep(SelectStep());
+    EXPECT_EQ(commands.LeForEntry(1), 256);
+    listBox.SetCurSel(1);
+    ScriptedEditor editor(EditCommandRunner::kOk, c.edit);
+    commands.OnEdit(editor);
+    const std::vector<ScriptStep> steps = commands.Steps();
+    EXPECT_EQ(commands.LeForEntry(1).has_value(), c.leKept) << c.what;
+    EXPECT_EQ(steps[0].le.has_value(), c.leKept) << c.what;
+    EXPECT_EQ(steps[0].sccCommentEnd.has_value(), c.commentEndKept) << c.what;
+    EXPECT_THAT(steps[0].commentsBefore, ElementsAre(" select")) << c.what;
+  }
 }
 
 }  // namespace

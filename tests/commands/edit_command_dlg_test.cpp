@@ -26,9 +26,11 @@ using ::testing::IsEmpty;
 // The dialog shown (not run modally), so a test can type and click in it.
 class ShownDialog {
  public:
-  ShownDialog(CardCommand& record, quorvel::testing::RecordingMessageSink& messages)
+  ShownDialog(CardCommand& record, quorvel::testing::RecordingMessageSink& messages,
+              bool resetEntry = false)
       : dialog(nullptr, messages) {
     dialog.m_pCommand = &record;
+    dialog.m_resetEntry = resetEntry;
     dialog.show();
   }
 
@@ -264,6 +266,13 @@ class ScriptedDialogEditor final : public EditCommandRunner {
     EXPECT_FALSE(shown.Open()) << "the script must end the dialog";
     return shown.Result();
   }
+  int RunOnReset() override {
+    CardCommand unused = NewCardCommand();
+    ShownDialog shown(unused, messages_, true);
+    scripts_.at(next_++)(shown);
+    EXPECT_FALSE(shown.Open()) << "the script must end the dialog";
+    return shown.Result();
+  }
 
  private:
   quorvel::testing::RecordingMessageSink& messages_;
@@ -311,6 +320,23 @@ TEST_F(CommandListWithDialogTest, AddThreeThenDeleteTheMiddleOne) {
   EXPECT_EQ(listBox.selection, 0);
   ASSERT_EQ(commands.size(), 2u);
   EXPECT_STREQ(commands.records()[1]->comment, "C");
+}
+
+TEST_F(CommandListWithDialogTest, AResetEntryShowsNothingToChangeAndCanBeDeleted) {
+  commands.AppendStep(nullptr, Expectation{});
+  listBox.SetCurSel(1);
+  editor.Then([](ShownDialog& shown) {
+    EXPECT_EQ(shown.Comment()->text(), "Reset");
+    for (QWidget* field : std::initializer_list<QWidget*>{shown.Header(), shown.Comment(),
+                                                          shown.Data(), shown.ToCard()})
+      EXPECT_FALSE(field->isEnabled()) << field->objectName().toStdString();
+    shown.Click(1);
+  });
+  editor.Then([](ShownDialog& shown) { shown.Click(1000); });
+  commands.OnEdit(editor);
+  EXPECT_TRUE(commands.IsResetEntry(1)) << "OK keeps it";
+  commands.OnEdit(editor);
+  EXPECT_THAT(listBox.entries, ElementsAre("New Command"));
 }
 
 TEST_F(CommandListWithDialogTest, EditingTheSecondOfThreeKeepsOrderAndSelection) {

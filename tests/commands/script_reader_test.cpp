@@ -38,11 +38,11 @@ TEST(ScriptReader, ReadsNativeLinesAndApduCasesAsCommands) {
       {"00a4000c02>7f10", "00 A4 00 0C 02 > 7F 10\n"},
       {"\t00 B0 00 00 0A <\r", "00 B0 00 00 0A <\n"},
       {"00 D6 00 00 00 >", "00 D6 00 00 00 >\n"},
-      // ISO/IEC 7816-3 command cases: 1, 2, 3, 4 (Le dropped), and Le 00.
+      // ISO/IEC 7816-3 command cases: 1, 2, 3, 4 (its Le kept), and Le 00.
       {"00 A4 00 00", "00 A4 00 00 00 >\n"},
       {"00 B0 00 00 0A", "00 B0 00 00 0A <\n"},
       {"00 A4 04 00 02 3F 00", "00 A4 04 00 02 > 3F 00\n"},
-      {"00 A4 04 00 02 3F 00 00", "00 A4 04 00 02 > 3F 00\n"},
+      {"00 A4 04 00 02 3F 00 00", "00 A4 04 00 02 > 3F 00 Le 00\n"},
       {"00 C0 00 00 00", "00 C0 00 00 00 <\n"},
       // Expected answers, spelled out in one way.
       {"00 A4 00 00 02 3F 00 (90 00, 61 xx) # select MF",
@@ -57,6 +57,17 @@ TEST(ScriptReader, ReadsNativeLinesAndApduCasesAsCommands) {
       {"00 B0 00 00 00 < # a # b \\x41", "00 B0 00 00 00 < # a # b \\x41\n"},
       {"reset # the card again", "reset\n"},
       {"00 B0 00 00 00 <\n  at 88: 91 00 # reserved", "00 B0 00 00 00 <\n  at 88: 91\n"},
+      // scriptor's spellings: RESET in any case, exit ending the script, a trailing "\"
+      // going on on the next line; lines ended by CR alone.
+      {"RESET\nReset", "reset\nreset\n"},
+      {"00 B0 00 00 00 <\nExit # done\nnot read", "00 B0 00 00 00 <\n"},
+      {"00 A4 00 0C \\\n 02 7F\\\n10", "00 A4 00 0C 02 > 7F 10\n"},
+      {"reset\r00 B0 00 00 00 <\r\rreset\r\n", "reset\n00 B0 00 00 00 <\nreset\n"},
+      // A case 4 Le on a line with its direction.
+      {"00 a4 04 00 02 > 3F 00 le 1c (61 XX)", "00 A4 04 00 02 > 3F 00 Le 1C (61 XX)\n"},
+      // Comment lines of their own stay where they are; one never goes on to the next line.
+      {"# select\n00 B0 00 00 00 <\n  #  then \\\nreset\n# end ",
+       "# select\n00 B0 00 00 00 <\n#  then \\\nreset\n# end\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(StepsWritten(c.line), c.written) << c.line;
 }
@@ -138,6 +149,26 @@ TEST(ScriptReader, RefusesBadLinesNamingLineColumnAndWhatWasExpected) {
       {"inv on off",
        "s.txt:1:8: expected \"#\" or the end of the line after \"inv\" and its value, "
        "found \"off\""},
+      {"00 A4 04 00 00 00 02 3F 00",
+       "s.txt:1:13: extended length (Lc 00 XX XX) is not supported, found 00 00 02"},
+      {"log a\x1B[0m", "s.txt:1:6: expected text, found the control character \\x1B"},
+      {"00 B0 00 00 00 < # x\xC2\x85",
+       "s.txt:1:21: expected text, found the control character U+0085"},
+      {"reset\r00 A4 G3 00", "s.txt:2:7: expected a hex byte, found \"G3\""},
+      {"00 A4 00 0C 02 \\\n  > 7F G0", "s.txt:2:8: expected a hex byte, found \"G0\""},
+      {"00 A4 00 0C 02 \\",
+       "s.txt:1:16: expected a line to go on after the \"\\\" at the end of this one, found "
+       "the end of the script"},
+      {"count 1\n00 B0 00 00 00 <\n00 B0 00 00 00 <",
+       "s.txt:1:7: expected a count of 2 (the commands of the script), found 1"},
+      {"count 3\nreset",
+       "s.txt:1:7: expected a count of 0 (the commands of the script) or a negative one, found 3"},
+      {"00 B0 00 00 02 < Le 02",
+       "s.txt:1:18: expected no Le after \"<\" (P3 is the length to read)"},
+      {"00 A4 00 00 00 > Le 02",
+       "s.txt:1:18: expected data before Le (a command that sends none and reads Le bytes is "
+       "written with \"<\")"},
+      {"00 A4 00 00 01 > 3F Le", "s.txt:1:23: expected one byte after Le (00 for 256), found 0"},
   };
   for (const Case& c : cases) {
     const ScriptReadResult read = ReadScriptText(c.text, "s.txt");
@@ -201,6 +232,35 @@ TEST(ScriptReader, ReadsAScriptGivenInPiecesAsAWhole) {
   ASSERT_TRUE(script);
   EXPECT_EQ(WriteScriptText(*script), WriteScriptText(*ReadScriptText(text, "s.txt").script));
   EXPECT_EQ(script->steps.size(), 3u);
+}
+
+TEST(ScriptReader, KeepsCommentLinesAndLeWhereTheyStand) {
+  const ScriptReadResult read = ReadScriptText(
+      "# head\nlog x.txt\n# for the first\n00 A4 04 00 01 3F 00\nreset\n# tail", "s.txt");
+  ASSERT_TRUE(read.script) << read.error;
+  const CommandScript& script = *read.script;
+  EXPECT_THAT(script.leadingComments, ElementsAre(" head"));
+  EXPECT_THAT(script.steps[0].commentsBefore, ElementsAre(" for the first"));
+  EXPECT_EQ(script.steps[0].le, 256);
+  EXPECT_FALSE(script.steps[1].le);
+  EXPECT_THAT(script.closingComments, ElementsAre(" tail"));
+  const SccLoss loss = LostInScc(script);
+  EXPECT_EQ(SccLossText(loss), "1 Reset line and 1 Le of a case 4 command");
+  const std::string written = WriteScriptText(script);
+  EXPECT_EQ(written.substr(0, 7), "# head\n");
+  EXPECT_EQ(WriteScriptText(*ReadScriptText(written, "s.txt").script), written);
+}
+
+TEST(ScriptReader, ReadsALongLineTheSameWhateverEndsIt) {
+  const std::string line = "# " + std::string(kScriptMaxLineBytes - 2, 'a');
+  const ScriptReadResult lf = ReadScriptText(line + "\nreset\n", "s.txt");
+  const ScriptReadResult crlf = ReadScriptText(line + "\r\nreset\r\n", "s.txt");
+  ASSERT_TRUE(lf.script && crlf.script) << lf.error << crlf.error;
+  EXPECT_EQ(WriteScriptText(*crlf.script), WriteScriptText(*lf.script));
+  // A CR LF split between two pieces is still one line end.
+  ScriptTextReader reader("s.txt");
+  for (const std::string_view piece : {"reset\r", "\nreset\r", "reset"}) reader.Feed(piece);
+  EXPECT_EQ(reader.Finish()->steps.size(), 3u);
 }
 
 TEST(ScriptReader, RefusesMoreCommandsThanAListKeeps) {

@@ -113,7 +113,11 @@ TEST(ScriptRoundTrip, EverySccFileComesBackByteForByteThroughText) {
     const std::string text = WriteScriptText(scc.script);
     const ScriptReadResult read = ReadScriptText(text, "s.txt");
     ASSERT_TRUE(read.script) << "seed " << seed << ": " << read.error << "\n" << text;
-    ASSERT_EQ(EncodeScriptScc(*read.script), file) << "seed " << seed << "\n" << text;
+    // A file that ends early comes back whole: a script says the commands it holds.
+    Bytes expected = file;
+    if (scc.status == SccDecodeStatus::kRecordsCutShort)
+      PutInt32(expected.data() + kSccCountAt, static_cast<std::int32_t>(scc.script.CommandCount()));
+    ASSERT_EQ(EncodeScriptScc(*read.script), expected) << "seed " << seed << "\n" << text;
     ASSERT_EQ(WriteScriptText(*read.script), text) << seed;
   }
 }
@@ -139,7 +143,6 @@ TEST(ScriptRoundTrip, WritesOddSccBytesAsLinesOfTheirOwn) {
             "log test.txt\nbin 2\ninv off\n"
             "reset settings COM2: baud=9600 parity=E data=8 stop=2\n"
             "execute settings COM2: baud=9600 parity=E data=8 stop=2\n"
-            "count 3\n"
             "scc at 9: 6F 6C 64\n"
             "scc at 1036: 01\n\n"
             "00 B0 00 00 04 < # " +
@@ -148,6 +151,7 @@ TEST(ScriptRoundTrip, WritesOddSccBytesAsLinesOfTheirOwn) {
                 "  at 5: 07\n"
                 "  at 87: 64 90 00 00 3F\n\n"
                 "trailing AA BB\n");
+  PutInt32(file.data() + kSccCountAt, 1);  // it ended early: the script holds its one command
   EXPECT_EQ(EncodeScriptScc(*ReadScriptText(text, "s.txt").script), file);
 }
 

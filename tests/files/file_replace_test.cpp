@@ -76,6 +76,21 @@ TEST_F(FileReplaceTest, WritesTheFileALinkNamesAndKeepsTheLink) {
   EXPECT_EQ(Write(dir_ / "loop-a", Bytes(1, 'x')), ReplaceResult::kFailed);
 }
 
+TEST_F(FileReplaceTest, ReplacesNothingButARegularFile) {
+  // As root a device node or a pipe replaced by a file would break whatever uses it.
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  fs::create_symlink("pipe", dir_ / "to-pipe");
+  fs::create_directory(dir_ / "folder");
+  for (const fs::path& target :
+       {dir_ / "pipe", dir_ / "to-pipe", dir_ / "folder", fs::path("/dev/null")}) {
+    EXPECT_EQ(Write(target, Bytes(10, 1)), ReplaceResult::kNotRegular) << target;
+  }
+  EXPECT_TRUE(fs::is_fifo(dir_ / "pipe"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "to-pipe"));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_THAT(Names(), UnorderedElementsAre("pipe", "to-pipe", "folder"));
+}
+
 TEST_F(FileReplaceTest, KeepsAReadOnlyFileEvenForRoot) {
   const fs::path target = dir_ / "config.scc";
   ASSERT_EQ(Write(target, Bytes(30, 7)), ReplaceResult::kReplaced);

@@ -60,9 +60,18 @@ class ScriptedEditor final : public EditCommandRunner {
     if (step.edit) step.edit(record);
     return step.result;
   }
+  // A Reset entry takes the next step's result; its edit has no record to change.
+  int RunOnReset() override {
+    ++resetRuns;
+    if (steps.empty()) return kCancel;
+    const int result = steps.front().result;
+    steps.pop_front();
+    return result;
+  }
 
   std::deque<Step> steps;
   int runs = 0;
+  int resetRuns = 0;
 };
 
 // A clipboard that keeps what was copied last.

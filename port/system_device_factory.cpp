@@ -21,6 +21,8 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
       return {std::make_unique<DemoCard>(clock_, DemoCardModel::kFast, readerClockHz_), {}};
     case PortTarget::Kind::Device:
       return TermiosDevice::Open(target.devicePath);
+    case PortTarget::Kind::PcscReader:
+      return {nullptr, "\"" + portName + "\" names a PC/SC reader, not a serial line"};
     case PortTarget::Kind::Unknown:
       break;
   }

@@ -10,6 +10,7 @@ quorvel_packages=(
   clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream python3
   dpkg-dev shared-mime-info man-db
+  libpcsclite-dev pcscd vsmartcard-vpcd
 )
 
 quorvel_missing_packages() {

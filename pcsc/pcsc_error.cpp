@@ -77,9 +77,12 @@ PcscError DescribePcscCode(long code, std::string_view reader) {
     case SCARD_E_INVALID_VALUE:
       return error(PcscFault::kOther, "PC/SC refused the command as invalid (" + HexCode(code) +
                                           ": " + pcsc_stringify_error(code) + ")");
-    default:
-      return error(PcscFault::kOther,
-                   The + " reports error " + HexCode(code) + ": " + pcsc_stringify_error(code));
+    default: {
+      // pcsc-lite's words, unless it has none ("Unknown error: 0x...").
+      const std::string words = pcsc_stringify_error(code);
+      return error(PcscFault::kOther, The + " reports error " + HexCode(code) +
+                                          (words.starts_with("Unknown error") ? "" : ": " + words));
+    }
   }
 }
 

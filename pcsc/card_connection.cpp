@@ -143,6 +143,12 @@ PcscError PcscConnection::ReadStatus() {
 }
 
 PcscError PcscConnection::Failure(long code) {
+  if (connected_ && code == SCARD_E_NO_SERVICE) {
+    // It was there a moment ago.
+    PcscError stopped = DescribePcscCode(SCARD_E_SERVICE_STOPPED, reader_);
+    stopped.code = code;
+    return stopped;
+  }
   return DescribePcscCode(code, reader_);
 }
 

@@ -9,8 +9,10 @@ exactly the processes it started, by the pids (and start times) it wrote down.
 
   private_pcscd.py start --state DIR --card PROGRAM   leaves both running (a ctest fixture)
   private_pcscd.py stop --state DIR                   stops them and removes DIR
-  private_pcscd.py run --card PROGRAM [--state DIR] -- COMMAND...
+  private_pcscd.py run --card PROGRAM [--state DIR] [--if-possible] -- COMMAND...
                                                       start, COMMAND, stop; COMMAND's status
+                                                      (--if-possible: COMMAND alone when
+                                                      another pcscd is in the way)
 
 COMMAND and the tests find the service through PCSCLITE_CSOCK_NAME=DIR/pcscd.comm.
 
@@ -216,6 +218,8 @@ def main():
     parser.add_argument("action", choices=["start", "stop", "run"])
     parser.add_argument("--state", help="the folder of the socket, logs and pids")
     parser.add_argument("--card", help="the virtual card program")
+    parser.add_argument("--if-possible", action="store_true",
+                        help="run: when pcscd cannot be started, run the command without it")
     argv = sys.argv[1:]
     command = argv[argv.index("--") + 1:] if "--" in argv else []
     args = parser.parse_args(argv[:argv.index("--")] if "--" in argv else argv)
@@ -231,12 +235,19 @@ def main():
         if args.action == "stop":
             stop(state)
             return 0
-        socket_path = start(state, args.card)
+        if not command and args.action == "run":
+            parser.error("run needs a command after --")
+        try:
+            socket_path = start(state, args.card)
+        except Refusal as refusal:
+            if args.action != "run" or not args.if_possible:
+                raise
+            print(f"private_pcscd: {refusal}\nRunning without the tests' own pcscd.",
+                  file=sys.stderr)
+            return subprocess.run(command).returncode
         if args.action == "start":
             print(f"PCSCLITE_CSOCK_NAME={socket_path}")
             return 0
-        if not command:
-            parser.error("run needs a command after --")
         try:
             # A signal ends the command and still stops pcscd and the card.
             for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):

@@ -2,6 +2,7 @@
 
 #include <winscard.h>
 
+#include <string>
 #include <utility>
 
 #include "iso7816/atr.h"
@@ -12,6 +13,10 @@ namespace {
 DWORD ProtocolBit(CardProtocol protocol) {
   return protocol == CardProtocol::kT1 ? SCARD_PROTOCOL_T1 : SCARD_PROTOCOL_T0;
 }
+
+constexpr std::size_t kShortestCommand = 4;
+// CLA INS P1 P2, an extended Lc (3 bytes), 65535 data bytes and an extended Le (2 bytes).
+constexpr std::size_t kLongestCommand = 4 + 3 + 65535 + 2;
 
 CardProtocol FromProtocolBit(DWORD bit) {
   return bit == SCARD_PROTOCOL_T1 ? CardProtocol::kT1 : CardProtocol::kT0;
@@ -95,6 +100,13 @@ PcscError PcscConnection::Transmit(std::span<const std::uint8_t> apdu,
                                    std::vector<std::uint8_t>& answer) {
   answer.clear();
   if (!connected_) return Failure(SCARD_E_INVALID_HANDLE);
+  // Shorter than CLA INS P1 P2 (ISO/IEC 7816-4) a command means nothing to a card, and some
+  // drivers wait for an answer to it that never comes (vpcd takes one byte for a control code).
+  if (apdu.size() < kShortestCommand || apdu.size() > kLongestCommand) {
+    return {PcscFault::kCommandRefused, 0,
+            "A command APDU has 4 to " + std::to_string(kLongestCommand) + " bytes; this one has " +
+                std::to_string(apdu.size())};
+  }
   // Room for the longest answer PC/SC carries: too small a buffer loses an answer the card
   // has already acted on.
   if (receive_.size() < MAX_BUFFER_SIZE_EXTENDED) receive_.resize(MAX_BUFFER_SIZE_EXTENDED);

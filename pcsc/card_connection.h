@@ -44,7 +44,8 @@ class PcscConnection {
   // Sends a command APDU and receives the whole response APDU: answer holds the response
   // data and SW1 SW2 (at least two bytes) on success. Up to 65536 data bytes fit. An answer
   // shorter than a status word is a failure (kCardRemoved): the card was removed, or did not
-  // answer.
+  // answer. An APDU shorter than 4 bytes or longer than an extended one is refused here
+  // (kCommandRefused) without reaching the reader.
   PcscError Transmit(std::span<const std::uint8_t> apdu, std::vector<std::uint8_t>& answer);
   // Whether the card is still there and powered, as pcscd sees it now.
   PcscError CheckCard();

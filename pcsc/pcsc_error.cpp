@@ -58,7 +58,10 @@ PcscError DescribePcscCode(long code, std::string_view reader) {
     case SCARD_W_UNPOWERED_CARD:
       return error(PcscFault::kCardRemoved, "The card in " + the + " lost its power");
     case SCARD_W_RESET_CARD:
-      return error(PcscFault::kCardRemoved, "The card in " + the + " was reset by another program");
+      return error(
+          PcscFault::kCardRemoved,
+          "The card in " + the +
+              " was reset meanwhile, by the reader or another program: what it was told is lost");
     case SCARD_E_SHARING_VIOLATION:
       return error(PcscFault::kCardInUse, "The card in " + the + " is held by another program");
     case SCARD_E_TIMEOUT:
@@ -72,7 +75,7 @@ PcscError DescribePcscCode(long code, std::string_view reader) {
       return error(PcscFault::kCardRefused,
                    The + " cannot work with the card: its answer to reset is not understood");
     case SCARD_E_INSUFFICIENT_BUFFER:
-      return error(PcscFault::kOther, "The card's answer is too long to be received");
+      return error(PcscFault::kCommandRefused, "The card's answer is too long to be received");
     case SCARD_E_INVALID_PARAMETER:
     case SCARD_E_INVALID_VALUE:
       return error(PcscFault::kOther, "PC/SC refused the command as invalid (" + HexCode(code) +

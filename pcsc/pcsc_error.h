@@ -8,14 +8,15 @@ namespace quorvel {
 // What a PC/SC failure means for whoever uses the reader, sorted by what can be done about it.
 enum class PcscFault {
   kNone,
-  kNoService,    // pcscd is not running, or stopped meanwhile
-  kNoReader,     // the reader is not there (never was, or was unplugged)
-  kNoCard,       // the reader is empty
-  kCardRemoved,  // the card went away, or stopped answering, while in use
-  kCardInUse,    // another program holds the card
-  kTimeout,      // the reader gave up waiting
-  kCardRefused,  // the card or reader cannot work together (protocol, ATR, no answer to reset)
-  kOther,        // anything else: told by its code
+  kNoService,       // pcscd is not running, or stopped meanwhile
+  kNoReader,        // the reader is not there (never was, or was unplugged)
+  kNoCard,          // the reader is empty
+  kCardRemoved,     // the card went away, was reset meanwhile or stopped answering, in use
+  kCardInUse,       // another program holds the card
+  kTimeout,         // the reader gave up waiting
+  kCardRefused,     // the card or reader cannot work together (protocol, ATR, no answer to reset)
+  kCommandRefused,  // this command cannot be sent as it is (its length, a value PC/SC rejects)
+  kOther,           // anything else: told by its code
 };
 
 // A failed PC/SC call: its code (SCARD_*, or 0 when the failure was judged here, such as an

@@ -35,7 +35,7 @@ TEST(PcscWordsTest, EveryCodeAUserMeetsIsToldInWordsNamingTheReader) {
       {SCARD_E_TIMEOUT, PcscFault::kTimeout, "The reader \"R 00\" timed out waiting for the card"},
       {SCARD_W_UNRESPONSIVE_CARD, PcscFault::kCardRefused,
        "The card in the reader \"R 00\" does not answer the reset"},
-      {SCARD_E_INVALID_PARAMETER, PcscFault::kOther,
+      {SCARD_E_INVALID_PARAMETER, PcscFault::kCommandRefused,
        "PC/SC refused the command as invalid (0x80100004: Invalid parameter given.)"},
       {SCARD_F_COMM_ERROR, PcscFault::kOther,
        "The reader \"R 00\" reports error 0x80100013: RPC transport error."},

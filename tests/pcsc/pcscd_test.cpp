@@ -52,7 +52,8 @@ class PcscdTest : public ::testing::Test {
   }
   void TearDown() override {
     // The next test finds the second reader empty.
-    if (context_.established()) WaitForPcscCard(context_, kTestCardReader, false, 10s);
+    if (context_.established())
+      EXPECT_FALSE(WaitForPcscCard(context_, kTestCardReader, false, 10s));
   }
 
   PcscContext context_;
@@ -140,6 +141,12 @@ TEST_F(PcscdTest, CarriesCommandsOfEveryCaseInBothProtocols) {
       EXPECT_EQ(answer, expected) << ProtocolName(protocol) << " " << c.apdu;
     }
   }
+  // Shorter than CLA INS P1 P2, a command stays here: vpcd would take it for a control code.
+  std::vector<std::uint8_t> answer;
+  const PcscError tooShort = connection.Transmit(HexBytes("80 10 00"), answer);
+  EXPECT_EQ(tooShort.fault, PcscFault::kCommandRefused);
+  EXPECT_EQ(tooShort.message, "A command APDU has 4 to 65544 bytes; this one has 3");
+  EXPECT_FALSE(connection.Transmit(HexBytes("80 10 00 00"), answer));
 }
 
 TEST_F(PcscdTest, TheDemoCardAnswersAsOnTheSerialLine) {
@@ -194,6 +201,9 @@ TEST_F(PcscdTest, ACardRemovedBeforeOrDuringUseIsToldSo) {
   error = connection.Transmit(HexBytes("80 10 00 10 00"), answer);
   EXPECT_EQ(error.fault, PcscFault::kCardRemoved) << error.message;
   EXPECT_TRUE(card.WaitFor("dropped"));
+  // pcscd's own poll must see the reader empty before the connection ends: ending it marks the
+  // reader empty at once, and a card put in before that poll would go unnoticed.
+  EXPECT_FALSE(WaitForPcscCard(context_, kTestCardReader, false, 10s));
 }
 
 TEST_F(PcscdTest, TheCardIsHeldExclusively) {

@@ -52,8 +52,9 @@ class PcscdTest : public ::testing::Test {
   }
   void TearDown() override {
     // The next test finds the second reader empty.
-    if (context_.established())
+    if (context_.established()) {
       EXPECT_FALSE(WaitForPcscCard(context_, kTestCardReader, false, 10s));
+    }
   }
 
   PcscContext context_;

@@ -78,8 +78,9 @@ PcscError DescribePcscCode(long code, std::string_view reader) {
       return error(PcscFault::kCommandRefused, "The card's answer is too long to be received");
     case SCARD_E_INVALID_PARAMETER:
     case SCARD_E_INVALID_VALUE:
-      return error(PcscFault::kOther, "PC/SC refused the command as invalid (" + HexCode(code) +
-                                          ": " + pcsc_stringify_error(code) + ")");
+      return error(PcscFault::kCommandRefused, "PC/SC refused the command as invalid (" +
+                                                   HexCode(code) + ": " +
+                                                   pcsc_stringify_error(code) + ")");
     default: {
       // pcsc-lite's words, unless it has none ("Unknown error: 0x...").
       const std::string words = pcsc_stringify_error(code);

@@ -72,7 +72,8 @@ void BM_PcscTransmitFloor(benchmark::State& state) {
 BENCHMARK(BM_PcscTransmitFloor)
     ->ArgsProduct({{32, 255}, {0, 1}})
     ->ArgNames({"bytes", "t1"})
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_PcscConnectionTransmit(benchmark::State& state) {
   if (!HasPrivateService(state)) return;
@@ -101,7 +102,8 @@ void BM_PcscConnectionTransmit(benchmark::State& state) {
 BENCHMARK(BM_PcscConnectionTransmit)
     ->ArgsProduct({{32, 255}, {0, 1}})
     ->ArgNames({"bytes", "t1"})
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace quorvel

@@ -9,12 +9,22 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
 
+# The PC/SC tests' own pcscd and virtual card, which ctest starts and stops, stopped here too
+# when a run ends before ctest could.
+stop_private_pcscd() {
+  local state_file=$1/private_pcscd_state
+  if [ -f "$state_file" ]; then
+    python3 tests/support/private_pcscd.py stop --state "$(cat "$state_file")"
+  fi
+}
+
 run_build() {
   local build=$1 targets=$2 filter=$3
   shift 3
   cmake -S . -B "$build" -DQUORVEL_WERROR=ON -DQUORVEL_BUILD_TESTS=ON "$@" >/dev/null
   # shellcheck disable=SC2086
   cmake --build "$build" -j2 $targets
+  trap "stop_private_pcscd '$build'" EXIT
   (cd "$build" && ctest --output-on-failure -j2 $filter </dev/null)
 }
 
@@ -32,10 +42,11 @@ sanitize() {
 }
 
 thread() {
-  # Only the two test programs, and only the tests that start the line thread.
+  # Only the two test programs, and only the tests that start the line thread, with the PC/SC
+  # tests (their pcscd fixture comes with them).
   TSAN_OPTIONS="halt_on_error=1:suppressions=$PWD/tests/tsan.supp" \
     run_build build-thread "--target core_tests gui_tests" \
-      "-R ^(LineThread|ListRun|AutomaticResponse|AutomaticCommand|ResetWithSpeed|QuorvelDlg)" \
+      "-R ^(LineThread|ListRun|AutomaticResponse|AutomaticCommand|ResetWithSpeed|QuorvelDlg|Pcscd)" \
       -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 }

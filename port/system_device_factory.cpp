@@ -31,6 +31,8 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
           {}};
     case PortTarget::Kind::Device:
       return TermiosDevice::Open(target.devicePath);
+    case PortTarget::Kind::PcscReader:
+      return {nullptr, "\"" + portName + "\" names a PC/SC reader, not a serial line"};
     case PortTarget::Kind::Unknown:
       break;
   }

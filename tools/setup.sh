@@ -11,6 +11,7 @@ quorvel_packages=(
   desktop-file-utils appstream python3
   dpkg-dev shared-mime-info man-db
   tshark
+  libpcsclite-dev pcscd vsmartcard-vpcd
 )
 
 quorvel_missing_packages() {

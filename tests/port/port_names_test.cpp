@@ -49,6 +49,35 @@ TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
   EXPECT_EQ(ResolvePortName("COM1", overrides).devicePath, "/dev/ttyS0");
 }
 
+TEST(PortNamesTest, PcscReadersByPlaceOrByNameFromThePorts) {
+  for (const auto& [name, index] : {std::pair{"PCS0", 0u}, {"pcs7", 7u}, {"PCS9", 9u}}) {
+    const PortTarget target = ResolvePortName(name, {});
+    EXPECT_EQ(target.kind, Kind::PcscReader) << name;
+    EXPECT_EQ(target.pcscReader.index, index) << name;
+  }
+  EXPECT_EQ(ResolvePortName("PCSA", {}).kind, Kind::Unknown);
+  const std::map<std::string, std::string> overrides = {{"COM7", "pcsc:Virtual PCD 00 00"},
+                                                        {"CARD", "PCSC:  Gemalto "},
+                                                        {"PCS1", "/dev/ttyUSB3"},
+                                                        {"ANY0", "pcsc:"},
+                                                        {"TTY0", "/dev/pcsc:x"}};
+  const struct {
+    const char* port;
+    Kind kind;
+    const char* reader;
+  } cases[] = {{"COM7", Kind::PcscReader, "Virtual PCD 00 00"},
+               {"card", Kind::PcscReader, "Gemalto"},
+               {"ANY0", Kind::PcscReader, ""},  // a prefix of every name: fits one reader alone
+               {"PCS1", Kind::Device, ""},
+               {"TTY0", Kind::Device, ""}};
+  for (const auto& c : cases) {
+    const PortTarget target = ResolvePortName(c.port, overrides);
+    EXPECT_EQ(target.kind, c.kind) << c.port;
+    EXPECT_EQ(target.pcscReader.name, c.reader) << c.port;
+    EXPECT_FALSE(target.pcscReader.index) << c.port;
+  }
+}
+
 TEST(PortNamesTest, DevicesGetTheDefaultNamesThatOpenThem) {
   for (const char* device : {"ttyS0", "ttyS8", "ttyUSB0", "ttyUSB9", "ttyACM4"}) {
     const std::string name = PortNameForDevice(device);

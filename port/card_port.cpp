@@ -172,6 +172,11 @@ unsigned CCardPort::ReadRestOfWindow(std::uint8_t* buffer, unsigned count) {
   return Attempt(buffer, 0, count);
 }
 
+unsigned CCardPort::ReadUntil(std::uint8_t* buffer, unsigned count,
+                              std::chrono::nanoseconds deadline) {
+  return TakeMoreAsTheyCome(buffer, Attempt(buffer, 0, count), count, deadline);
+}
+
 void CCardPort::CatchUpWithFixedWaits() {
   if (m_timing == PortTiming::kDeadline) m_clock.WaitUntil(m_fixedNow);
 }

@@ -67,6 +67,10 @@ class CCardPort {
   // is over: one attempt at once. With deadlines the bytes are taken as they come until
   // the window's end, so what arrived within it is taken either way.
   unsigned ReadRestOfWindow(std::uint8_t* buffer, unsigned count);
+  // Up to count bytes as they come, until count are in or the clock reaches `deadline`,
+  // whatever the port's timing: one attempt at once when the deadline has passed. It leaves
+  // what follows the count bytes in the device, and the fixed waits' moment as it was.
+  unsigned ReadUntil(std::uint8_t* buffer, unsigned count, std::chrono::nanoseconds deadline);
   // With deadlines, waits until the moment the fixed waits have reached, so that what is
   // sent next goes out when it would with them; with fixed waits that moment is now.
   void CatchUpWithFixedWaits();

@@ -9,6 +9,7 @@ namespace {
 PortTarget ForPath(const std::string& path) {
   if (IsDemoTarget(path)) return {PortTarget::Kind::Demo, {}};
   if (IsFastDemoTarget(path)) return {PortTarget::Kind::FastDemo, {}};
+  if (IsT1DemoTarget(path)) return {PortTarget::Kind::T1Demo, {}};
   return {PortTarget::Kind::Device, path};
 }
 
@@ -30,6 +31,7 @@ PortTarget ResolvePortName(const std::string& portName,
   }
   if (name == kDemoPortName) return {PortTarget::Kind::Demo, {}};
   if (name == kFastDemoPortName) return {PortTarget::Kind::FastDemo, {}};
+  if (name == kT1DemoPortName) return {PortTarget::Kind::T1Demo, {}};
   if (name.size() != 4 || !std::isdigit(static_cast<unsigned char>(name[3]))) return {};
   const std::string prefix = name.substr(0, 3);
   const char digit = name[3];
@@ -52,6 +54,10 @@ bool IsDemoTarget(std::string_view target) {
 
 bool IsFastDemoTarget(std::string_view target) {
   return UppercasePortName(std::string(target)) == kFastDemoPortName;
+}
+
+bool IsT1DemoTarget(std::string_view target) {
+  return UppercasePortName(std::string(target)) == kT1DemoPortName;
 }
 
 std::string PortNameForDevice(std::string_view device) {

@@ -4,6 +4,7 @@
 
 #include "port/demo_card.h"
 #include "port/port_names.h"
+#include "port/t1_demo_card.h"
 #include "port/termios_device.h"
 
 namespace quorvel {
@@ -19,14 +20,17 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
       return {std::make_unique<DemoCard>(clock_), {}};
     case PortTarget::Kind::FastDemo:
       return {std::make_unique<DemoCard>(clock_, DemoCardModel::kFast, readerClockHz_), {}};
+    case PortTarget::Kind::T1Demo:
+      return {std::make_unique<T1DemoCard>(clock_, readerClockHz_), {}};
     case PortTarget::Kind::Device:
       return TermiosDevice::Open(target.devicePath);
     case PortTarget::Kind::Unknown:
       break;
   }
-  return {nullptr, "\"" + portName +
-                       "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO, DEMF "
-                       "or a name from the [ports] section of the profile"};
+  return {nullptr,
+          "\"" + portName +
+              "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO, DEMF, "
+              "DEM1 or a name from the [ports] section of the profile"};
 }
 
 std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
@@ -37,7 +41,7 @@ std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
   for (const auto& [name, target] : overrides_) {
     choices.push_back({PortChoice::Source::kOverride, UppercasePortName(name), target, {}});
   }
-  for (const char* demo : {kDemoPortName, kFastDemoPortName}) {
+  for (const char* demo : {kDemoPortName, kFastDemoPortName, kT1DemoPortName}) {
     if (!Overridden(demo)) choices.push_back({PortChoice::Source::kDemo, demo, demo, {}});
   }
   return choices;

@@ -64,11 +64,12 @@ T1Echo T1SerialLink::Send(std::span<const std::uint8_t> block) {
   }
   echo.written = written == count;
 
-  // The echo comes back as the characters go out, each a character's time after the last.
+  // The echo comes back as the characters go out, each a character's time after the last;
+  // an adapter may hold the first ones until the whole block has gone out.
   const nanoseconds gap = CharacterTime() + kSerialAdapterMargin;
+  const nanoseconds first = start + written * CharacterTime() + kSerialAdapterMargin;
   echo.bytes.resize(written);
-  const unsigned echoed =
-      written == 0 ? 0 : reader_.Read(echo.bytes.data(), written, start + gap, gap);
+  const unsigned echoed = written == 0 ? 0 : reader_.Read(echo.bytes.data(), written, first, gap);
   echo.bytes.resize(echoed);
   echo.stopped = reader_.stopped();
   sentAt_ = echoed > 0 ? reader_.lastArrival() : clock_.Now();

@@ -88,7 +88,7 @@ class T1Protocol::Conversation {
     const std::uint8_t ifsd = kT1ReaderIfsd;
     std::string problem;
     for (unsigned attempt = 0; attempt <= kT1Resends; ++attempt) {
-      const std::string why = attempt == 0 ? "offers IFSD 254" : "sent again: " + problem;
+      const std::string why = attempt == 0 ? "offers IFSD 254" : "sent again after " + problem;
       if (!Send(MakeSBlock(T1SType::kIfs, false, {&ifsd, 1}), why)) return false;
       const Incoming in = Receive();
       if (in.kind == Incoming::Kind::kEnd) return false;
@@ -100,8 +100,8 @@ class T1Protocol::Conversation {
       problem =
           in.kind == Incoming::Kind::kFaulty ? in.problem : Unexpected(in.block, "S(IFS response)");
     }
-    const std::string reason = "the card did not answer S(IFS request) " +
-                               std::to_string(kT1Resends + 1) + " times (" + problem + ")";
+    const std::string reason =
+        "the card did not answer S(IFS request), sent three times (" + problem + ")";
     if (mayResynchronise) return Resynchronise(reason);
     Fail("After the resynchronisation " + reason + ": it needs a Reset.", true);
     return false;
@@ -113,7 +113,7 @@ class T1Protocol::Conversation {
   bool Resynchronise(const std::string& reason) {
     std::string problem;
     for (unsigned attempt = 0; attempt <= kT1Resends; ++attempt) {
-      const std::string why = attempt == 0 ? reason : "sent again: " + problem;
+      const std::string why = attempt == 0 ? reason : "sent again after " + problem;
       if (!Send(MakeSBlock(T1SType::kResynch, false), why)) return false;
       const Incoming in = Receive();
       if (in.kind == Incoming::Kind::kEnd) return false;
@@ -127,9 +127,10 @@ class T1Protocol::Conversation {
       problem = in.kind == Incoming::Kind::kFaulty ? in.problem
                                                    : Unexpected(in.block, "S(RESYNCH response)");
     }
-    Fail("Quorvel sent S(RESYNCH request) " + std::to_string(kT1Resends + 1) + " times after " +
-             reason + ", and the card did not answer it (" + problem + "): it needs a Reset.",
-         true);
+    std::string failure = "The block exchange went wrong: " + reason +
+                          ". Quorvel then sent S(RESYNCH request) three times without an answer";
+    if (reason.find(problem) == std::string::npos) failure += " (" + problem + ")";
+    Fail(failure + ": the card needs a Reset.", true);
     return false;
   }
 
@@ -284,7 +285,7 @@ class T1Protocol::Conversation {
                                             Milliseconds(reception.waited));
       case T1ReceptionEnd::kCutShort:
         return Faulty(T1RError::kOther,
-                      "the block broke off after " + Count(bytes.size(), "byte", "bytes"));
+                      "a block that broke off after " + Count(bytes.size(), "byte", "bytes"));
       case T1ReceptionEnd::kInvalidLength:
         return Faulty(T1RError::kOther, "a block with LEN FF, which is invalid");
       case T1ReceptionEnd::kBlock:
@@ -380,8 +381,8 @@ class T1Protocol::Conversation {
     std::string limit;
     AppendGroupedDecimal(limit, kT1MaxAnswerData);
     for (unsigned attempt = 0; attempt <= kT1Resends; ++attempt) {
-      const std::string why =
-          attempt == 0 ? "the answer has passed " + limit + " bytes" : "sent again: " + problem;
+      const std::string why = attempt == 0 ? "the answer has passed " + limit + " bytes"
+                                           : "sent again after " + problem;
       if (!Send(MakeSBlock(T1SType::kAbort, false), why)) return;
       const Incoming in = Receive();
       if (in.kind == Incoming::Kind::kEnd) return;

@@ -143,7 +143,7 @@ TEST(T1ProtocolRules, ErrorHandling) {
       {"RESYNCH unanswered: the card needs a Reset",
        {},
        {kReadBlock, "R0 other", "R0 other", "RESYNCH?", "RESYNCH?", "RESYNCH?"},
-       "it needs a Reset",
+       "the card needs a Reset",
        true},
       {"the card aborts", {"ABORT?"}, {kReadBlock, "ABORT!"}, "aborted the command"},
   };

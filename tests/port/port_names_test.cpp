@@ -24,6 +24,7 @@ TEST(PortNamesTest, MapsTheDefaultNames) {
   EXPECT_EQ(ResolvePortName("demo", {}).kind, Kind::Demo);
   EXPECT_EQ(ResolvePortName("DEMF", {}).kind, Kind::FastDemo);
   EXPECT_EQ(ResolvePortName("demf", {}).kind, Kind::FastDemo);
+  EXPECT_EQ(ResolvePortName("dem1", {}).kind, Kind::T1Demo);
 }
 
 TEST(PortNamesTest, KnowsNoOtherNames) {
@@ -37,10 +38,12 @@ TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
       {"com2", "/dev/serial/by-id/usb-reader-if00"},
       {"COM3", "demo"},
       {"PTY0", "/dev/pts/4"},
-      {"COM4", "Demf"}};
+      {"COM4", "Demf"},
+      {"COM6", "dem1"}};
   EXPECT_EQ(ResolvePortName("COM2", overrides).devicePath, "/dev/serial/by-id/usb-reader-if00");
   EXPECT_EQ(ResolvePortName("COM3", overrides).kind, Kind::Demo);
   EXPECT_EQ(ResolvePortName("COM4", overrides).kind, Kind::FastDemo);
+  EXPECT_EQ(ResolvePortName("COM6", overrides).kind, Kind::T1Demo);
   EXPECT_EQ(ResolvePortName("PTY0", overrides).devicePath, "/dev/pts/4");
   EXPECT_EQ(ResolvePortName("COM1", overrides).devicePath, "/dev/ttyS0");
 }
@@ -61,6 +64,7 @@ TEST(SystemDeviceFactoryTest, OpensTheDemoCardAndExplainsUnknownNames) {
   EXPECT_NE(factory.Open("DEMO").device, nullptr);
   EXPECT_NE(factory.Open("COM7").device, nullptr);
   EXPECT_NE(factory.Open("DEMF").device, nullptr);
+  EXPECT_NE(factory.Open("DEM1").device, nullptr);
   const DeviceOpenResult unknown = factory.Open("XYZ1");
   EXPECT_EQ(unknown.device, nullptr);
   EXPECT_NE(unknown.reason.find("XYZ1"), std::string::npos);

@@ -60,6 +60,7 @@ struct ExchangeState {
   ExchangeStop stop = ExchangeStop::kComplete;  // where the last exchange ended
   std::string failure;                          // kTransmitFailed: why, in words
   std::vector<ExchangeBlock> blocks;            // T=1: every block sent and received
+  std::uint32_t clearedBeforeHeader = 0;        // whole T=0: unasked bytes, cleared
 };
 
 // Runs one command over the echoing line as the terminal side of T=0: header, echo and

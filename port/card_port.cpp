@@ -208,6 +208,11 @@ unsigned CCardPort::ReadEachWithin(std::uint8_t* buffer, unsigned count,
   return received;
 }
 
+unsigned CCardPort::ReadUntil(std::uint8_t* buffer, unsigned count,
+                              std::chrono::nanoseconds deadline) {
+  return TakeMoreAsTheyCome(buffer, Attempt(buffer, 0, count), count, deadline);
+}
+
 void CCardPort::CatchUpWithFixedWaits() {
   if (m_timing == PortTiming::kDeadline) m_clock.WaitUntil(m_fixedNow);
 }

@@ -75,6 +75,10 @@ class CCardPort {
   // fixed read would end at, so both take the same bytes.
   unsigned ReadEachWithin(std::uint8_t* buffer, unsigned count, std::chrono::milliseconds gap,
                           bool goOn = false);
+  // Up to count bytes as they come, until count are in or the clock reaches `deadline`,
+  // whatever the port's timing: one attempt at once when the deadline has passed. It leaves
+  // what follows the count bytes in the device, and the fixed waits' moment as it was.
+  unsigned ReadUntil(std::uint8_t* buffer, unsigned count, std::chrono::nanoseconds deadline);
   // With deadlines, waits until the moment the fixed waits have reached, so that what is
   // sent next goes out when it would with them; with fixed waits that moment is now.
   void CatchUpWithFixedWaits();

@@ -9,6 +9,7 @@ namespace {
 
 constexpr const char* kDemoDescription = "the built-in demo card";
 constexpr const char* kFastDemoDescription = "the built-in fast demo card (speed by PPS)";
+constexpr const char* kT1DemoDescription = "the built-in T=1 demo card";
 
 // The heading and one line for each choice from source; nothing when there are none.
 std::string Section(const char* heading, const std::vector<PortChoice>& choices,
@@ -26,6 +27,8 @@ std::string PortChoiceLine(const PortChoice& choice) {
   std::string line = choice.name.empty() ? std::string() : choice.name + "  ";
   if (IsFastDemoTarget(choice.target)) {
     line += kFastDemoDescription;
+  } else if (IsT1DemoTarget(choice.target)) {
+    line += kT1DemoDescription;
   } else if (choice.source == PortChoice::Source::kDemo || IsDemoTarget(choice.target)) {
     line += kDemoDescription;
   } else {

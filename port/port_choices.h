@@ -13,7 +13,7 @@ struct PortChoice {
   enum class Source { kPresent, kOverride, kDemo };
   Source source = Source::kPresent;
   std::string name;         // empty for a present device with no name of its own
-  std::string target;       // the device path, or "DEMO" or "DEMF" for a demo card
+  std::string target;       // the device path, or "DEMO", "DEMF" or "DEM1" for a demo card
   std::string description;  // the product, when the system knows it
 };
 

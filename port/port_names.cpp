@@ -17,6 +17,7 @@ PortTarget DemoSimTarget(const std::string& name) {
 PortTarget ForPath(const std::string& path) {
   if (IsDemoTarget(path)) return {PortTarget::Kind::Demo, {}, {}};
   if (IsFastDemoTarget(path)) return {PortTarget::Kind::FastDemo, {}, {}};
+  if (IsT1DemoTarget(path)) return {PortTarget::Kind::T1Demo, {}, {}};
   if (const PortTarget sim = DemoSimTarget(path); sim.kind != PortTarget::Kind::Unknown) return sim;
   if (auto reader = PcscTarget(path)) return {PortTarget::Kind::PcscReader, {}, std::move(*reader)};
   return {PortTarget::Kind::Device, path, {}};
@@ -44,6 +45,7 @@ PortTarget ResolvePortName(const std::string& portName,
   }
   if (name == kDemoPortName) return {PortTarget::Kind::Demo, {}, {}};
   if (name == kFastDemoPortName) return {PortTarget::Kind::FastDemo, {}, {}};
+  if (name == kT1DemoPortName) return {PortTarget::Kind::T1Demo, {}, {}};
   if (const PortTarget sim = DemoSimTarget(name); sim.kind != PortTarget::Kind::Unknown) return sim;
   if (name.size() != 4 || !std::isdigit(static_cast<unsigned char>(name[3]))) return {};
   const std::string prefix = name.substr(0, 3);
@@ -83,6 +85,10 @@ std::optional<PcscReaderRef> PcscTarget(std::string_view target) {
   while (!name.empty() && IsBlank(name.front())) name.remove_prefix(1);
   while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
   return PcscReaderRef{std::nullopt, std::string(name)};
+}
+
+bool IsT1DemoTarget(std::string_view target) {
+  return UppercasePortName(std::string(target)) == kT1DemoPortName;
 }
 
 std::string PortNameForDevice(std::string_view device) {

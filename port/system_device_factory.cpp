@@ -4,6 +4,7 @@
 
 #include "port/demo_card.h"
 #include "port/port_names.h"
+#include "port/t1_demo_card.h"
 #include "port/termios_device.h"
 #include "sim/demo_sim_cards.h"
 
@@ -20,6 +21,8 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
       return {std::make_unique<DemoCard>(clock_), {}};
     case PortTarget::Kind::FastDemo:
       return {std::make_unique<DemoCard>(clock_, DemoCardModel::kFast, readerClockHz_), {}};
+    case PortTarget::Kind::T1Demo:
+      return {std::make_unique<T1DemoCard>(clock_, readerClockHz_), {}};
     case PortTarget::Kind::DemoSim:
       return {
           std::make_unique<DemoCard>(clock_, DemoCardModel::kDemo, readerClockHz_, MakeDemoSim()),
@@ -39,7 +42,7 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
   return {nullptr,
           "\"" + portName +
               "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO, DEMF, "
-              "DEMS, DEMU or a name from the [ports] section of the profile"};
+              "DEMS, DEMU, DEM1 or a name from the [ports] section of the profile"};
 }
 
 std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
@@ -50,7 +53,7 @@ std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
   for (const auto& [name, target] : overrides_) {
     choices.push_back({PortChoice::Source::kOverride, UppercasePortName(name), target, {}});
   }
-  for (const char* demo : {kDemoPortName, kFastDemoPortName}) {
+  for (const char* demo : {kDemoPortName, kFastDemoPortName, kT1DemoPortName}) {
     if (!Overridden(demo)) choices.push_back({PortChoice::Source::kDemo, demo, demo, {}});
   }
   return choices;

@@ -14,17 +14,15 @@ namespace quorvel {
 // demo cards, by port name (see port_names.h).
 class SystemDeviceFactory final : public DeviceFactory {
  public:
-  // overrides: port name -> device path, "DEMO", "DEMF", "DEMS" or "DEMU" (from the profile's
-  // [ports] section); an override wins over the default names. The demo cards keep their time by
-  // clock.
-  // The ports present are looked up under roots.
+  // overrides: port name -> device path, "DEMO", "DEMF", "DEM1", "DEMS", "DEMU" or "pcsc:Name"
+  // (from the profile's [ports] section); an override wins over the default names. The demo
+  // cards keep their time by clock. The ports present are looked up under roots.
   SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock,
                       SystemRoots roots = {});
   DeviceOpenResult Open(const std::string& portName) override;
-  // The ports present (but those an override renames), the overrides, DEMO and DEMF.
   std::vector<PortChoice> PortChoices() override;
-  // The clock the fast demo card is fed, which sets its rates: the usual 3.5712 MHz unless
-  // set. Applies to the cards opened from now on.
+  // The clock the fast and T=1 demo cards are fed, which sets its rates: the usual 3.5712 MHz
+  // unless set. Applies to the cards opened from now on.
   void SetReaderClockHz(std::uint32_t hz) { readerClockHz_ = hz; }
 
  private:

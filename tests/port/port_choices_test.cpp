@@ -56,23 +56,25 @@ TEST_F(PortListingTest, OverridesRenamePortsAndComeWithTheDemoCard) {
   SystemDeviceFactory factory(
       {{"usb0", "/dev/serial/by-id/reader"}, {"COM5", "demo"}, {"DEMF", "/dev/ttyS3"}}, clock,
       tree.roots());
-  EXPECT_THAT(
-      Lines(factory.PortChoices()),
-      ElementsAre("COM1  " + Dev("ttyS0"), "COM5  the built-in demo card", "DEMF  /dev/ttyS3",
-                  "USB0  /dev/serial/by-id/reader", "DEMO  the built-in demo card"));
+  EXPECT_THAT(Lines(factory.PortChoices()),
+              ElementsAre("COM1  " + Dev("ttyS0"), "COM5  the built-in demo card",
+                          "DEMF  /dev/ttyS3", "USB0  /dev/serial/by-id/reader",
+                          "DEMO  the built-in demo card", "DEM1  the built-in T=1 demo card"));
   SystemDeviceFactory plain({{"usb0", "/dev/serial/by-id/reader"}, {"COM5", "demo"}}, clock,
                             tree.roots());
   const auto choices = plain.PortChoices();
   EXPECT_THAT(Lines(choices),
               ElementsAre("COM1  " + Dev("ttyS0"), "COM5  the built-in demo card",
                           "USB0  /dev/serial/by-id/reader", "DEMO  the built-in demo card",
-                          "DEMF  the built-in fast demo card (speed by PPS)"));
+                          "DEMF  the built-in fast demo card (speed by PPS)",
+                          "DEM1  the built-in T=1 demo card"));
   EXPECT_EQ(DescribePortChoices(choices, "COM2: baud=9600 parity=E data=8 stop=2"),
             "Serial ports on this machine:\n  COM1  " + Dev("ttyS0") +
                 "\nYour names from [ports]:\n  COM5  the built-in demo card\n"
                 "  USB0  /dev/serial/by-id/reader\n"
                 "Built in:\n  DEMO  the built-in demo card\n"
                 "  DEMF  the built-in fast demo card (speed by PPS)\n"
+                "  DEM1  the built-in T=1 demo card\n"
                 "To use one, put its name first in the Execute settings, as in \"COM1: baud=9600 "
                 "parity=E data=8 stop=2\", and click Reset (on the command line: --port COM1).");
   EXPECT_EQ(DescribePortChoices({{Source::kDemo, "DEMO", "DEMO", ""}}, "COM2"),

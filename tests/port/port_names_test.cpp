@@ -26,6 +26,7 @@ TEST(PortNamesTest, MapsTheDefaultNames) {
   EXPECT_EQ(ResolvePortName("demf", {}).kind, Kind::FastDemo);
   EXPECT_EQ(ResolvePortName("DEMS", {}).kind, Kind::DemoSim);
   EXPECT_EQ(ResolvePortName("demu", {}).kind, Kind::DemoUicc);
+  EXPECT_EQ(ResolvePortName("dem1", {}).kind, Kind::T1Demo);
 }
 
 TEST(PortNamesTest, KnowsNoOtherNames) {
@@ -40,11 +41,12 @@ TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
       {"COM3", "demo"},
       {"PTY0", "/dev/pts/4"},
       {"COM4", "Demf"},
-      {"COM5", "dems"}};
+      {"COM5", "dems"}, {"COM6", "dem1"}};
   EXPECT_EQ(ResolvePortName("COM2", overrides).devicePath, "/dev/serial/by-id/usb-reader-if00");
   EXPECT_EQ(ResolvePortName("COM3", overrides).kind, Kind::Demo);
   EXPECT_EQ(ResolvePortName("COM4", overrides).kind, Kind::FastDemo);
   EXPECT_EQ(ResolvePortName("COM5", overrides).kind, Kind::DemoSim);
+  EXPECT_EQ(ResolvePortName("COM6", overrides).kind, Kind::T1Demo);
   EXPECT_EQ(ResolvePortName("PTY0", overrides).devicePath, "/dev/pts/4");
   EXPECT_EQ(ResolvePortName("COM1", overrides).devicePath, "/dev/ttyS0");
 }
@@ -96,6 +98,7 @@ TEST(SystemDeviceFactoryTest, OpensTheDemoCardAndExplainsUnknownNames) {
   EXPECT_NE(factory.Open("DEMF").device, nullptr);
   EXPECT_NE(factory.Open("DEMS").device, nullptr);
   EXPECT_NE(factory.Open("DEMU").device, nullptr);
+  EXPECT_NE(factory.Open("DEM1").device, nullptr);
   const DeviceOpenResult unknown = factory.Open("XYZ1");
   EXPECT_EQ(unknown.device, nullptr);
   EXPECT_NE(unknown.reason.find("XYZ1"), std::string::npos);

@@ -7,9 +7,15 @@
 namespace quorvel {
 namespace {
 
-constexpr const char* kDemoDescription = "the built-in demo card";
-constexpr const char* kFastDemoDescription = "the built-in fast demo card (speed by PPS)";
-constexpr const char* kT1DemoDescription = "the built-in T=1 demo card";
+// What each built-in card is, by its name.
+std::string DemoDescription(const std::string& name) {
+  const std::string upper = UppercasePortName(name);
+  if (upper == kFastDemoPortName) return "the built-in fast demo card (speed by PPS)";
+  if (upper == kT1DemoPortName) return "the built-in T=1 demo card";
+  if (upper == kDemoSimPortName) return "the built-in GSM SIM";
+  if (upper == kDemoUiccPortName) return "the built-in UICC with a USIM";
+  return "the built-in demo card";
+}
 
 // The heading and one line for each choice from source; nothing when there are none.
 std::string Section(const char* heading, const std::vector<PortChoice>& choices,
@@ -25,15 +31,13 @@ std::string Section(const char* heading, const std::vector<PortChoice>& choices,
 
 std::string PortChoiceLine(const PortChoice& choice) {
   std::string line = choice.name.empty() ? std::string() : choice.name + "  ";
-  if (IsFastDemoTarget(choice.target)) {
-    line += kFastDemoDescription;
-  } else if (IsT1DemoTarget(choice.target)) {
-    line += kT1DemoDescription;
-  } else if (choice.source == PortChoice::Source::kDemo || IsDemoTarget(choice.target)) {
-    line += kDemoDescription;
-  } else {
-    line += choice.target;
-  }
+  const PortTarget target = ResolvePortName(choice.target, {});
+  const bool builtIn =
+      target.kind == PortTarget::Kind::Demo || target.kind == PortTarget::Kind::FastDemo ||
+      target.kind == PortTarget::Kind::T1Demo || target.kind == PortTarget::Kind::DemoSim ||
+      target.kind == PortTarget::Kind::DemoUicc;
+  line += choice.source == PortChoice::Source::kDemo || builtIn ? DemoDescription(choice.target)
+                                                                : choice.target;
   if (!choice.description.empty()) line += "  " + choice.description;
   if (choice.name.empty()) line += "  (no name of its own: give it one under [ports])";
   return line;
@@ -50,6 +54,7 @@ std::string DescribePortChoices(const std::vector<PortChoice>& choices, std::str
   std::string text =
       Section("Serial ports on this machine:", choices, PortChoice::Source::kPresent);
   if (text.empty()) text = "Serial ports on this machine: none found\n";
+  text += Section("PC/SC readers:", choices, PortChoice::Source::kPcsc);
   text += Section("Your names from [ports]:", choices, PortChoice::Source::kOverride);
   text += Section("Built in:", choices, PortChoice::Source::kDemo);
   const auto named =

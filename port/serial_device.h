@@ -9,6 +9,7 @@
 
 #include "port/line_settings.h"
 #include "port/port_choices.h"
+#include "port/port_names.h"
 
 namespace quorvel {
 
@@ -62,6 +63,11 @@ class DeviceFactory {
   // The names that would open something now: ports present, the user's own names,
   // the demo card. Looked up anew at each call, only when they are to be shown.
   virtual std::vector<PortChoice> PortChoices() { return {}; }
+  // What a port name stands for here; a factory without names of its own (a test's) opens
+  // everything as a serial line.
+  virtual PortTarget Target(const std::string& portName) const {
+    return {PortTarget::Kind::Device, portName, {}};
+  }
 };
 
 }  // namespace quorvel

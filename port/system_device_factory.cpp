@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "pcsc/reader_listing.h"
+#include "pcsc/reader_lookup.h"
 #include "port/demo_card.h"
 #include "port/port_names.h"
 #include "port/t1_demo_card.h"
@@ -41,8 +43,8 @@ DeviceOpenResult SystemDeviceFactory::Open(const std::string& portName) {
   }
   return {nullptr,
           "\"" + portName +
-              "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, DEMO, DEMF, "
-              "DEMS, DEMU, DEM1 or a name from the [ports] section of the profile"};
+              "\" names no port: use COM1 to COM9, USB0 to USB9, ACM0 to ACM9, PCS0 to PCS9, "
+              "DEMO, DEMF, DEM1, DEMS, DEMU or a name from the [ports] section of the profile"};
 }
 
 std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
@@ -53,10 +55,23 @@ std::vector<PortChoice> SystemDeviceFactory::PortChoices() {
   for (const auto& [name, target] : overrides_) {
     choices.push_back({PortChoice::Source::kOverride, UppercasePortName(name), target, {}});
   }
-  for (const char* demo : {kDemoPortName, kFastDemoPortName, kT1DemoPortName}) {
+  for (const char* demo :
+       {kDemoPortName, kFastDemoPortName, kT1DemoPortName, kDemoSimPortName, kDemoUiccPortName}) {
     if (!Overridden(demo)) choices.push_back({PortChoice::Source::kDemo, demo, demo, {}});
   }
+  // The PC/SC readers present now, a reader plugged in since included; none without pcscd.
+  const PcscReaderList pcsc = ListPcscReaders();
+  for (std::size_t i = 0; i < pcsc.readers.size(); ++i) {
+    const std::string name = PcscPortName(i);
+    choices.push_back(
+        {PortChoice::Source::kPcsc, name.empty() || Overridden(name) ? std::string() : name,
+         pcsc.readers[i].name, pcsc.readers[i].cardPresent ? "card present" : "no card"});
+  }
   return choices;
+}
+
+PortTarget SystemDeviceFactory::Target(const std::string& portName) const {
+  return ResolvePortName(portName, overrides_);
 }
 
 bool SystemDeviceFactory::Overridden(const std::string& name) const {

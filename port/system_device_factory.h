@@ -20,8 +20,11 @@ class SystemDeviceFactory final : public DeviceFactory {
   SystemDeviceFactory(std::map<std::string, std::string> overrides, Clock& clock,
                       SystemRoots roots = {});
   DeviceOpenResult Open(const std::string& portName) override;
+  // The ports present (but those an override renames), the overrides, the demo cards and the
+  // PC/SC readers present.
   std::vector<PortChoice> PortChoices() override;
-  // The clock the fast and T=1 demo cards are fed, which sets its rates: the usual 3.5712 MHz
+  PortTarget Target(const std::string& portName) const override;
+  // The clock the fast and T=1 demo cards are fed, which sets their rates: the usual 3.5712 MHz
   // unless set. Applies to the cards opened from now on.
   void SetReaderClockHz(std::uint32_t hz) { readerClockHz_ = hz; }
 

@@ -59,7 +59,8 @@ TEST_F(PortListingTest, OverridesRenamePortsAndComeWithTheDemoCard) {
   EXPECT_THAT(Lines(factory.PortChoices()),
               ElementsAre("COM1  " + Dev("ttyS0"), "COM5  the built-in demo card",
                           "DEMF  /dev/ttyS3", "USB0  /dev/serial/by-id/reader",
-                          "DEMO  the built-in demo card", "DEM1  the built-in T=1 demo card"));
+                          "DEMO  the built-in demo card", "DEM1  the built-in T=1 demo card",
+                          "DEMS  the built-in GSM SIM", "DEMU  the built-in UICC with a USIM"));
   SystemDeviceFactory plain({{"usb0", "/dev/serial/by-id/reader"}, {"COM5", "demo"}}, clock,
                             tree.roots());
   const auto choices = plain.PortChoices();
@@ -67,7 +68,8 @@ TEST_F(PortListingTest, OverridesRenamePortsAndComeWithTheDemoCard) {
               ElementsAre("COM1  " + Dev("ttyS0"), "COM5  the built-in demo card",
                           "USB0  /dev/serial/by-id/reader", "DEMO  the built-in demo card",
                           "DEMF  the built-in fast demo card (speed by PPS)",
-                          "DEM1  the built-in T=1 demo card"));
+                          "DEM1  the built-in T=1 demo card", "DEMS  the built-in GSM SIM",
+                          "DEMU  the built-in UICC with a USIM"));
   EXPECT_EQ(DescribePortChoices(choices, "COM2: baud=9600 parity=E data=8 stop=2"),
             "Serial ports on this machine:\n  COM1  " + Dev("ttyS0") +
                 "\nYour names from [ports]:\n  COM5  the built-in demo card\n"
@@ -75,6 +77,8 @@ TEST_F(PortListingTest, OverridesRenamePortsAndComeWithTheDemoCard) {
                 "Built in:\n  DEMO  the built-in demo card\n"
                 "  DEMF  the built-in fast demo card (speed by PPS)\n"
                 "  DEM1  the built-in T=1 demo card\n"
+                "  DEMS  the built-in GSM SIM\n"
+                "  DEMU  the built-in UICC with a USIM\n"
                 "To use one, put its name first in the Execute settings, as in \"COM1: baud=9600 "
                 "parity=E data=8 stop=2\", and click Reset (on the command line: --port COM1).");
   EXPECT_EQ(DescribePortChoices({{Source::kDemo, "DEMO", "DEMO", ""}}, "COM2"),

@@ -41,7 +41,8 @@ TEST(PortNamesTest, AnOverrideWinsOverTheDefaults) {
       {"COM3", "demo"},
       {"PTY0", "/dev/pts/4"},
       {"COM4", "Demf"},
-      {"COM5", "dems"}, {"COM6", "dem1"}};
+      {"COM5", "dems"},
+      {"COM6", "dem1"}};
   EXPECT_EQ(ResolvePortName("COM2", overrides).devicePath, "/dev/serial/by-id/usb-reader-if00");
   EXPECT_EQ(ResolvePortName("COM3", overrides).kind, Kind::Demo);
   EXPECT_EQ(ResolvePortName("COM4", overrides).kind, Kind::FastDemo);

@@ -109,6 +109,7 @@ void MainDialog::OnInitDialog(bool fileFollows) {
   stop_at_failure_ = services_.profile.GetString(kOptionsSection, kStopAtFailureKey, "on") != "off";
   SetSpeedNegotiation(services_.profile.GetString(kOptionsSection, kSpeedNegotiationKey, "off") ==
                       "on");
+  SetFullT0(services_.profile.GetString(kOptionsSection, kFullT0Key, "off") == "on");
   // The clock the reader feeds the card: the speeds of the ATR and of PPS follow from it.
   const std::uint32_t clockHz = ReaderClockOfProfile(services_.profile.Section("reader"),
                                                      services_.messages, MessageAudience::kWindow);
@@ -146,6 +147,7 @@ void MainDialog::OnDestroy() {
   RememberSwitch(kAutomaticResponsesKey, automatic_responses_, false);
   RememberSwitch(kStopAtFailureKey, stop_at_failure_, true);
   RememberSwitch(kSpeedNegotiationKey, speed_negotiation_, false);
+  RememberSwitch(kFullT0Key, full_t0_, false);
   RememberConfigPath();
   OnReader([](CardChannel& reader) { reader.Close(); });
 }
@@ -388,6 +390,11 @@ void MainDialog::SetAutomaticResponses(bool on) {
 void MainDialog::SetSpeedNegotiation(bool on) {
   speed_negotiation_ = on;
   line_.OnReader([on](CardSession& session) { session.SetSpeedNegotiation(on); });
+}
+
+void MainDialog::SetFullT0(bool on) {
+  full_t0_ = on;
+  line_.OnReader([on](CardSession& session) { session.SetFullT0(on); });
 }
 
 void MainDialog::OnEdit() {

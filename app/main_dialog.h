@@ -105,6 +105,7 @@ inline constexpr const char* kOptionsSection = "options";
 inline constexpr const char* kAutomaticResponsesKey = "auto-response";
 inline constexpr const char* kStopAtFailureKey = "stop-at-failure";
 inline constexpr const char* kSpeedNegotiationKey = "pps";
+inline constexpr const char* kFullT0Key = "full-t0";
 
 // Everything the main window does, over toolkit-free controls: start-up,
 // the defaults, Reset, Execute, Edit, Browse, Load and Save, shut-down.
@@ -163,6 +164,9 @@ class MainDialog {
   bool automaticResponses() const { return automatic_responses_; }
   void SetSpeedNegotiation(bool on);
   bool speedNegotiation() const { return speed_negotiation_; }
+  // "Follow every T=0 procedure byte": off, the exchange the line has always spoken.
+  void SetFullT0(bool on);
+  bool fullT0() const { return full_t0_; }
   void SetStopAtFailure(bool on) { stop_at_failure_ = on; }
   // "Record a trace...": asks for a pcap file and whether PINs stay in it, then records
   // every exchange from then on; while recording, it stops. Never kept in the profile.
@@ -224,6 +228,7 @@ class MainDialog {
   bool automatic_responses_ = false;
   bool stop_at_failure_ = true;
   bool speed_negotiation_ = false;
+  bool full_t0_ = false;
   RunStatus run_;
   // The log name came from a loaded file, not from the user: it is created only
   // where the user agreed, and never through a symbolic link.

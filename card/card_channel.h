@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -20,6 +21,8 @@ struct ChannelOptions {
   // Serial T=0 only: follow every procedure byte (NULL, the complement of INS, SW1 in place)
   // rather than the described subset.
   bool fullT0 = false;
+  // Set by the owner to end a command the card drags out (T=1 waiting times, NULL bytes).
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // The reader and the protocol a Reset left the card in, for its explanation and the JSON.

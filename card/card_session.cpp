@@ -65,6 +65,12 @@ void CardSession::SetReaderClock(std::uint32_t hz) {
   channel_.SetOptions(options_);
 }
 
+void CardSession::SetStopFlag(const std::atomic<bool>* stop) {
+  stop_ = stop;
+  options_.stop = stop;
+  channel_.SetOptions(options_);
+}
+
 void CardSession::SetFullT0(bool on) {
   options_.fullT0 = on;
   channel_.SetOptions(options_);
@@ -123,6 +129,9 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
     answer.speed.baud = speed_.baud;
     answer.speed.note = speed_.note;
     answer.received = speed_.received;
+    answer.setupReceived = speed_.setupReceived;
+    answer.setupPieces = speed_.setupPieces;
+    answer.setupBlocks = speed_.setupBlocks;
   }
   answer.protocol = channel_.InUse().protocol;
   rounds_.back().speed = settled ? std::optional<SpeedNegotiation>(speed_) : std::nullopt;

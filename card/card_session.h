@@ -93,7 +93,7 @@ class CardSession {
   // Follow every T=0 procedure byte on the serial line.
   void SetFullT0(bool on);
   // A flag that, once set, ends a chain of automatic commands before the next one.
-  void SetStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
+  void SetStopFlag(const std::atomic<bool>* stop);
   // How the last Reset settled the card's speed; empty note when it did not try.
   const SpeedNegotiation& lastSpeed() const { return speed_; }
   // Every byte of the last Reset's ATR, the second one's after a failed negotiation.

@@ -37,6 +37,9 @@ struct ExchangeBlock {
   bool sent = false;                // Quorvel's block, or the card's
   std::vector<std::uint8_t> bytes;  // prologue, information field, epilogue
   std::string meaning;              // "I-block N(S)=1, more follows, 32 bytes; LRC right"
+  // The piece of the exchange's received bytes that shows it (for a block sent, its echo);
+  // -1 when none does (an echo that never came).
+  std::int32_t piece = -1;
 };
 
 // The most bytes the exchange over the echoing line receives: the header's echo, the

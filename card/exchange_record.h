@@ -15,12 +15,13 @@ namespace quorvel {
 // What a row of the output list is. Its text never says more than the row shows; the
 // kind and the exchange it belongs to let its explanation be made when asked for.
 enum class RowKind : std::uint8_t {
-  kResetMarker,  // "Reset..."
-  kReceived,     // a hex row: ATR bytes after a Reset, the exchange's bytes after an Execute
-  kStatus,       // SW1 SW2
-  kFailure,      // "Command execution failed!"
-  kLogHint,      // "Click Reset for new settings to take effect!"
-  kPps,          // after a Reset with speed negotiation: the PPS request's echo and the response
+  kResetMarker,    // "Reset..."
+  kReceived,       // a hex row: ATR bytes after a Reset, the exchange's bytes after an Execute
+  kStatus,         // SW1 SW2
+  kFailure,        // "Command execution failed!"
+  kLogHint,        // "Click Reset for new settings to take effect!"
+  kPps,            // after a Reset with speed negotiation: the PPS request's echo and the response
+  kProtocolSetup,  // after the ATR and PPS: the blocks that set T=1 up, a piece each
 };
 
 // Kept beside every row: which Reset or Execute it belongs to, what it is, and for a
@@ -57,6 +58,7 @@ struct ResetSettingsUsed {
   std::string resetAgainBecause;     // a second reset, after speed negotiation failed
   std::unique_ptr<SpeedUsed> speed;  // speed negotiation followed the ATR
   std::string logTrouble;            // why the log does not hold this Reset, or not all of it
+  std::vector<ExchangeBlock> setupBlocks;  // T=1: the S(IFS) exchange after the ATR
 };
 
 enum class ExchangeKind : std::uint8_t { kReset, kExecute };

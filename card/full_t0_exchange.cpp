@@ -29,6 +29,7 @@ int ExchangeCommandFullT0(CCardPort& port, Clock& clock, const CardCommand& comm
                           std::function<bool()> stopRequested) {
   state.framing = ExchangeFraming::kT0Echo;
   state.received.clear();
+  state.response.clear();
   state.pieces.clear();
   state.blocks.clear();
   state.statusArrived = 0;
@@ -130,6 +131,8 @@ int ExchangeCommandFullT0(CCardPort& port, Clock& clock, const CardCommand& comm
                     std::to_string(moved + left) +
                     " data bytes, then nothing within the work waiting time of " +
                     WaitingTimeInWords(workWaitingTime) + ".");
+    } else {
+      state.response.insert(state.response.end(), rx.end() - count, rx.end());
     }
     moved += count;
     left -= count;

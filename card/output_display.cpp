@@ -42,6 +42,17 @@ void OutputPanelDisplay::SpeedSettled(const SpeedAnswer& answer) {
     output_.ShowByteCount(total_bytes_);
     output_.AppendHexRows(answer.received.data(), received, RowKind::kPps);
   }
+  if (reset_ != nullptr && reset_->reset) reset_->reset->setupBlocks = answer.setupBlocks;
+  std::uint32_t at = 0;
+  std::uint16_t piece = 0;
+  for (const std::uint32_t length : answer.setupPieces) {
+    if (length > answer.setupReceived.size() - at) break;
+    total_bytes_ += length;
+    output_.AppendHexRows(answer.setupReceived.data() + at, length, RowKind::kProtocolSetup,
+                          piece++);
+    at += length;
+  }
+  if (at > 0) output_.ShowByteCount(total_bytes_);
   output_.CloseExchange();
   reset_ = nullptr;
   output_.FlushLog();

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "card/card_channel.h"
+#include "card/pcsc_channel.h"
 #include "card/serial_channel.h"
 #include "port/card_port.h"
 #include "port/clock.h"
@@ -18,13 +19,14 @@ struct ReaderSetup {
 };
 
 // Whichever reader the settings string names, as one channel: the serial line (and the demo
-// cards behind it). The window and the command line reach every card through it.
+// cards behind it) or a PC/SC reader. The window and the command line reach every card
+// through it; opening one reader closes the other.
 class ReaderChannel final : public CardChannel {
  public:
   ReaderChannel(DeviceFactory& devices, Clock& clock, MessageSink& messages,
                 const ReaderSetup& setup = {});
 
-  void Open(const std::string& settings) override { current().Open(settings); }
+  void Open(const std::string& settings) override;
   void Close() override { current().Close(); }
   bool IsOpen() const override { return current().IsOpen(); }
   void ApplySettings(const std::string& settings) override { current().ApplySettings(settings); }
@@ -44,11 +46,14 @@ class ReaderChannel final : public CardChannel {
   ChannelInUse InUse() const override { return current().InUse(); }
 
  private:
-  CardChannel& current() { return serial_; }
-  const CardChannel& current() const { return serial_; }
+  CardChannel& current() { return *current_; }
+  const CardChannel& current() const { return *current_; }
 
+  DeviceFactory& devices_;
   CCardPort port_;
   SerialChannel serial_;
+  PcscChannel pcsc_;
+  CardChannel* current_ = &serial_;
   std::int32_t inverse_ = 0;
 };
 

@@ -213,12 +213,52 @@ std::size_t RoleEnd(const ExchangeRecord& record, std::size_t at) {
   return static_cast<std::size_t>(-1);
 }
 
-std::string ExplainCommandRow(const RowToExplain& row, const ExchangeRecord& record) {
+// A PC/SC reader's answer: its data bytes, no echo and no procedure byte.
+std::string ExplainAnswerRow(const RowToExplain& row, const ExchangeRecord& record,
+                             std::size_t first, std::size_t end) {
   std::string text;
   AppendCommand(text, record);
+  text += "\nThis row holds ";
+  AppendByteRange(text, "byte ", "bytes ", first, end);
+  text += " of the ";
+  AppendNumber(text, row.reception.size());
+  text +=
+      " data bytes of the card's answer, its status word below them (a PC/SC reader passes "
+      "on the answer alone: no echo, no procedure byte).\n";
+  AppendWhen(text, record);
+  return text;
+}
+
+// A T=1 exchange's row: part of a block received, or of the echo of a block sent.
+std::string ExplainBlockRow(const RowToExplain& row, const ExchangeRecord& record,
+                            std::size_t first, std::size_t end) {
+  std::string text;
+  AppendCommand(text, record);
+  const auto block = std::find_if(record.blocks.begin(), record.blocks.end(),
+                                  [&](const ExchangeBlock& b) { return b.piece == row.piece; });
+  text += "\nThis row holds ";
+  AppendByteRange(text, "byte ", "bytes ", first, end);
+  text += " of the ";
+  AppendNumber(text, row.reception.size());
+  if (block == record.blocks.end()) {
+    text += " received.";
+  } else {
+    text += block->sent ? "-byte echo of a block sent: " : "-byte block from the card: ";
+    text += block->meaning;
+  }
+  text += "\n";
+  AppendWhen(text, record);
+  return text;
+}
+
+std::string ExplainCommandRow(const RowToExplain& row, const ExchangeRecord& record) {
   const std::size_t first = static_cast<std::size_t>(row.position) * kBytesPerHexRow;
   const std::size_t count = ReadHexRow(row.text).size();
   const std::size_t end = std::min(first + count, row.reception.size());
+  if (record.framing == ExchangeFraming::kApdu) return ExplainAnswerRow(row, record, first, end);
+  if (record.framing == ExchangeFraming::kT1Blocks) return ExplainBlockRow(row, record, first, end);
+  std::string text;
+  AppendCommand(text, record);
   text += "\nThis row holds ";
   AppendByteRange(text, "byte ", "bytes ", first, end);
   text += " of the ";
@@ -477,6 +517,23 @@ std::string ExplainLogHint() {
          "off.";
 }
 
+// A row of the blocks that set T=1 up after the ATR: the S(IFS) exchange announcing IFSD.
+std::string ExplainSetupRow(const RowToExplain& row) {
+  std::string text = "Setting T=1 up after the ATR (ISO/IEC 7816-3 11.4.2): ";
+  const ExchangeRecord* record = row.exchange;
+  if (record != nullptr && record->reset) {
+    const std::vector<ExchangeBlock>& blocks = record->reset->setupBlocks;
+    const auto block = std::find_if(blocks.begin(), blocks.end(),
+                                    [&](const ExchangeBlock& b) { return b.piece == row.piece; });
+    if (block != blocks.end()) {
+      text += block->sent ? "the echo of a block sent: " : "a block from the card: ";
+      text += block->meaning;
+      return text;
+    }
+  }
+  return text + "bytes received.";
+}
+
 }  // namespace
 
 std::string ExplainRow(const RowToExplain& row) {
@@ -501,6 +558,8 @@ std::string ExplainRow(const RowToExplain& row) {
       return ExplainLogHint();
     case RowKind::kPps:
       return ExplainPpsRow(row);
+    case RowKind::kProtocolSetup:
+      return ExplainSetupRow(row);
   }
   return std::string();
 }

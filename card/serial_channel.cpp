@@ -1,16 +1,43 @@
 #include "card/serial_channel.h"
 
+#include "card/full_t0_exchange.h"
+#include "iso7816/command_apdu.h"
+#include "iso7816/t1_parameters.h"
+#include "iso7816/transmission_rate.h"
+#include "iso7816/waiting_times.h"
 #include "port/settings_string.h"
 
 namespace quorvel {
+namespace {
+
+void Refused(ExchangeState& state, const std::string& why) {
+  state.received.clear();
+  state.statusArrived = 0;
+  state.stop = ExchangeStop::kTransmitFailed;
+  state.failure = why;
+}
+
+}  // namespace
+
+void SerialChannel::Forget() {
+  negotiated_baud_ = 0;
+  protocol_ = CardProtocol::kT0;
+  refusal_.clear();
+  waiting_integer_ = 10;
+  fi_ = 372;
+  t1_.reset();
+  t1_link_.reset();
+}
+
+std::uint32_t SerialChannel::ClockHz() const {
+  return options_.clockHz != 0 ? options_.clockHz : kDefaultReaderClockHz;
+}
 
 void SerialChannel::Open(const std::string& settings) {
   port_.Close();
   port_.Open(settings.c_str());
   settings_ = settings;
-  negotiated_baud_ = 0;
-  protocol_ = CardProtocol::kT0;
-  refusal_.clear();
+  Forget();
 }
 
 void SerialChannel::ApplySettings(const std::string& settings) {
@@ -23,9 +50,7 @@ std::vector<std::uint8_t> SerialChannel::ResetCard(const std::string& resetSetti
   // Whatever is still on the line (the rest of a garbled PPS response, a late answer) is not
   // the card's answer to this reset.
   port_.DiscardInput();
-  negotiated_baud_ = 0;
-  protocol_ = CardProtocol::kT0;
-  refusal_.clear();
+  Forget();
   // With fixed waits: the pulse, the whole wait for the answer, then one read. With
   // deadlines the bytes are taken as they come, until 64 are in or the wait is over: a
   // card may send more than its ATR announces, and the fixed read takes that too.
@@ -39,38 +64,72 @@ std::optional<SpeedNegotiation> SerialChannel::Settle(std::span<const std::uint8
   // The protocol is settled whether or not the speed is: one other than the card's first
   // takes a PPS of its own.
   const ProtocolChoice choice = ReadProtocolChoice(settings_).value_or(ProtocolChoice::kByCard);
-  SpeedNegotiation settled =
-      NegotiateSpeed(port_, atr, options_.clockHz != 0 ? options_.clockHz : kDefaultReaderClockHz,
-                     choice, options_.negotiateSpeed);
+  SpeedNegotiation settled = NegotiateSpeed(port_, atr, ClockHz(), choice, options_.negotiateSpeed);
   protocol_ = settled.protocol;
   if (!protocol_) refusal_ = "Nothing was sent, as the last Reset said: " + settled.note + ".";
-  if (settled.outcome == SpeedOutcome::kAccepted || settled.outcome == SpeedOutcome::kSpecificMode)
-    negotiated_baud_ = settled.baud;
+  const bool rateChanged =
+      settled.outcome == SpeedOutcome::kAccepted || settled.outcome == SpeedOutcome::kSpecificMode;
+  if (rateChanged) negotiated_baud_ = settled.baud;
+  waiting_integer_ = settled.offer.waitingInteger;
+  fi_ = rateChanged ? ClockRateOf(settled.offer.fiDi).fi : 372;
+  if (protocol_ == CardProtocol::kT1 && !settled.resetAgain) StartT1(atr, settled);
   return settled;
 }
 
-void SerialChannel::Exchange(const CardCommand& command, std::optional<std::uint16_t>,
+void SerialChannel::StartT1(std::span<const std::uint8_t> atr, SpeedNegotiation& settled) {
+  const T1Parameters parameters = ReadT1Parameters(atr);
+  const std::optional<LineSettings> line = port_.LineInUse();
+  t1_link_ = std::make_unique<T1SerialLink>(port_, clock_, parameters, ClockHz(),
+                                            line ? line->baudRate : 9600,
+                                            [this] { return StopRequested(); });
+  t1_ = std::make_unique<T1Protocol>(parameters);
+  ExchangeState setup;
+  const bool announced = t1_->AnnounceIfsd(*t1_link_, setup);
+  settled.setupReceived = std::move(setup.received);
+  settled.setupPieces = std::move(setup.pieces);
+  settled.setupBlocks = std::move(setup.blocks);
+  settled.note += announced ? "; IFSD 254 announced" : "; " + setup.failure;
+}
+
+void SerialChannel::Exchange(const CardCommand& command, std::optional<std::uint16_t> le,
                              ExchangeState& state) {
-  // A case 4 command goes as case 3 here: its answer waits behind 61 XX for GET RESPONSE.
-  state.framing = ExchangeFraming::kT0Echo;
   state.pieces.clear();
   state.blocks.clear();
   state.failure.clear();
   state.response.clear();
-  if (protocol_ != CardProtocol::kT0) {
-    // No protocol to speak, or one this line does not speak yet: nothing goes out.
-    state.received.clear();
-    state.statusArrived = 0;
-    state.stop = ExchangeStop::kTransmitFailed;
-    state.failure =
-        protocol_ ? "The card speaks T=1, which the serial line does not speak." : refusal_;
-    return;
+  if (!protocol_) {
+    state.framing = ExchangeFraming::kT0Echo;
+    return Refused(state, refusal_);
   }
-  ExchangeCommand(port_, command, state);
-  if (state.stop == ExchangeStop::kComplete && command.direction != kToCard &&
-      state.received.size() > kDataPosition) {
-    state.response.assign(state.received.begin() + kDataPosition, state.received.end());
+  if (protocol_ == CardProtocol::kT1) return ExchangeT1(command, le, state);
+  // A case 4 command goes as case 3 in T=0: its answer waits behind 61 XX for GET RESPONSE.
+  state.framing = ExchangeFraming::kT0Echo;
+  if (options_.fullT0) {
+    ExchangeCommandFullT0(port_, clock_, command,
+                          T0WorkWaitingTime(waiting_integer_, fi_, ClockHz()), state,
+                          [this] { return StopRequested(); });
+  } else {
+    ExchangeCommand(port_, command, state);
+    if (state.stop == ExchangeStop::kComplete && command.direction != kToCard &&
+        state.received.size() > kDataPosition) {
+      state.response.assign(state.received.begin() + kDataPosition, state.received.end());
+    }
   }
+}
+
+void SerialChannel::ExchangeT1(const CardCommand& command, std::optional<std::uint16_t> le,
+                               ExchangeState& state) {
+  state.framing = ExchangeFraming::kT1Blocks;
+  state.received.clear();
+  if (!t1_ || t1_->needsReset()) {
+    return Refused(state, t1_ ? t1_->resetReason() : "T=1 was not set up: click Reset.");
+  }
+  const bool toCard = command.direction == kToCard;
+  const CommandApdu apdu =
+      BuildCommandApdu(command.header, toCard,
+                       std::span<const std::uint8_t>(command.data, toCard ? command.p3() : 0), le);
+  T1Answer answer = t1_->Transmit(*t1_link_, apdu.bytes, state);
+  if (answer.complete) state.response = std::move(answer.data);
 }
 
 ChannelInUse SerialChannel::InUse() const {

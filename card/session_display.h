@@ -25,6 +25,11 @@ struct SpeedAnswer {
   SpeedUsed speed;
   std::vector<std::uint8_t> received;    // the request's echo and the card's PPS response
   std::optional<CardProtocol> protocol;  // the protocol the card speaks from here
+  // What setting the protocol up brought after that (T=1: the S(IFS) exchange), one piece a
+  // block, and the blocks.
+  std::vector<std::uint8_t> setupReceived;
+  std::vector<std::uint32_t> setupPieces;
+  std::vector<ExchangeBlock> setupBlocks;
 };
 
 // One exchange as it ended: what was sent, how it ended, every byte received.

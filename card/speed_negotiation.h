@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "card/command_exchange.h"
 #include "iso7816/pps.h"
 #include "iso7816/protocol.h"
 #include "port/card_port.h"
@@ -37,6 +38,11 @@ struct SpeedNegotiation {
   std::vector<std::uint8_t> received;
   std::uint32_t baud = 0;   // the line's rate now; 0 with the port closed
   bool resetAgain = false;  // the card must be reset, without PPS, before it is used
+  // What setting up the protocol sent and received after the PPS (T=1: the S(IFS) exchange
+  // that announces IFSD): the bytes shown, where their rows break, and the blocks.
+  std::vector<std::uint8_t> setupReceived;
+  std::vector<std::uint32_t> setupPieces;
+  std::vector<ExchangeBlock> setupBlocks;
   // One line for the Reset's explanation and for standard error: what was done, the rate
   // and the protocol in use, such as "The card refused the PPS request: reset again at 9600
   // baud; protocol T=0", and a warning when the reader's clock is above the card's f(max).

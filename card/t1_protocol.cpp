@@ -207,6 +207,8 @@ class T1Protocol::Conversation {
   }
 
  private:
+  std::int32_t LastPiece() const { return static_cast<std::int32_t>(state_.pieces.size()) - 1; }
+
   static std::string Unexpected(const T1Block& block, const char* wanted) {
     return DescribeT1Block(block, true) + " where " + wanted + " was due";
   }
@@ -220,7 +222,8 @@ class T1Protocol::Conversation {
       state_.blocks.push_back({false, echo.cleared,
                                Count(echo.cleared.size(), "byte", "bytes") +
                                    " the card sent after its block, cleared before the next "
-                                   "block went out"});
+                                   "block went out",
+                               LastPiece()});
     }
     std::string meaning = DescribeT1Block(block, false);
     if (!why.empty()) meaning += ": " + why;
@@ -243,7 +246,7 @@ class T1Protocol::Conversation {
     if (!whole) {
       meaning += "; only " + Count(echoed, "byte", "bytes") + " of it came back";
     }
-    state_.blocks.push_back({true, bytes, std::move(meaning)});
+    state_.blocks.push_back({true, bytes, std::move(meaning), echoed > 0 ? LastPiece() : -1});
     lastSent_ = block;
     if (whole) return true;
     if (echo.stopped) {
@@ -270,7 +273,7 @@ class T1Protocol::Conversation {
       if (reception.end == T1ReceptionEnd::kInvalidLength) {
         meaning += "; what followed it was read until the line went quiet";
       }
-      state_.blocks.push_back({false, bytes, std::move(meaning)});
+      state_.blocks.push_back({false, bytes, std::move(meaning), LastPiece()});
     }
     switch (reception.end) {
       case T1ReceptionEnd::kStopped:

@@ -198,6 +198,7 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   CardSession session(reader, services.clock, traced, exchange);
   session.SetAutomaticResponses(line.automaticResponses);
   session.SetSpeedNegotiation(line.speedNegotiation);
+  session.SetFullT0(line.fullT0);
   session.SetReaderClock(services.readerClockHz);
   RunReport report(services.out, line.format, line.explain, rows, output);
 

@@ -29,6 +29,7 @@ enum class Option {
   kConvert,
   kAutoResponse,
   kPps,
+  kFullT0,
   kKeepGoing,
   kClock,
   kTrace,
@@ -60,6 +61,7 @@ constexpr OptionName kOptions[] = {
     {"--convert", Option::kConvert, false, false},
     {"--auto-response", Option::kAutoResponse, false, true},
     {"--pps", Option::kPps, false, true},
+    {"--full-t0", Option::kFullT0, false, true},
     {"--keep-going", Option::kKeepGoing, false, true},
     {"--clock", Option::kClock, true, true},
     {"--trace", Option::kTrace, true, true},
@@ -167,6 +169,9 @@ void TakeFlag(Option option, CommandLine& line, AskedModes& asked) {
       break;
     case Option::kPps:
       line.speedNegotiation = true;
+      break;
+    case Option::kFullT0:
+      line.fullT0 = true;
       break;
     case Option::kKeepGoing:
       line.keepGoing = true;
@@ -308,9 +313,13 @@ told by its content.
   --version           Show the version and exit.
 
 Options of --run:
-  --port NAME         Use port NAME (four characters: COM1, USB0, ACM0, DEMO, DEMF or a
+  --port NAME         Use port NAME (four characters: COM1, USB0, ACM0, a PC/SC reader
+                      PCS0 to PCS9, a demo card DEMO, DEMF, DEM1, DEMS or DEMU, or a
                       name from the [ports] section of the profile) in both settings
-                      strings.
+                      strings. On a PC/SC reader the line clauses of the settings
+                      (baud, parity, ...), the file's Inv, --pps and --clock have no
+                      effect: the reader handles them; proto=t0 or proto=t1 chooses
+                      the protocol there as on the serial line.
   --settings STRING   Use STRING as both the Reset and the Execute settings.
   --no-reset          Skip the first Reset: the commands go to the card as it is.
   --log FILE          Write the log to FILE in place of the file's log file name:
@@ -326,6 +335,11 @@ Options of --run:
                       and run the line at it; a card that refuses is reset once more
                       and used at the settings string's speed. Standard error says
                       what became of the speed.
+  --full-t0           On the serial line, follow every T=0 procedure byte: NULL (60)
+                      waits again, the complement of INS moves one byte, a status
+                      word in place of the procedure byte ends the command, P3 = 00
+                      reads 256 bytes, and the card may take its work waiting time
+                      between bytes. Without it only INS is taken, as always.
   --clock HZ          The clock the reader feeds the card, in Hz (1000000 to
                       20000000; 3571200 unless the profile's [reader] clock= says
                       otherwise): the speeds follow from it.

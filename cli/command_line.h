@@ -43,6 +43,7 @@ struct CommandLine {
   bool strictTiming = false;
   bool automaticResponses = false;       // --auto-response: 61xx, 9Fxx and 6Cxx answered
   bool speedNegotiation = false;         // --pps: the card's speed after the ATR
+  bool fullT0 = false;                   // --full-t0: every T=0 procedure byte followed
   bool keepGoing = false;                // --keep-going: past answers not as expected
   std::optional<std::uint32_t> clockHz;  // --clock: the reader's clock
   std::optional<std::string> traceFile;  // --trace: a pcap file of GSMTAP packets

@@ -33,9 +33,10 @@ CardProtocol ChooseProtocol(ProtocolChoice choice, std::span<const std::uint8_t>
     case ProtocolChoice::kByCard:
       break;
   }
-  const std::uint16_t offered = DecodeAtr(atr).protocols;
-  constexpr std::uint16_t kT0Bit = 1u << 0, kT1Bit = 1u << 1;
-  return (offered & kT0Bit) == 0 && (offered & kT1Bit) != 0 ? CardProtocol::kT1 : CardProtocol::kT0;
+  // As on the serial line; an ATR that cannot be read, or offers neither, gets T=0.
+  const std::optional<AtrProtocols> offered = ReadAtrProtocols(atr);
+  if (!offered) return CardProtocol::kT0;
+  return ChooseProtocol(*offered, choice).value_or(CardProtocol::kT0);
 }
 
 PcscConnection::~PcscConnection() {

@@ -158,6 +158,7 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   automatic_responses_->setChecked(logic_->automaticResponses());
   stop_at_failure_->setChecked(logic_->stopAtFailure());
   speed_negotiation_->setChecked(logic_->speedNegotiation());
+  full_t0_->setChecked(logic_->fullT0());
   Control(kQuitButton)->setFocus();
 }
 
@@ -287,6 +288,7 @@ void CQuorvelDlg::ExchangeRunning(bool running) {
   automatic_responses_->setEnabled(!running);
   stop_at_failure_->setEnabled(!running);
   speed_negotiation_->setEnabled(!running);
+  full_t0_->setEnabled(!running);
   if (running || !pending_result_) return;
   const int result = *pending_result_;
   pending_result_.reset();
@@ -311,6 +313,9 @@ void CQuorvelDlg::BuildRunControls() {
   speed_negotiation_->setCheckable(true);
   connect(speed_negotiation_, &QAction::toggled, this,
           [this](bool on) { logic_->SetSpeedNegotiation(on); });
+  full_t0_ = new QAction(tr("Follow every T=0 &procedure byte"), this);
+  full_t0_->setCheckable(true);
+  connect(full_t0_, &QAction::toggled, this, [this](bool on) { logic_->SetFullT0(on); });
   stop_at_failure_ = new QAction(tr("&Stop at a failed command"), this);
   stop_at_failure_->setCheckable(true);
   connect(stop_at_failure_, &QAction::toggled, this,
@@ -464,6 +469,7 @@ QMenu* CQuorvelDlg::WindowMenu() {
     window_menu_->addSeparator();
     window_menu_->addAction(automatic_responses_);
     window_menu_->addAction(speed_negotiation_);
+    window_menu_->addAction(full_t0_);
     window_menu_->addSeparator();
     window_menu_->addAction(record_trace_);
     window_menu_->addAction(send_to_wireshark_);

@@ -72,6 +72,7 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   QAction* AutomaticResponsesAction() const { return automatic_responses_; }
   QAction* StopAtFailureAction() const { return stop_at_failure_; }
   QAction* SpeedNegotiationAction() const { return speed_negotiation_; }
+  QAction* FullT0Action() const { return full_t0_; }
   // The window menu's traces: "Record a trace..." and "Send to Wireshark (GSMTAP)", each
   // checked while it goes on.
   QAction* RecordTraceAction() const { return record_trace_; }
@@ -142,6 +143,7 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   QAction* automatic_responses_ = nullptr;
   QAction* stop_at_failure_ = nullptr;
   QAction* speed_negotiation_ = nullptr;
+  QAction* full_t0_ = nullptr;
   QAction* record_trace_ = nullptr;
   QAction* send_to_wireshark_ = nullptr;
   QWidget* run_line_ = nullptr;

@@ -672,14 +672,15 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(about_.lastParent, dialog_.get());
 
   const auto actions = dialog_->WindowMenu()->actions();
-  ASSERT_EQ(actions.size(), 9);
+  ASSERT_EQ(actions.size(), 10);
   EXPECT_EQ(actions[0]->text().toStdString(), "Close");
   EXPECT_TRUE(actions[1]->isSeparator());
   EXPECT_EQ(actions[2]->text().toStdString(), "&About");
   EXPECT_EQ(actions[4], dialog_->AutomaticResponsesAction());
   EXPECT_EQ(actions[5], dialog_->SpeedNegotiationAction());
-  EXPECT_EQ(actions[7], dialog_->RecordTraceAction());
-  EXPECT_EQ(actions[8], dialog_->SendToWiresharkAction());
+  EXPECT_EQ(actions[6], dialog_->FullT0Action());
+  EXPECT_EQ(actions[8], dialog_->RecordTraceAction());
+  EXPECT_EQ(actions[9], dialog_->SendToWiresharkAction());
   actions[2]->trigger();
   EXPECT_EQ(about_.opened, 18);
   actions[0]->trigger();  // Close ends the dialog like the close box

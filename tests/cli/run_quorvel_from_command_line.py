@@ -598,8 +598,9 @@ class PtyCard(threading.Thread):
 
     ATR = bytes.fromhex("3B00")  # direct convention, no interface or historical bytes
 
-    def __init__(self, procedure_delay=0.0, burst=0, pause=0.0, vanish_after=None):
+    def __init__(self, procedure_delay=0.0, burst=0, pause=0.0, vanish_after=None, nulls=0):
         super().__init__(daemon=True)
+        self.nulls = nulls  # NULL bytes (60) before a READ BINARY's procedure byte
         self.vanish_after = vanish_after  # seconds after the line first opens: unplugged
         self.master, slave = os.openpty()
         self.path = os.ttyname(slave)
@@ -622,6 +623,8 @@ class PtyCard(threading.Thread):
     def answer(self, header):
         ins, p3 = header[1], header[4]
         if ins == 0xB0:
+            for _ in range(self.nulls):
+                self.send(b"\x60", 0.05)  # more time, please
             self.send(bytes([ins]), self.procedure_delay)
             data = bytes(i & 0xFF for i in range(p3))
             step = self.burst or max(p3, 1)
@@ -707,6 +710,22 @@ class PseudoTerminalCardRuns(unittest.TestCase):
         self.assertEqual((result.returncode, result.stdout), (2, b""), result.stderr)
         self.assertIn(b"has gone away", result.stderr)
         self.assertEqual(w.read("run.log"), b"precious")
+
+    def test_null_bytes_are_followed_only_with_full_t0(self):
+        # ISO/IEC 7816-3 10.3.3: NULL asks the terminal to wait for another procedure byte.
+        read = record([0x00, 0xB0, 0x00, 0x00, 0x04], FROM_CARD, "Read 4")
+        for args, status, last_rows in [
+                ([], 1, None),  # which NULLs the fixed waits catch depends on their timing
+                (["--full-t0"], 0, ["00 B0 00 00 04 60 60 60 B0 00 01 02 03 ", "90 00"])]:
+            with self.subTest(args=args):
+                card = PtyCard(nulls=3)
+                self.addCleanup(card.stop)
+                _, result = self.run_on(card, scc_bytes([read]), *args)
+                self.assertEqual(result.returncode, status, result.stderr)
+                if last_rows is None:
+                    self.assertIn("Command execution failed!", rows_of(result))
+                else:
+                    self.assertEqual(rows_of(result)[-len(last_rows):], last_rows)
 
     def test_a_second_run_refused_as_busy_leaves_the_first_runs_log_whole(self):
         card = PtyCard(procedure_delay=0.15)

@@ -18,7 +18,7 @@ namespace quorvel::testing {
 struct SessionRig {
   SessionRig(DeviceFactory& devices, Clock& clock)
       : port(devices, clock, messages),
-        reader(port),
+        reader(port, clock),
         session(reader, clock, output, exchange, total) {}
 
   RecordingMessageSink messages;

@@ -88,11 +88,12 @@ std::string TerminalPinQuestion::Open(const char* path) {
 std::optional<std::string> TerminalPinQuestion::AskPin(const std::string& name,
                                                        const std::string& text) {
   if (fd_ < 0) return std::nullopt;
-  WriteAll(fd_, text + "\n" + name + ": ");
   std::string answer;
   bool ended = false;
   {
+    // The echo goes off before the question shows, so nothing typed after it is lost.
     const EchoOff quiet(fd_);
+    WriteAll(fd_, text + "\n" + name + ": ");
     char byte = 0;
     for (;;) {
       const ssize_t got = read(fd_, &byte, 1);

@@ -35,7 +35,7 @@ thread() {
   # Only the two test programs, and only the tests that start the line thread.
   TSAN_OPTIONS="halt_on_error=1:suppressions=$PWD/tests/tsan.supp" \
     run_build build-thread "--target core_tests gui_tests" \
-      "-R ^(LineThread|ListRun|AutomaticResponse|AutomaticCommand|ResetWithSpeed|QuorvelDlg)" \
+      "-R ^(LineThread|ListRun|AutomaticResponse|AutomaticCommand|ResetWithSpeed|QuorvelDlg|ExplorerWindow)" \
       -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 }

@@ -353,16 +353,17 @@ Options of --run and --explore:
   --settings STRING   Use STRING as both the Reset and the Execute settings.
   --no-reset          (--run) Skip the first Reset: the commands go to the card as
                       it is.
-  --log FILE          Write the log to FILE in place of the file's log file name:
-                      a file that can be written (or made), never the command file.
+  --log FILE          Write the log to FILE in place of the file's log file name
+                      (--explore: test.txt): a file that can be written (or made),
+                      never the command file.
   --no-log            Write no log file.
   --explain           (--run) Add under each row what it means, in lines starting
                       with "  # ".
   --format FORMAT     rows (the default) or jsonl: one JSON object a line, for each
                       Reset and for each exchange; with --explore, for each file.
-  --auto-response     (--run) Answer 61xx and 9Fxx with GET RESPONSE and 6Cxx with the same
-                      command again with P3 = xx, up to 32 times after one command;
-                      each is an exchange of its own, with its rows.
+  --auto-response     (--run) Answer 61xx and 9Fxx with GET RESPONSE and 6Cxx with
+                      the same command again with P3 = xx, up to 32 times after one
+                      command; each is an exchange of its own, with its rows.
   --pps               After each Reset, ask for the speed the card's ATR offers (PPS)
                       and run the line at it; a card that refuses is reset once more
                       and used at the settings string's speed. Standard error says
@@ -370,7 +371,8 @@ Options of --run and --explore:
   --clock HZ          The clock the reader feeds the card, in Hz (1000000 to
                       20000000; 3571200 unless the profile's [reader] clock= says
                       otherwise): the speeds follow from it.
-  --keep-going        (--run) Run on past commands whose answers are not the expected ones.
+  --keep-going        (--run) Run on past commands whose answers are not the expected
+                      ones.
   --trace FILE        Write every exchange to FILE as Wireshark reads it: GSMTAP
                       packets (the ATR, PPS, each command with its answer) in a pcap
                       file, written as they happen. Open it with wireshark or

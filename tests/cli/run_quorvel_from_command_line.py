@@ -450,7 +450,7 @@ second execute settings COM2: baud=9600 parity=E data=8 stop=2
         for option in ["--run", "--list", "--convert", "--port", "--settings", "--no-reset",
                        "--log", "--no-log", "--explain", "--format", "--auto-response", "--pps",
                        "--clock", "--keep-going", "--strict-timing", "--version", "Exit status",
-                       "--trace", "--gsmtap", "--trace-pins",
+                       "--trace", "--gsmtap", "--trace-pins", "--explore", "--verify-pin1",
                        "Example"]:
             self.assertIn(option, help_text.stdout.decode())
         version = w.run("--version")

@@ -671,7 +671,7 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(about_.lastParent, dialog_.get());
 
   const auto actions = dialog_->WindowMenu()->actions();
-  ASSERT_EQ(actions.size(), 9);
+  ASSERT_EQ(actions.size(), 11);
   EXPECT_EQ(actions[0]->text().toStdString(), "Close");
   EXPECT_TRUE(actions[1]->isSeparator());
   EXPECT_EQ(actions[2]->text().toStdString(), "&About");
@@ -679,6 +679,7 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(actions[5], dialog_->SpeedNegotiationAction());
   EXPECT_EQ(actions[7], dialog_->RecordTraceAction());
   EXPECT_EQ(actions[8], dialog_->SendToWiresharkAction());
+  EXPECT_EQ(actions[10], dialog_->ExploreAction());
   actions[2]->trigger();
   EXPECT_EQ(about_.opened, 18);
   actions[0]->trigger();  // Close ends the dialog like the close box

@@ -46,7 +46,7 @@ thread() {
   # tests (their pcscd fixture comes with them).
   TSAN_OPTIONS="halt_on_error=1:suppressions=$PWD/tests/tsan.supp" \
     run_build build-thread "--target core_tests gui_tests" \
-      "-R ^(LineThread|ListRun|AutomaticResponse|AutomaticCommand|ResetWithSpeed|QuorvelDlg|Pcscd)" \
+      "-R ^(LineThread|ListRun|AutomaticResponse|AutomaticCommand|ResetWithSpeed|QuorvelDlg|Pcscd|ExplorerWindow)" \
       -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE_THREAD=ON \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 }

@@ -186,12 +186,15 @@ void MainDialog::OnNew() {
   CopyText(state_.m_configPath, "noname.scc");
 }
 
-void MainDialog::StartExchange(std::function<void(CardSession&)> job) {
+void MainDialog::StartExchange(std::function<void(CardSession&)> job, std::function<void()> ended) {
   exchange_running_ = true;
   if (services_.activity) services_.activity->ExchangeRunning(true);
-  line_.Post([this, job = std::move(job)](CardSession& session) {
+  line_.Post([this, job = std::move(job), ended = std::move(ended)](CardSession& session) {
     job(session);
-    line_.ToWindow([this] { ExchangeEnded(); });
+    line_.ToWindow([this, ended] {
+      ExchangeEnded();
+      if (ended) ended();
+    });
   });
 }
 
@@ -253,8 +256,7 @@ void MainDialog::ForgetRunStatus() {
   if (services_.activity) services_.activity->RunStatusChanged();
 }
 
-void MainDialog::OnReset() {
-  if (exchange_running_) return;
+void MainDialog::PrepareReset() {
   // A Reset started by a key from inside a settings box uses what the box holds now.
   OnKillFocusResetEdit();
   OnKillFocusExecuteEdit();
@@ -265,6 +267,11 @@ void MainDialog::OnReset() {
     title_trouble_ = output_.logTrouble();
     ShowTitle();
   }
+}
+
+void MainDialog::OnReset() {
+  if (exchange_running_) return;
+  PrepareReset();
   StartExchange([execute = TextOf(state_.m_executeSettings),
                  reset = TextOf(state_.m_resetSettings)](CardSession& session) {
     session.Reset(execute.c_str(), reset.c_str());
@@ -374,6 +381,24 @@ void MainDialog::ExecuteFrom(int firstEntry) {
 
 void MainDialog::OnStopRun() {
   line_.stopFlag() = true;
+}
+
+bool MainDialog::StartCardWork(bool reset, CardWork work, std::function<void()> ended) {
+  if (exchange_running_) return false;
+  if (reset) {
+    PrepareReset();
+  } else {
+    ForgetRunStatus();
+  }
+  line_.stopFlag() = false;
+  StartExchange(
+      [this, reset, work = std::move(work), execute = TextOf(state_.m_executeSettings),
+       resetSettings = TextOf(state_.m_resetSettings)](CardSession& session) {
+        if (reset) session.Reset(execute.c_str(), resetSettings.c_str());
+        work(session, line_);
+      },
+      std::move(ended));
+  return true;
 }
 
 std::string MainDialog::RunStatusText() const {

@@ -130,6 +130,16 @@ class MainDialog {
   void OnExecuteFromHere();
   // Ends a run after the command in progress.
   void OnStopRun();
+
+  // Work of the card explorer on the line, which runs as a Reset or a command does: the
+  // window's controls are off until it has ended, and every exchange it makes shows in the
+  // output list, counted and logged. With `reset`, a Reset as the Reset button makes it
+  // comes first (the output list emptied, the log created anew). The stop flag, which
+  // OnStopRun sets, is cleared first; the work reads it from `line`. `ended` runs on the
+  // window's thread once the controls are back on. False, and nothing done, while an exchange
+  // runs.
+  using CardWork = std::function<void(CardSession& session, CardLine& line)>;
+  bool StartCardWork(bool reset, CardWork work, std::function<void()> ended);
   void OnEdit();
   void OnLoad();
   void OnSave();
@@ -184,6 +194,9 @@ class MainDialog {
 
  private:
   void ShowTitle();
+  // What a Reset does before it goes to the line: the settings edits taken, the output list
+  // emptied, the log created anew.
+  void PrepareReset();
   // Opens the reader named by the Execute settings and applies them.
   void OpenReader();
   // LoadConfig; a file that is simply not there is passed over in silence when asked.
@@ -196,8 +209,9 @@ class MainDialog {
   void OpenLogFile();
   // The SCC file chooser; a path too long to remember is refused with a message.
   std::optional<std::string> ChooseConfigPath(FileChooser::Mode mode);
-  // Runs job on the line; the window's controls are off until it has ended.
-  void StartExchange(std::function<void(CardSession&)> job);
+  // Runs job on the line; the window's controls are off until it has ended, and then
+  // `ended` runs on the window's thread.
+  void StartExchange(std::function<void(CardSession&)> job, std::function<void()> ended = {});
   void ExchangeEnded();
   // Tells what the traces could not write since the last exchange.
   void ShowTraceFailures();

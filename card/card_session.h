@@ -102,6 +102,8 @@ class CardSession {
   const std::vector<ResetRound>& lastRounds() const { return rounds_; }
   ChannelInUse inUse() const { return channel_.InUse(); }
   CardChannel& channel() { return channel_; }
+  // What the last exchange filled: its received bytes, status word and where it ended.
+  const ExchangeState& lastExchange() const { return exchange_; }
 
   const ExchangeTiming& lastTiming() const { return timing_; }
 

@@ -15,6 +15,8 @@ constexpr std::size_t kMaxSettingsLength = kSccTextSize - 1;  // what a settings
 
 enum class Option {
   kRun,
+  kExplore,
+  kVerifyPin1,
   kList,
   kHelp,
   kVersion,
@@ -37,36 +39,41 @@ enum class Option {
   kTracePins,
 };
 
+// The modes an option goes with; none: any.
+enum ModeMask : unsigned { kAnyMode = 0, kRunMode = 1, kExploreMode = 2, kCardModes = 3 };
+
 struct OptionName {
   std::string_view name;
   Option option;
   bool takesValue;
-  bool runOnly;
+  unsigned modes;
 };
 
 constexpr OptionName kOptions[] = {
-    {"--run", Option::kRun, false, false},
-    {"--list", Option::kList, false, false},
-    {"--help", Option::kHelp, false, false},
-    {"-h", Option::kHelp, false, false},
-    {"--version", Option::kVersion, false, false},
-    {"--port", Option::kPort, true, true},
-    {"--settings", Option::kSettings, true, true},
-    {"--no-reset", Option::kNoReset, false, true},
-    {"--log", Option::kLog, true, true},
-    {"--no-log", Option::kNoLog, false, true},
-    {"--explain", Option::kExplain, false, true},
-    {"--format", Option::kFormat, true, true},
-    {"--strict-timing", Option::kStrictTiming, false, true},
-    {"--convert", Option::kConvert, false, false},
-    {"--auto-response", Option::kAutoResponse, false, true},
-    {"--pps", Option::kPps, false, true},
-    {"--full-t0", Option::kFullT0, false, true},
-    {"--keep-going", Option::kKeepGoing, false, true},
-    {"--clock", Option::kClock, true, true},
-    {"--trace", Option::kTrace, true, true},
-    {"--gsmtap", Option::kGsmtap, true, true},
-    {"--trace-pins", Option::kTracePins, false, true},
+    {"--run", Option::kRun, false, kAnyMode},
+    {"--explore", Option::kExplore, false, kAnyMode},
+    {"--list", Option::kList, false, kAnyMode},
+    {"--help", Option::kHelp, false, kAnyMode},
+    {"-h", Option::kHelp, false, kAnyMode},
+    {"--version", Option::kVersion, false, kAnyMode},
+    {"--port", Option::kPort, true, kCardModes},
+    {"--settings", Option::kSettings, true, kCardModes},
+    {"--no-reset", Option::kNoReset, false, kRunMode},
+    {"--log", Option::kLog, true, kCardModes},
+    {"--no-log", Option::kNoLog, false, kCardModes},
+    {"--explain", Option::kExplain, false, kRunMode},
+    {"--format", Option::kFormat, true, kCardModes},
+    {"--strict-timing", Option::kStrictTiming, false, kCardModes},
+    {"--convert", Option::kConvert, false, kAnyMode},
+    {"--auto-response", Option::kAutoResponse, false, kRunMode},
+    {"--pps", Option::kPps, false, kCardModes},
+    {"--full-t0", Option::kFullT0, false, kCardModes},
+    {"--keep-going", Option::kKeepGoing, false, kRunMode},
+    {"--clock", Option::kClock, true, kCardModes},
+    {"--trace", Option::kTrace, true, kCardModes},
+    {"--gsmtap", Option::kGsmtap, true, kCardModes},
+    {"--trace-pins", Option::kTracePins, false, kCardModes},
+    {"--verify-pin1", Option::kVerifyPin1, false, kExploreMode},
 };
 
 const OptionName* FindOption(std::string_view name) {
@@ -150,6 +157,7 @@ std::optional<std::string> TakeValue(Option option, const std::string& value, Co
 // The modes an option asks for; more than one is a usage error.
 struct AskedModes {
   bool run = false;
+  bool explore = false;
   bool list = false;
   bool convert = false;
   bool help = false;
@@ -160,6 +168,12 @@ void TakeFlag(Option option, CommandLine& line, AskedModes& asked) {
   switch (option) {
     case Option::kRun:
       asked.run = true;
+      break;
+    case Option::kExplore:
+      asked.explore = true;
+      break;
+    case Option::kVerifyPin1:
+      line.verifyPin1 = true;
       break;
     case Option::kConvert:
       asked.convert = true;
@@ -205,13 +219,26 @@ void TakeFlag(Option option, CommandLine& line, AskedModes& asked) {
   }
 }
 
+// "--no-reset goes only with --run", for the first option given that the mode does not take.
+std::optional<std::string> OptionOutOfMode(const std::vector<const OptionName*>& given,
+                                           unsigned mode) {
+  for (const OptionName* option : given) {
+    if ((option->modes & mode) != 0) continue;
+    const char* with = option->modes == kRunMode       ? "--run"
+                       : option->modes == kExploreMode ? "--explore"
+                                                       : "--run or --explore";
+    return std::string(option->name) + " goes only with " + with;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
   AskedModes asked;
   std::vector<std::string> files;
-  std::string firstRunOnly;  // the first option that needs --run, to name it when --run is missing
+  std::vector<const OptionName*> modeBound;  // options given that only some modes take
   bool optionsEnded = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -227,7 +254,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string name = argument.substr(0, equals);
     const OptionName* option = FindOption(name);
     if (option == nullptr) return Refused("unknown option \"" + name + "\"");
-    if (option->runOnly && firstRunOnly.empty()) firstRunOnly = name;
+    if (option->modes != kAnyMode) modeBound.push_back(option);
     if (!option->takesValue) {
       if (equals != std::string::npos) return Refused(name + " takes no value");
       TakeFlag(option->option, line, asked);
@@ -253,41 +280,45 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     line.mode = CommandLineMode::kVersion;
     return line;
   }
-  if (asked.run + asked.list + asked.convert > 1)
-    return Refused("--run, --list and --convert cannot be used together");
+  if (asked.run + asked.explore + asked.list + asked.convert > 1)
+    return Refused("--run, --explore, --list and --convert cannot be used together");
+  const unsigned mode = asked.run ? kRunMode : asked.explore ? kExploreMode : kAnyMode;
+  if (auto problem = OptionOutOfMode(modeBound, mode)) return Refused(*problem);
   if (asked.convert) {
     if (files.size() != 2)
       return Refused("--convert needs two files: the one to read and the one to write");
     line.output = files[1];
     line.mode = CommandLineMode::kConvert;
-    if (!firstRunOnly.empty()) return Refused(firstRunOnly + " goes only with --run");
     return line;
   }
+  if (asked.explore && !files.empty())
+    return Refused("--explore takes no file, not \"" + files[0] + "\": it walks the card");
   if (files.size() > 1)
     return Refused("only one file can be given: \"" + files[0] + "\" and \"" + files[1] + "\"");
   const bool run = asked.run;
   const bool list = asked.list;
-  if (!run && !firstRunOnly.empty()) return Refused(firstRunOnly + " goes only with --run");
   if (line.logFile && !line.log) return Refused("--log and --no-log cannot be used together");
   if (line.tracePins && !line.traceFile && !line.gsmtap)
     return Refused("--trace-pins goes only with --trace or --gsmtap");
   if ((run || list) && !line.file) {
     return Refused(std::string(run ? "--run" : "--list") + " needs a command file");
   }
-  line.mode = run    ? CommandLineMode::kRun
-              : list ? CommandLineMode::kList
-                     : CommandLineMode::kWindow;
+  line.mode = run             ? CommandLineMode::kRun
+              : asked.explore ? CommandLineMode::kExplore
+              : list          ? CommandLineMode::kList
+                              : CommandLineMode::kWindow;
   return line;
 }
 
 std::string UsageLine() {
-  return "Usage: quorvel [FILE] | --run FILE [OPTION...] | --list FILE | --convert IN OUT | "
-         "--help | --version";
+  return "Usage: quorvel [FILE] | --run FILE [OPTION...] | --explore [OPTION...] | --list FILE | "
+         "--convert IN OUT | --help | --version";
 }
 
 std::string HelpText() {
   return R"(Usage: quorvel [FILE]
        quorvel --run FILE [OPTION...]
+       quorvel --explore [OPTION...]
        quorvel --list FILE
        quorvel --convert IN OUT
        quorvel --help | --version
@@ -303,6 +334,14 @@ told by its content.
                       Standard output gets the rows of the output list, one a line. A
                       command whose answer is not the one the script expects ends the
                       run, with the difference on standard error.
+  --explore           Without a window: reset the card and walk the files a SIM or
+                      USIM has (never guessing file ids), each read as its SELECT
+                      answer describes it; print the tree of files with their
+                      decoded values. Every exchange goes to the log as in a run.
+                      Sends nothing but SELECT, GET RESPONSE, READ BINARY and READ
+                      RECORD unless --verify-pin1 is given. The settings are those
+                      of a new list ("COM2: baud=9600 parity=E data=8 stop=2", log
+                      test.txt) after --port and --settings.
   --list FILE         Print the file as a command script: its settings, then every
                       command with its header, data and comment. Handy for reviewing
                       and diffing; --convert reads it back.
@@ -312,7 +351,7 @@ told by its content.
   --help              Show this help and exit.
   --version           Show the version and exit.
 
-Options of --run:
+Options of --run and --explore:
   --port NAME         Use port NAME (four characters: COM1, USB0, ACM0, a PC/SC reader
                       PCS0 to PCS9, a demo card DEMO, DEMF, DEM1, DEMS or DEMU, or a
                       name from the [ports] section of the profile) in both settings
@@ -321,16 +360,19 @@ Options of --run:
                       effect: the reader handles them; proto=t0 or proto=t1 chooses
                       the protocol there as on the serial line.
   --settings STRING   Use STRING as both the Reset and the Execute settings.
-  --no-reset          Skip the first Reset: the commands go to the card as it is.
-  --log FILE          Write the log to FILE in place of the file's log file name:
-                      a file that can be written (or made), never the command file.
+  --no-reset          (--run) Skip the first Reset: the commands go to the card as
+                      it is.
+  --log FILE          Write the log to FILE in place of the file's log file name
+                      (--explore: test.txt): a file that can be written (or made),
+                      never the command file.
   --no-log            Write no log file.
-  --explain           Add under each row what it means, in lines starting with "  # ".
+  --explain           (--run) Add under each row what it means, in lines starting
+                      with "  # ".
   --format FORMAT     rows (the default) or jsonl: one JSON object a line, for each
-                      Reset and for each exchange.
-  --auto-response     Answer 61xx and 9Fxx with GET RESPONSE and 6Cxx with the same
-                      command again with P3 = xx, up to 32 times after one command;
-                      each is an exchange of its own, with its rows.
+                      Reset and for each exchange; with --explore, for each file.
+  --auto-response     (--run) Answer 61xx and 9Fxx with GET RESPONSE and 6Cxx with
+                      the same command again with P3 = xx, up to 32 times after one
+                      command; each is an exchange of its own, with its rows.
   --pps               After each Reset, ask for the speed the card's ATR offers (PPS)
                       and run the line at it; a card that refuses is reset once more
                       and used at the settings string's speed. Standard error says
@@ -343,7 +385,8 @@ Options of --run:
   --clock HZ          The clock the reader feeds the card, in Hz (1000000 to
                       20000000; 3571200 unless the profile's [reader] clock= says
                       otherwise): the speeds follow from it.
-  --keep-going        Run on past commands whose answers are not the expected ones.
+  --keep-going        (--run) Run on past commands whose answers are not the expected
+                      ones.
   --trace FILE        Write every exchange to FILE as Wireshark reads it: GSMTAP
                       packets (the ATR, PPS, each command with its answer) in a pcap
                       file, written as they happen. Open it with wireshark or
@@ -356,6 +399,10 @@ Options of --run:
                       CHANGE REFERENCE DATA, DISABLE and ENABLE VERIFICATION
                       REQUIREMENT and RESET RETRY COUNTER (UNBLOCK) is FF bytes of
                       the same length there; the log is unchanged.
+  --verify-pin1       (--explore) Ask for PIN1 (CHV1 on a SIM) on the terminal,
+                      without echo, after saying how many tries are left; send it
+                      once with VERIFY, then walk. On a serial reader the PIN's
+                      digits come back as an echo: they are in the log.
   --strict-timing     Wait every described wait in full, as the window does. Without
                       it a wait ends as soon as the bytes it waits for are in, never
                       later than the full wait; the bytes, rows and log are the same.
@@ -364,15 +411,17 @@ Options of --run:
                       status bytes may land elsewhere in the next command's rows.
 
 Exit status:
-  0  every command completed, as expected (and for --list, --convert, --help,
-     --version)
+  0  every command completed, as expected; the walk of --explore went through
+     every known file (and for --list, --convert, --help, --version)
   1  a command showed "Command execution failed!" (a command sent automatically
-     included), or answered other than its script expects
+     included), or answered other than its script expects; the walk stopped
+     early (the card stopped answering), the card is no SIM or UICC, or PIN1
+     was not verified
   2  nothing could run or was written: bad usage, a file that cannot be read, is
      neither a command script nor an SCC file or holds an error (named by file,
      line and column), a log or trace file that cannot be written or is the
      command file, a --gsmtap host that cannot be found, a port that cannot be
-     opened; an existing log is left as it was
+     opened, no terminal to ask for the PIN; an existing log is left as it was
   3  standard output, the log or a trace could not all be written (a full disk,
      a file-size limit, a closed output); for --run the commands still all ran
 
@@ -382,6 +431,7 @@ Examples:
   quorvel --run personalise.scc --port DEMO --log personalise.log
   quorvel --run select.txt --auto-response --format jsonl
   quorvel --run select.txt --port DEMO --trace select.pcap
+  quorvel --explore --port DEMU --pps --verify-pin1
   quorvel --convert personalise.scc personalise.txt
 )";
 }

@@ -13,6 +13,7 @@ namespace quorvel {
 enum class CommandLineMode {
   kWindow,      // the window, with a file to load when one is named
   kRun,         // --run: Reset and every command of a file, without a window
+  kExplore,     // --explore: Reset, then walk the SIM's or USIM's files and print them decoded
   kList,        // --list: a file as its command script's text
   kConvert,     // --convert: a command list from one kind of file into the other
   kHelp,        // --help
@@ -32,7 +33,7 @@ struct CommandLine {
   CommandLineMode mode = CommandLineMode::kWindow;
   std::optional<std::string> file;
   std::optional<std::string> output;  // --convert's second file
-  // --run only:
+  // --run and --explore:
   std::optional<std::string> port;      // in place of both settings strings' port name
   std::optional<std::string> settings;  // in place of both settings strings
   bool reset = true;
@@ -49,6 +50,7 @@ struct CommandLine {
   std::optional<std::string> traceFile;  // --trace: a pcap file of GSMTAP packets
   std::optional<GsmtapTarget> gsmtap;    // --gsmtap: the same packets, live over UDP
   bool tracePins = false;                // --trace-pins: PIN data as sent in the traces
+  bool verifyPin1 = false;               // --verify-pin1 (--explore): ask for PIN1, verify it once
 
   std::string error;  // for kUsageError: what is wrong, in one line
 };

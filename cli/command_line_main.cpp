@@ -9,8 +9,10 @@
 #include "cli/batch_run.h"
 #include "cli/command_file.h"
 #include "cli/conversion.h"
+#include "cli/explore_run.h"
 #include "cli/printable_text.h"
 #include "cli/stream_message_sink.h"
+#include "cli/terminal_pin.h"
 #include "commands/script_writer.h"
 #include "files/file_replace.h"
 #include "iso7816/transmission_rate.h"
@@ -56,7 +58,19 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
     }
     case CommandLineMode::kConvert:
       return ConvertCommandFile(line, messages);
-    case CommandLineMode::kRun: {
+    case CommandLineMode::kRun:
+    case CommandLineMode::kExplore: {
+      // Without a terminal to ask on, the PIN cannot be asked for: nothing is touched.
+      TerminalPinQuestion terminal;
+      if (line.verifyPin1) {
+        if (const std::string problem = terminal.Open(); !problem.empty()) {
+          messages.ShowMessage(
+              "--verify-pin1 asks for the PIN on the terminal, and there is "
+              "none (/dev/tty: " +
+              problem + "). Run it from a terminal.");
+          return kExitNothingRan;
+        }
+      }
       const Profile profile = Profile::Load(Profile::DefaultPath());
       SystemClock clock;
       SystemDeviceFactory devices(profile.Section("ports"), clock);
@@ -66,7 +80,9 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
                        : ReaderClockOfProfile(profile.Section("reader"), messages,
                                               MessageAudience::kCommandLine);
       devices.SetReaderClockHz(readerClockHz);
-      return RunBatch(line, {devices, clock, messages, output, readerClockHz});
+      const BatchServices services{devices, clock, messages, output, readerClockHz};
+      if (line.mode == CommandLineMode::kExplore) return RunExplore(line, services, &terminal);
+      return RunBatch(line, services);
     }
     case CommandLineMode::kWindow:
     case CommandLineMode::kUsageError:

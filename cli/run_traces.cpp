@@ -36,7 +36,7 @@ bool RunTraces::Prepare(const std::string& logFile, MessageSink& messages) {
                            "file with --trace.");
       return false;
     };
-    if (IsSameFile(*name, *line_.file)) return itself("command file", *line_.file);
+    if (line_.file && IsSameFile(*name, *line_.file)) return itself("command file", *line_.file);
     if (!logFile.empty() && IsSameFile(*name, logFile)) return itself("log file", logFile);
     if (const std::string reason = WhyNotWritable(*name); !reason.empty()) {
       messages.ShowMessage(FileProblem(reason));

@@ -31,6 +31,7 @@
 #include "card/hex_rows.h"
 #include "commands/qt/edit_command_dlg.h"
 #include "controls/field_text.h"
+#include "explore/qt/explorer_window.h"
 
 namespace quorvel::gui {
 namespace {
@@ -131,6 +132,13 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
     own_clipboard_ = std::make_unique<SystemClipboard>();
     clipboard_ = own_clipboard_.get();
   }
+  pins_ = deps.pins;
+  if (pins_ == nullptr) {
+    own_pins_ = std::make_unique<DialogPinQuestion>(this);
+    pins_ = own_pins_.get();
+  }
+  messages_ = messages;
+  files_ = files;
 
   logic_ = std::make_unique<MainDialog>(
       MainDialogControls{output_list_, command_list_, bin_check_, inv_check_, execute_edit_,
@@ -141,6 +149,8 @@ CQuorvelDlg::CQuorvelDlg(const MainWindowDeps& deps, QWidget* parent)
   BuildWindowMenu();
   BuildRunControls();
   BuildTraceControls();
+  explore_ = new QAction(tr("E&xplore the card..."), this);
+  connect(explore_, &QAction::triggered, this, [this] { OpenExplorer(); });
   ConnectButtons();
   SetUpOutputList();
   new FullTextToolTips(command_list_.view());
@@ -172,6 +182,19 @@ CQuorvelDlg::~CQuorvelDlg() {
   QObject::disconnect(output_list_.model(), nullptr, this, nullptr);
   RememberWindowSize();
   logic_->OnDestroy();
+  explorer_.reset();  // the line has ended: nothing of it reaches the explorer any more
+}
+
+void CQuorvelDlg::OpenExplorer() {
+  if (!explorer_) {
+    explorer_ = std::make_unique<CExplorerWindow>(
+        ExplorerServices{*logic_, *messages_, *pins_, *files_}, this);
+    // The PIN is asked for over the explorer, where the user clicked.
+    if (own_pins_) static_cast<DialogPinQuestion&>(*own_pins_).SetParent(explorer_.get());
+  }
+  explorer_->ShowBeside(*this);
+  CardExplorer& explorer = explorer_->logic();
+  if (explorer.walkNumber() == 0 && !explorer.running()) explorer.OnWalk();
 }
 
 QWidget* CQuorvelDlg::Logo() const {
@@ -473,6 +496,8 @@ QMenu* CQuorvelDlg::WindowMenu() {
     window_menu_->addSeparator();
     window_menu_->addAction(record_trace_);
     window_menu_->addAction(send_to_wireshark_);
+    window_menu_->addSeparator();
+    window_menu_->addAction(explore_);
     connect(window_menu_, &QMenu::aboutToShow, this, [this] { ShowTraceState(); });
   }
   return window_menu_;

@@ -8,6 +8,7 @@
 #include "app/main_dialog.h"
 #include "app/qt/qt_controls.h"
 #include "app/qt/qt_services.h"
+#include "explore/pin_question.h"
 #include "res/qt/dialog_builder.h"
 
 class QAction;
@@ -18,6 +19,8 @@ class QPushButton;
 class QTimer;
 
 namespace quorvel::gui {
+
+class CExplorerWindow;
 
 // Opens the About box.
 class AboutBoxOpener {
@@ -38,7 +41,8 @@ struct MainWindowDeps {
   AboutBoxOpener* about = nullptr;
   YesNoQuestion* questions = nullptr;
   Clipboard* clipboard = nullptr;
-  bool fileFollows = false;  // a file named at start-up is opened next, with its port
+  PinQuestion* pins = nullptr;  // the card explorer's "Verify PIN1..."
+  bool fileFollows = false;     // a file named at start-up is opened next, with its port
 };
 
 // The main window: dialog 102 over the program's logic. It only wires widgets
@@ -77,6 +81,12 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   // checked while it goes on.
   QAction* RecordTraceAction() const { return record_trace_; }
   QAction* SendToWiresharkAction() const { return send_to_wireshark_; }
+  // The window menu's "Explore the card...": opens the card explorer beside this window (one
+  // at a time), which walks the card at once the first time.
+  QAction* ExploreAction() const { return explore_; }
+  void OpenExplorer();
+  // The card explorer, once opened; null before.
+  CExplorerWindow* Explorer() const { return explorer_.get(); }
 
   // Quit, Enter, Escape and the close box end the window once the exchange in progress
   // has ended: a Reset or a command is never cut off, and a run stops after its command.
@@ -131,6 +141,10 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   std::unique_ptr<AboutBoxOpener> own_about_;
   std::unique_ptr<YesNoQuestion> own_questions_;
   std::unique_ptr<Clipboard> own_clipboard_;
+  std::unique_ptr<PinQuestion> own_pins_;
+  MessageSink* messages_;
+  FileChooser* files_;
+  PinQuestion* pins_;
   AboutBoxOpener* about_;
   Clipboard* clipboard_;
   Profile& profile_;
@@ -146,12 +160,15 @@ class CQuorvelDlg final : public QDialog, private WindowTitle, private LineActiv
   QAction* full_t0_ = nullptr;
   QAction* record_trace_ = nullptr;
   QAction* send_to_wireshark_ = nullptr;
+  QAction* explore_ = nullptr;
   QWidget* run_line_ = nullptr;
   QLabel* run_text_ = nullptr;
   QPushButton* stop_button_ = nullptr;
   QTimer* run_clock_ = nullptr;        // moves the elapsed time on while a run goes on
   std::optional<int> pending_result_;  // the window ends with it once the exchange has ended
   std::unique_ptr<MainDialog> logic_;
+  // Its work runs on the logic's line: it goes once the line has ended, before the logic.
+  std::unique_ptr<CExplorerWindow> explorer_;
 };
 
 }  // namespace quorvel::gui

@@ -672,7 +672,7 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(about_.lastParent, dialog_.get());
 
   const auto actions = dialog_->WindowMenu()->actions();
-  ASSERT_EQ(actions.size(), 10);
+  ASSERT_EQ(actions.size(), 12);
   EXPECT_EQ(actions[0]->text().toStdString(), "Close");
   EXPECT_TRUE(actions[1]->isSeparator());
   EXPECT_EQ(actions[2]->text().toStdString(), "&About");
@@ -681,6 +681,7 @@ TEST_F(QuorvelDlgTest, WindowMenuAndLogoOpenTheAboutBox) {
   EXPECT_EQ(actions[6], dialog_->FullT0Action());
   EXPECT_EQ(actions[8], dialog_->RecordTraceAction());
   EXPECT_EQ(actions[9], dialog_->SendToWiresharkAction());
+  EXPECT_EQ(actions[11], dialog_->ExploreAction());
   actions[2]->trigger();
   EXPECT_EQ(about_.opened, 18);
   actions[0]->trigger();  // Close ends the dialog like the close box

@@ -59,6 +59,29 @@ TEST(CommandLineTest, ModesAndFiles) {
   }
 }
 
+TEST(CommandLineTest, ExploreTakesTheCardOptionsAndNoFile) {
+  const CommandLine line = ParseCommandLine(
+      {"--explore", "--port", "DEMU", "--pps", "--verify-pin1", "--format", "jsonl", "--no-log"});
+  EXPECT_EQ(line.mode, CommandLineMode::kExplore) << line.error;
+  EXPECT_EQ(line.port, "DEMU");
+  EXPECT_TRUE(line.speedNegotiation && line.verifyPin1 && !line.log);
+  EXPECT_EQ(line.format, RowFormat::kJsonLines);
+  const std::pair<std::vector<std::string>, const char*> refused[] = {
+      {{"--explore", "a.scc"}, "--explore takes no file, not \"a.scc\": it walks the card"},
+      {{"--explore", "--no-reset"}, "--no-reset goes only with --run"},
+      {{"--explore", "--auto-response"}, "--auto-response goes only with --run"},
+      {{"--run", "a.scc", "--verify-pin1"}, "--verify-pin1 goes only with --explore"},
+      {{"--list", "a.scc", "--port", "DEMO"}, "--port goes only with --run or --explore"},
+      {{"--explore", "--run", "a.scc"},
+       "--run, --explore, --list and --convert cannot be used together"},
+  };
+  for (const auto& [arguments, error] : refused) {
+    const CommandLine refusal = ParseCommandLine(arguments);
+    EXPECT_EQ(refusal.mode, CommandLineMode::kUsageError) << error;
+    EXPECT_EQ(refusal.error, error);
+  }
+}
+
 TEST(CommandLineTest, PortAndSettingsReplaceTheFilesStrings) {
   const std::string stored = "COM2: baud=9600 parity=E data=8 stop=2";
   auto settings = [&](std::vector<std::string> options) {

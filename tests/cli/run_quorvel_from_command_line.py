@@ -5,6 +5,7 @@ every exit status. Each run gets a fresh working folder and profile; none has a 
 
 Usage: run_quorvel_from_command_line.py PATH_TO_QUORVEL [unittest arguments]
 """
+import fcntl
 import json
 import os
 import resource
@@ -17,6 +18,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 import unittest
@@ -267,8 +269,8 @@ class DemoCardRuns(unittest.TestCase):
                 else:
                     self.assertIn(error, stderr)
                     self.assertTrue(stderr.endswith(
-                        "Usage: quorvel [FILE] | --run FILE [OPTION...] | --list FILE | "
-                        "--convert IN OUT | --help | --version\n"), stderr)
+                        "Usage: quorvel [FILE] | --run FILE [OPTION...] | --explore [OPTION...] | "
+                        "--list FILE | --convert IN OUT | --help | --version\n"), stderr)
         self.assertEqual((os.stat(broken).st_mtime_ns, w.read("broken.scc")), before)
         self.assertTrue(os.path.exists(scc))
         with open(w.profile) as f:
@@ -480,7 +482,7 @@ reset
         for option in ["--run", "--list", "--convert", "--port", "--settings", "--no-reset",
                        "--log", "--no-log", "--explain", "--format", "--auto-response", "--pps",
                        "--clock", "--keep-going", "--strict-timing", "--version", "Exit status",
-                       "--trace", "--gsmtap", "--trace-pins",
+                       "--trace", "--gsmtap", "--trace-pins", "--explore", "--verify-pin1",
                        "Example"]:
             self.assertIn(option, help_text.stdout.decode())
         version = w.run("--version")
@@ -940,6 +942,110 @@ class Traces(unittest.TestCase):
                          "too large.\nThe run goes on; the trace is incomplete.\n")
         self.assertEqual(rows_of(result)[-1], "00 B0 00 00 00 6C 20 ")  # every command ran
         self.assertGreater(len(tshark(os.path.join(w.path, "s.pcap"))), 0)
+
+
+def files_of(result):
+    """--explore --format jsonl: each file's object by its path."""
+    return {f["path"]: f for f in map(json.loads, rows_of(result))}
+
+
+def with_a_terminal(answer):
+    """Runs quorvel in a session of its own whose controlling terminal is a pseudo-terminal
+    played here: what it writes there, then `answer` typed once it asks."""
+    def run(w, *args):
+        master, slave = os.openpty()
+
+        def take_the_terminal():
+            os.setsid()
+            fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+        process = subprocess.Popen(**w.command(*args, stdout=subprocess.PIPE,
+                                               stderr=subprocess.PIPE, pass_fds=(slave,),
+                                               preexec_fn=take_the_terminal))
+        os.close(slave)
+        shown = b""
+        while not shown.endswith(b"PIN1: "):
+            ready, _, _ = select.select([master], [], [], 30)
+            if not ready:
+                break
+            shown += os.read(master, 1024)
+        os.write(master, answer)
+        out, err = process.communicate(timeout=60)
+        try:
+            while select.select([master], [], [], 0.1)[0]:
+                shown += os.read(master, 1024)
+        except OSError:  # the terminal's last user has gone
+            pass
+        os.close(master)
+        return subprocess.CompletedProcess(process.args, process.returncode, out, err), shown
+    return run
+
+
+class Explorer(unittest.TestCase):
+    def test_both_demo_cards_decode_as_the_readme_lists(self):
+        w = Workspace(self)
+        sim = w.run("--explore", "--port", "DEMS", "--format", "jsonl")
+        self.assertEqual((sim.returncode, sim.stderr), (0, b""))
+        files = files_of(sim)
+        self.assertEqual(len(files), 17)
+        self.assertEqual(files["3F00/2FE2"]["decoded"]["iccid"], "8949020000123456788")
+        self.assertEqual(files["3F00/2F00"]["status"], "absent (94 04)")  # a SIM has no EF.DIR
+        self.assertEqual(files["3F00/7F20/6F07"]["decoded"]["mnc"], "01")
+        self.assertEqual(files["3F00/7F20/6F20"]["decoded"]["cksn"], 2)
+        self.assertEqual(files["3F00/7F20/6F46"]["decoded"]["name"], "Quorvel Mobile")
+        self.assertEqual(files["3F00/7F10/6F3A"]["decoded"]["records"][1]["alpha"],
+                         "Caf\u00e9 {Mitte}")
+        self.assertEqual(files["3F00/7F20/6FB7"]["decoded"]["codes"], ["112", "110", "911"])
+        # Every exchange is logged as a run logs it: a new list's log, test.txt.
+        self.assertIn(b"A0 A4 00 00 02 A4 7F 20 \r\n9F ", w.read("test.txt"))
+
+        usim = w.run("--explore", "--port", "DEMU", "--pps", "--format", "jsonl", "--no-log")
+        self.assertEqual(usim.returncode, 0, usim.stderr)
+        self.assertIn(b"PPS accepted", usim.stderr)
+        files = files_of(usim)
+        self.assertEqual(len(files), 26)
+        self.assertEqual(files["3F00/2FE2"]["decoded"]["iccid"], "89012601234567890121")
+        self.assertEqual(files["3F00/7FFF/6F07"]["status"], "needs PIN1 (69 82)")
+        self.assertIsNone(files["3F00/7FFF/6F07"]["raw"])
+        self.assertEqual(files["3F00/7FFF/6FAD"]["decoded"]["mnc_length"], 3)
+        ecc = files["3F00/7FFF/6FB7"]
+        self.assertEqual((ecc["structure"], ecc["record_length"]), ("linear fixed", 14))
+        self.assertEqual(ecc["decoded"]["records"][2]["alpha"], "Police")
+
+        tree = w.run("--explore", "--port", "DEMU", "--no-log")
+        self.assertEqual(rows_of(tree)[0], "UICC: 26 files, 79 exchanges")
+
+    def test_a_card_never_reached_prints_nothing_and_leaves_the_log(self):
+        w = Workspace(self, profile="[ports]\nNOPE=/nonexistent/ttyX\n")
+        w.file("test.txt", b"old log")
+        for args in (["--port", "NOPE"], ["--port", "NOPE", "--format", "jsonl"]):
+            result = w.run("--explore", *args)
+            self.assertEqual((result.returncode, result.stdout), (2, b""))
+            self.assertIn(b"Could not create handle", result.stderr)
+        self.assertEqual(w.read("test.txt"), b"old log")
+        # Without a terminal to ask on, nothing is touched either.
+        result = w.run("--explore", "--port", "DEMU", "--verify-pin1", preexec_fn=os.setsid)
+        self.assertEqual((result.returncode, result.stdout), (2, b""))
+        self.assertIn(b"--verify-pin1 asks for the PIN on the terminal", result.stderr)
+        self.assertEqual(w.read("test.txt"), b"old log")
+
+    def test_verify_pin1_asks_on_the_terminal_without_echo_and_sends_the_pin_once(self):
+        w = Workspace(self)
+        run = with_a_terminal(b"1234\n")
+        result, shown = run(w, "--explore", "--port", "DEMU", "--verify-pin1", "--format",
+                            "jsonl")
+        self.assertEqual(shown, b"PIN1: 3 tries left.\r\nPIN1: \r\n")  # no digit echoed
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr, b"PIN1 verified\n")
+        self.assertEqual(files_of(result)["3F00/7FFF/6F07"]["decoded"]["imsi"],
+                         "310410123456789")
+        # On the serial line the PIN comes back as an echo: a received byte like any other.
+        self.assertIn(b"00 20 00 01 08 20 31 32 33 34 FF FF FF FF \r\n90 00", w.read("test.txt"))
+
+        result, shown = with_a_terminal(b"9999\n")(w, "--explore", "--port", "DEMU",
+                                                     "--verify-pin1")
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr, b"wrong PIN1: 2 tries left\n")
+        self.assertIn("needs PIN1 (69 82)", result.stdout.decode())
 
 
 if __name__ == "__main__":

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "card/card_session.h"
+#include "card/command_exchange.h"
+#include "card/output_panel.h"
+#include "card/reader_channel.h"
+#include "cli/batch_run.h"
+#include "cli/command_line.h"
+#include "cli/reporting_display.h"
+#include "cli/run_traces.h"
+#include "controls/windowless_controls.h"
+#include "trace/tracing_display.h"
+
+namespace quorvel {
+
+// The card as a command-line run holds it, from the reader to the log: the reader with the
+// run's timing, the output panel over windowless rows (the rows, the counter and the log come
+// from the same code as in the window), the session showing through a ReportingDisplay and a
+// TracingDisplay with the run's traces attached, and the log held until the card has been
+// reached. --run and --explore both start on the card through it.
+class CardRun {
+ public:
+  // `bin` and `inverse` as the command list (or a new one) holds them.
+  CardRun(const CommandLine& line, const BatchServices& services, int bin, int inverse);
+  CardRun(const CardRun&) = delete;
+  CardRun& operator=(const CardRun&) = delete;
+
+  // Before the port is touched: where the log goes (--log, else `logFromList`, trusted as
+  // little as a name from a file) and whether it can be written, never over the command file;
+  // the traces' file and host. False after a message: the run must not start.
+  bool Prepare(const std::string& logFromList);
+  // Opens the port with both settings strings applied, starts the traces, holds the log,
+  // resets the card (unless --no-reset) and only then creates the log. False after a message
+  // when the card was never reached: standard output stays empty and an old log as it was.
+  bool Start(const char* executeSettings, const char* resetSettings);
+  // After each step: the first failed write of the log and of each trace, told once.
+  void CheckWrites();
+  // `status`, or 3 when standard output, the log or a trace could not all be written.
+  int Finish(int status);
+
+  CardSession& session() { return session_; }
+  ReportingDisplay& display() { return display_; }
+  const RowList& rows() const { return rows_; }
+  const OutputPanel& output() const { return output_; }
+  // The log as judged: its name, empty when there is none.
+  const std::string& logName() const { return log_name_; }
+
+ private:
+  const CommandLine& line_;
+  const BatchServices& services_;
+  RowList rows_;
+  TextEditBox counter_;
+  ValueCheckBox bin_;
+  OutputPanel output_;
+  ReaderChannel reader_;
+  ExchangeState exchange_;
+  std::uint32_t total_bytes_ = 0;
+  ReportingDisplay display_;
+  // The seam for traces: every step passes here on its way to the display.
+  TracingDisplay traced_;
+  CardSession session_;
+  RunTraces traces_;
+  std::string log_name_;
+  bool log_from_list_ = false;
+  bool log_lost_ = false;
+};
+
+}  // namespace quorvel

@@ -202,6 +202,26 @@ TEST_F(AutomaticResponseTest, ACardThatAlwaysAsksForMoreIsAnsweredOnly32Times) {
   EXPECT_THAT(Explained(1), ::testing::Not(::testing::HasSubstr("this is the last")));
 }
 
+TEST_F(AutomaticResponseTest, AStopRequestEndsTheChainBetweenTwoExchanges) {
+  // Stop, and closing the window, wait for the exchange in progress, not for a whole chain.
+  std::atomic<bool> stop{false};
+  Session().SetStopFlag(&stop);
+  Session().SetAutomaticResponses(true);
+  Use([&stop](const Bytes& header) -> Bytes {
+    stop = true;  // asked while the first exchange is on the line
+    Bytes answer(1 + header[4], 0x11);
+    answer[0] = header[1];
+    answer.insert(answer.end(), {0x61, 0x00});
+    return answer;
+  });
+  const ExecuteOutcome outcome = Session().Execute(
+      testing::MakeCommand({0x00, 0xB2, 0x01, 0x04, 0x10}, kFromCard, {}, "endless"), {});
+  EXPECT_EQ(line.writes.size(), 1u);
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_FALSE(outcome.succeeded());
+  Session().SetStopFlag(nullptr);
+}
+
 TEST_F(AutomaticResponseTest, WrongLengthIsCorrectedOnlyForACommandThatReadsAndOnlyOnce) {
   // ISO/IEC 7816-3 12.2.3: 6C XX gives the exact Le of a case 2 command. A command that
   // sends data is never sent again (padded or cut); a card that asks again for the P3 it

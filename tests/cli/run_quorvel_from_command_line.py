@@ -604,6 +604,7 @@ class PtyCard(threading.Thread):
         super().__init__(daemon=True)
         self.nulls = nulls  # NULL bytes (60) before a READ BINARY's procedure byte
         self.vanish_after = vanish_after  # seconds after the line first opens: unplugged
+        self.vanish_at = None
         self.master, slave = os.openpty()
         self.path = os.ttyname(slave)
         os.close(slave)  # the program opens it; a hang-up tells when it is closed
@@ -655,11 +656,8 @@ class PtyCard(threading.Thread):
                 continue
             if not line_open:
                 line_open = True  # the program set its line up: the card answers the reset
-                if self.vanish_after is not None:
-                    time.sleep(self.vanish_after)
-                    os.close(self.master)
-                    self.master = -1
-                    return
+                if self.vanish_after is not None and self.vanish_at is None:
+                    self.vanish_at = time.monotonic() + self.vanish_after
                 self.send(self.ATR, 0.02)
             if events & select.POLLIN:
                 data = os.read(self.master, 512)
@@ -677,6 +675,10 @@ class PtyCard(threading.Thread):
                     else:
                         break
             now = time.monotonic()
+            if self.vanish_at is not None and now >= self.vanish_at:
+                os.close(self.master)
+                self.master = -1
+                return
             while self.scheduled and self.scheduled[0][0] <= now:
                 os.write(self.master, self.scheduled.pop(0)[1])
 
@@ -712,6 +714,16 @@ class PseudoTerminalCardRuns(unittest.TestCase):
         self.assertEqual((result.returncode, result.stdout), (2, b""), result.stderr)
         self.assertIn(b"has gone away", result.stderr)
         self.assertEqual(w.read("run.log"), b"precious")
+
+    def test_a_reader_unplugged_mid_run_stops_the_run_with_status_1(self):
+        # The first open, the Reset and 60 reads of 10 bytes take well over a second.
+        card = PtyCard(vanish_after=1.0)
+        self.addCleanup(card.stop)
+        read = record([0x00, 0xB0, 0x00, 0x00, 0x0A], FROM_CARD, "Read 10")
+        _, result = self.run_on(card, scc_bytes([read] * 60), "--strict-timing")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(result.stderr.decode().count("has gone away"), 1, result.stderr)
+        self.assertLess(rows_of(result).count("Command execution failed!"), 2)
 
     def test_null_bytes_are_followed_only_with_full_t0(self):
         # ISO/IEC 7816-3 10.3.3: NULL asks the terminal to wait for another procedure byte.

@@ -49,7 +49,7 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   RunReport report(services.out, line.format, line.explain, card.rows(), card.output());
   if (!card.Start(executeSettings, resetSettings)) return kExitNothingRan;
   const auto reported = [&] {
-    if (line.speedNegotiation) services.messages.ShowMessage(session.lastSpeed().note);
+    card.TellProtocol();
     report.Reset(session.lastRounds(), display.TakeResetRows(), line.speedNegotiation,
                  session.inUse());
     card.CheckWrites();

@@ -113,6 +113,13 @@ bool CardRun::Start(const char* executeSettings, const char* resetSettings) {
   return log_from_list_;
 }
 
+void CardRun::TellProtocol() {
+  const std::string& note = session_.lastSpeed().note;
+  if (!note.empty() && (line_.speedNegotiation || !session_.inUse().protocol)) {
+    services_.messages.ShowMessage(note);
+  }
+}
+
 void CardRun::CheckWrites() {
   traces_.CheckWrites(services_.messages);
   if (log_lost_ || output_.log().writeError() == 0) return;

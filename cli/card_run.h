@@ -37,6 +37,9 @@ class CardRun {
   // resets the card (unless --no-reset) and only then creates the log. False after a message
   // when the card was never reached: standard output stays empty and an old log as it was.
   bool Start(const char* executeSettings, const char* resetSettings);
+  // After each Reset: on standard error, what became of the protocol and the speed, with --pps
+  // or when the card was left with no protocol to speak (then no command goes to it).
+  void TellProtocol();
   // After each step: the first failed write of the log and of each trace, told once.
   void CheckWrites();
   // `status`, or 3 when standard output, the log or a trace could not all be written.

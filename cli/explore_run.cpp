@@ -44,7 +44,7 @@ int RunExplore(const CommandLine& line, const BatchServices& services, PinQuesti
   CopyText(executeSettings, BatchSettings(TextOf(defaults.executeSettings), line));
   CopyText(resetSettings, BatchSettings(TextOf(defaults.resetSettings), line));
   if (!card.Start(executeSettings, resetSettings)) return kExitNothingRan;
-  if (line.speedNegotiation) services.messages.ShowMessage(card.session().lastSpeed().note);
+  card.TellProtocol();
 
   int status = kExitCompleted;
   const std::atomic<bool> never{false};

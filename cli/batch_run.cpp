@@ -35,19 +35,13 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   const auto script = ReadCommandFile(*line.file, services.messages);
   if (!script) return kExitNothingRan;
   const SccSettings& stored = script->settings;
-  CardRun card(line, services, stored.bin, stored.inverse);
-  if (!card.Prepare(TextOf(stored.logFileName))) return kExitNothingRan;
-
-  // The fields the window would hold: a string too long for them is cut as it would be.
-  char executeSettings[sizeof stored.executeSettings];
-  char resetSettings[sizeof stored.resetSettings];
-  CopyText(executeSettings, BatchSettings(TextOf(stored.executeSettings), line));
-  CopyText(resetSettings, BatchSettings(TextOf(stored.resetSettings), line));
+  CardRun card(line, services, stored);
+  if (!card.Prepare()) return kExitNothingRan;
 
   CardSession& session = card.session();
   ReportingDisplay& display = card.display();
   RunReport report(services.out, line.format, line.explain, card.rows(), card.output());
-  if (!card.Start(executeSettings, resetSettings)) return kExitNothingRan;
+  if (!card.Start()) return kExitNothingRan;
   const auto reported = [&] {
     card.TellProtocol();
     report.Reset(session.lastRounds(), display.TakeResetRows(), line.speedNegotiation,
@@ -71,8 +65,8 @@ int RunBatch(const CommandLine& line, const BatchServices& services) {
   ListRunOptions options;
   options.stops.atFailure = false;  // every command runs; a failure decides the status
   options.stops.atUnmet = !line.keepGoing;
-  options.executeSettings = executeSettings;
-  options.resetSettings = resetSettings;
+  options.executeSettings = card.executeSettings();
+  options.resetSettings = card.resetSettings();
 
   int status = kExitCompleted;
   int index = 0;

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/fixed_text.h"
+#include "cli/batch_run.h"
 #include "cli/printable_text.h"
 #include "commands/command_script.h"
 #include "files/path_name.h"
@@ -35,17 +37,21 @@ ReaderSetup SetupOf(const CommandLine& line) {
 
 }  // namespace
 
-CardRun::CardRun(const CommandLine& line, const BatchServices& services, int bin, int inverse)
+CardRun::CardRun(const CommandLine& line, const BatchServices& services,
+                 const SccSettings& settings)
     : line_(line),
       services_(services),
-      bin_(bin != 0 ? 1 : 0),
+      log_from_list_name_(TextOf(settings.logFileName)),
+      bin_(settings.bin != 0 ? 1 : 0),
       output_(rows_, counter_, bin_),
       reader_(services.devices, services.clock, services.messages, SetupOf(line)),
       display_(output_, total_bytes_, rows_),
       traced_(display_),
       session_(reader_, services.clock, traced_, exchange_),
       traces_(line) {
-  reader_.SetInverse(inverse);
+  CopyText(execute_settings_, BatchSettings(TextOf(settings.executeSettings), line));
+  CopyText(reset_settings_, BatchSettings(TextOf(settings.resetSettings), line));
+  reader_.SetInverse(settings.inverse);
   session_.SetAutomaticResponses(line.automaticResponses);
   session_.SetSpeedNegotiation(line.speedNegotiation);
   session_.SetFullT0(line.fullT0);
@@ -56,7 +62,8 @@ CardRun::CardRun(const CommandLine& line, const BatchServices& services, int bin
 // as in the window: never through a symbolic link, and kept in the working folder, which is
 // the window's default answer when it asks; one that cannot be written is warned of, and the
 // run goes on without a log, as the window's would.
-bool CardRun::Prepare(const std::string& logFromList) {
+bool CardRun::Prepare() {
+  const std::string& logFromList = log_from_list_name_;
   MessageSink& messages = services_.messages;
   if (line_.log) {
     log_from_list_ = !line_.logFile;
@@ -87,8 +94,10 @@ bool CardRun::Prepare(const std::string& logFromList) {
   return traces_.Prepare(log_name_, messages);
 }
 
-bool CardRun::Start(const char* executeSettings, const char* resetSettings) {
+bool CardRun::Start() {
   MessageSink& messages = services_.messages;
+  const char* const executeSettings = execute_settings_;
+  const char* const resetSettings = reset_settings_;
   // The port as the run will use it, settings applied, before the log is touched: a port that
   // cannot be opened (missing, held by another program) or a settings string it refuses ends
   // the run with an old log as it was. The Reset opens it again.

@@ -12,6 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/reporting_display.h"
 #include "cli/run_traces.h"
+#include "commands/scc_file.h"
 #include "controls/windowless_controls.h"
 #include "trace/tracing_display.h"
 
@@ -24,19 +25,21 @@ namespace quorvel {
 // reached. --run and --explore both start on the card through it.
 class CardRun {
  public:
-  // `bin` and `inverse` as the command list (or a new one) holds them.
-  CardRun(const CommandLine& line, const BatchServices& services, int bin, int inverse);
+  // The settings of the command list (or of a new one): Bin, Inv, the log file's name and the
+  // settings strings, which --settings and --port change (BatchSettings) and which are cut to
+  // fit the window's fields as they would be there.
+  CardRun(const CommandLine& line, const BatchServices& services, const SccSettings& settings);
   CardRun(const CardRun&) = delete;
   CardRun& operator=(const CardRun&) = delete;
 
-  // Before the port is touched: where the log goes (--log, else `logFromList`, trusted as
+  // Before the port is touched: where the log goes (--log, else the list's log file, trusted as
   // little as a name from a file) and whether it can be written, never over the command file;
   // the traces' file and host. False after a message: the run must not start.
-  bool Prepare(const std::string& logFromList);
+  bool Prepare();
   // Opens the port with both settings strings applied, starts the traces, holds the log,
   // resets the card (unless --no-reset) and only then creates the log. False after a message
   // when the card was never reached: standard output stays empty and an old log as it was.
-  bool Start(const char* executeSettings, const char* resetSettings);
+  bool Start();
   // After each Reset: on standard error, what became of the protocol and the speed, with --pps
   // or when the card was left with no protocol to speak (then no command goes to it).
   void TellProtocol();
@@ -51,10 +54,15 @@ class CardRun {
   const OutputPanel& output() const { return output_; }
   // The log as judged: its name, empty when there is none.
   const std::string& logName() const { return log_name_; }
+  const char* executeSettings() const { return execute_settings_; }
+  const char* resetSettings() const { return reset_settings_; }
 
  private:
   const CommandLine& line_;
   const BatchServices& services_;
+  char execute_settings_[sizeof SccSettings::executeSettings];
+  char reset_settings_[sizeof SccSettings::resetSettings];
+  std::string log_from_list_name_;
   RowList rows_;
   TextEditBox counter_;
   ValueCheckBox bin_;

@@ -37,13 +37,9 @@ bool VerifyBeforeTheWalk(CardAccess& card, PinQuestion& pins, MessageSink& messa
 
 int RunExplore(const CommandLine& line, const BatchServices& services, PinQuestion* pins) {
   const SccSettings defaults = DefaultSccSettings();
-  CardRun card(line, services, defaults.bin, defaults.inverse);
-  if (!card.Prepare(TextOf(defaults.logFileName))) return kExitNothingRan;
-  char executeSettings[sizeof defaults.executeSettings];
-  char resetSettings[sizeof defaults.resetSettings];
-  CopyText(executeSettings, BatchSettings(TextOf(defaults.executeSettings), line));
-  CopyText(resetSettings, BatchSettings(TextOf(defaults.resetSettings), line));
-  if (!card.Start(executeSettings, resetSettings)) return kExitNothingRan;
+  CardRun card(line, services, defaults);
+  if (!card.Prepare()) return kExitNothingRan;
+  if (!card.Start()) return kExitNothingRan;
   card.TellProtocol();
 
   int status = kExitCompleted;

@@ -9,6 +9,8 @@
 #include <csignal>
 #include <optional>
 
+#include "files/whole_write.h"
+
 namespace quorvel {
 namespace {
 
@@ -50,19 +52,6 @@ bool IsReadOnly(const std::string& path, const struct stat& info) {
   return access(path.c_str(), W_OK) != 0 && errno == EACCES;
 }
 
-bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t written = write(fd, bytes, count);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 // Creates a new file beside the target with the mode a new file gets there.
 int CreateTemporary(const std::string& target, std::string& temporaryPath) {
   const std::string prefix =
@@ -97,7 +86,7 @@ ReplaceResult WriteFileReplacing(const std::string& path, std::span<const std::u
   if (fd < 0) return ReplaceResult::kFailed;
   bool ok = true;
   if (exists) ok = fchmod(fd, old.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd, bytes.data(), bytes.size());
+  ok = ok && WriteWhole(fd, bytes.data(), bytes.size());
   ok = ok && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temporaryPath.c_str(), target->c_str()) == 0;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "files/whole_write.h"
 #include "trace/gsmtap_packet.h"
 
 namespace quorvel {
@@ -17,19 +18,6 @@ void PutLittleEndian32(std::array<std::uint8_t, N>& bytes, std::size_t at, std::
 }
 
 // Writes all of `bytes`, through interrupted and partial writes; false with errno set.
-bool WriteWhole(int fd, const std::uint8_t* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t written = ::write(fd, bytes, count);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::array<std::uint8_t, kPcapFileHeaderBytes> PcapFileHeader() {

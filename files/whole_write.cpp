@@ -1,0 +1,22 @@
+#include "files/whole_write.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace quorvel {
+
+bool WriteWhole(int fd, const std::uint8_t* bytes, std::size_t count) {
+  while (count > 0) {
+    const ssize_t written = ::write(fd, bytes, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace quorvel

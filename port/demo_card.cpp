@@ -42,115 +42,36 @@ bool FastCardSupports(std::uint8_t fiDi) {
 
 DemoCard::DemoCard(Clock& clock, DemoCardModel model, std::uint32_t readerClockHz,
                    std::unique_ptr<CardApplication> application)
-    : clock_(clock),
+    : DemoWiring(clock),
       model_(model),
       readerClockHz_(readerClockHz != 0 ? readerClockHz : kDefaultReaderClockHz),
       commands_(application ? std::move(application) : std::make_unique<DemoCardCommands>()) {}
 
-bool DemoCard::SetQueueSizes(std::size_t, std::size_t) {
-  return true;
-}
-
-bool DemoCard::GetReadTimeouts(ReadTimeouts& timeouts) {
-  timeouts = timeouts_;
-  return true;
-}
-
-bool DemoCard::SetReadTimeouts(const ReadTimeouts& timeouts) {
-  timeouts_ = timeouts;
-  return true;
-}
-
-bool DemoCard::GetLineSettings(LineSettings& settings) {
-  settings = line_;
-  return true;
-}
-
-bool DemoCard::SetLineSettings(const LineSettings& settings) {
-  if (!IsValidFrame(settings)) return false;
-  line_ = settings;
-  if (settings.rtsControl == RtsControl::Enable) SetRts(true);
-  if (settings.rtsControl == RtsControl::Disable) SetRts(false);
-  return true;
-}
-
-bool DemoCard::SetRts(bool raised) {
-  if (raised) {
-    phase_ = Phase::Silent;  // held in reset
-  } else if (rtsRaised_) {
-    Reset();
-  }
-  rtsRaised_ = raised;
-  return true;
-}
-
-std::size_t DemoCard::Read(std::uint8_t* buffer, std::size_t count) {
-  const auto now = clock_.Now();
-  std::size_t taken = 0;
-  while (taken < count && !line_bytes_.empty() && line_bytes_.front().readyAt <= now) {
-    buffer[taken++] = line_bytes_.front().value;
-    line_bytes_.pop_front();
-  }
-  return taken;
-}
-
-void DemoCard::WaitForInput(std::chrono::nanoseconds timeout) {
-  // Nothing else puts bytes on this line: the next byte's time is known in advance.
-  auto until = clock_.Now() + timeout;
-  if (!line_bytes_.empty()) until = std::min(until, line_bytes_.front().readyAt);
-  clock_.WaitUntil(until);
-}
-
-std::size_t DemoCard::Write(const std::uint8_t* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    // The reader's wiring echoes the byte; the card hears it at the same moment.
-    Transmit(bytes + i, 1);
-    CardReceives(bytes[i]);
-  }
-  return count;
-}
-
-std::chrono::nanoseconds DemoCard::CharacterTime() const {
-  const std::uint64_t halfBits = HalfBitsPerCharacter(line_);
-  return std::chrono::nanoseconds(halfBits * 1'000'000'000ull / (2ull * line_.baudRate));
-}
-
-void DemoCard::Transmit(const std::uint8_t* bytes, std::size_t count) {
-  PutOnLine(bytes, count, CharacterTime(), true);
-}
-
 void DemoCard::CardSends(const std::uint8_t* bytes, std::size_t count) {
-  if (model_ == DemoCardModel::kDemo) return Transmit(bytes, count);
+  if (model_ == DemoCardModel::kDemo) {
+    return PutOnLine({bytes, count}, clock_.Now(), LineCharacterTime(), true);
+  }
   // An etu is Fi / (Di x f): the character time follows the clock, not a rounded rate.
   const std::uint64_t fi = ClockRateOf(fiDi_).fi;
   const std::uint64_t di = BaudRateAdjustmentOf(fiDi_);
   const std::chrono::nanoseconds characterTime(kEtuPerCharacter * fi * 1'000'000'000ull /
                                                (di * readerClockHz_));
-  PutOnLine(bytes, count, characterTime, RateAgrees());
-}
-
-void DemoCard::PutOnLine(const std::uint8_t* bytes, std::size_t count,
-                         std::chrono::nanoseconds characterTime, bool readable) {
-  lineFreeAt_ = std::max(lineFreeAt_, clock_.Now());
-  for (std::size_t i = 0; i < count; ++i) {
-    lineFreeAt_ += characterTime;
-    if (readable) line_bytes_.push_back({lineFreeAt_, bytes[i]});
-  }
+  PutOnLine({bytes, count}, clock_.Now(), characterTime, RateAgrees());
 }
 
 bool DemoCard::RateAgrees() const {
   const std::uint32_t cardRate =
       BaudRate(readerClockHz_, ClockRateOf(fiDi_).fi, BaudRateAdjustmentOf(fiDi_));
-  return RatesAgree(line_.baudRate, cardRate);
+  return RatesAgree(line().baudRate, cardRate);
 }
 
 void DemoCard::Reset() {
   commands_->Reset();
   phase_ = Phase::Header;
   headerCount_ = 0;
-  lineFreeAt_ = std::max(lineFreeAt_, clock_.Now() + kAnswerDelay);
+  QuietUntil(clock_.Now() + kAnswerDelay);
   if (model_ == DemoCardModel::kDemo) {
-    Transmit(kAnswerToReset.data(), kAnswerToReset.size());
+    CardSends(kAnswerToReset.data(), kAnswerToReset.size());
     return;
   }
   fiDi_ = kDefaultFiDi;

@@ -2,14 +2,13 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <vector>
 
 #include "iso7816/transmission_rate.h"
 #include "port/clock.h"
 #include "port/demo_card_commands.h"
-#include "port/serial_device.h"
+#include "port/demo_wiring.h"
 
 namespace quorvel {
 
@@ -25,53 +24,30 @@ enum class DemoCardModel { kDemo, kFast };
 // session runs at once. DEMO's characters take the applied line settings' time. DEMF's take
 // 12 etu at its own rate, and while the line's rate is more than 2 % off that rate the
 // card neither hears the bytes written nor is heard: its characters would be garbled.
-class DemoCard final : public SerialDevice {
+class DemoCard final : public DemoWiring {
  public:
   // The card runs the demo card's application unless given another.
   explicit DemoCard(Clock& clock, DemoCardModel model = DemoCardModel::kDemo,
                     std::uint32_t readerClockHz = kDefaultReaderClockHz,
                     std::unique_ptr<CardApplication> application = nullptr);
 
-  bool SetQueueSizes(std::size_t inputBytes, std::size_t outputBytes) override;
-  bool GetReadTimeouts(ReadTimeouts& timeouts) override;
-  bool SetReadTimeouts(const ReadTimeouts& timeouts) override;
-  bool GetLineSettings(LineSettings& settings) override;
-  bool SetLineSettings(const LineSettings& settings) override;
-  bool SetRts(bool raised) override;
-  std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
-  void WaitForInput(std::chrono::nanoseconds timeout) override;
-  std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
-
  private:
   enum class Phase { Silent, Header, Data, Pps };
-  struct TimedByte {
-    std::chrono::nanoseconds readyAt;
-    std::uint8_t value;
-  };
 
-  std::chrono::nanoseconds CharacterTime() const;
-  // Puts bytes on the line after whatever is on it now, at the line's character time.
-  void Transmit(const std::uint8_t* bytes, std::size_t count);
-  // The card's own bytes: DEMO's as Transmit; DEMF's at its own character time, and lost to
+  void HoldInReset() override { phase_ = Phase::Silent; }
+  void StartAfterReset() override { Reset(); }
+  void CardReceives(std::uint8_t byte) override;
+  // The card's own bytes: DEMO's at the line's character time; DEMF's at its own, and lost to
   // the reader when the line's rate is not the card's.
   void CardSends(const std::uint8_t* bytes, std::size_t count);
-  void PutOnLine(const std::uint8_t* bytes, std::size_t count,
-                 std::chrono::nanoseconds characterTime, bool readable);
   // DEMF: whether the line runs near enough the card's rate for characters to pass.
   bool RateAgrees() const;
   void Reset();
-  void CardReceives(std::uint8_t byte);
   void HeaderComplete();
   void PpsComplete();
 
-  Clock& clock_;
   DemoCardModel model_;
   std::uint32_t readerClockHz_;
-  LineSettings line_;
-  ReadTimeouts timeouts_;
-  bool rtsRaised_ = false;
-  std::deque<TimedByte> line_bytes_;  // echo and card bytes in the order they cross the line
-  std::chrono::nanoseconds lineFreeAt_{0};
 
   Phase phase_ = Phase::Silent;  // no answer until the first reset
   std::uint8_t fiDi_ = 0x11;     // DEMF: the Fi and Di it speaks with, as in TA1 or PPS1

@@ -47,7 +47,7 @@ const T1Parameters& CardParameters() {
 
 T1DemoCard::T1DemoCard(Clock& clock, std::uint32_t readerClockHz,
                        std::unique_ptr<CardApplication> application)
-    : clock_(clock),
+    : DemoWiring(clock),
       readerClockHz_(readerClockHz != 0 ? readerClockHz : kDefaultReaderClockHz),
       commands_(application ? std::move(application) : std::make_unique<DemoCardCommands>()) {}
 
@@ -55,76 +55,12 @@ std::span<const std::uint8_t> T1DemoCard::AnswerToReset() {
   return kAnswerToReset;
 }
 
-bool T1DemoCard::SetQueueSizes(std::size_t, std::size_t) {
-  return true;
-}
-
-bool T1DemoCard::GetReadTimeouts(ReadTimeouts& timeouts) {
-  timeouts = timeouts_;
-  return true;
-}
-
-bool T1DemoCard::SetReadTimeouts(const ReadTimeouts& timeouts) {
-  timeouts_ = timeouts;
-  return true;
-}
-
-bool T1DemoCard::GetLineSettings(LineSettings& settings) {
-  settings = line_;
-  return true;
-}
-
-bool T1DemoCard::SetLineSettings(const LineSettings& settings) {
-  if (!IsValidFrame(settings)) return false;
-  line_ = settings;
-  if (settings.rtsControl == RtsControl::Enable) SetRts(true);
-  if (settings.rtsControl == RtsControl::Disable) SetRts(false);
-  return true;
-}
-
-bool T1DemoCard::SetRts(bool raised) {
-  if (raised) {
-    phase_ = Phase::kSilent;
-  } else if (rtsRaised_) {
-    Reset();
-  }
-  rtsRaised_ = raised;
-  return true;
-}
-
-std::size_t T1DemoCard::Read(std::uint8_t* buffer, std::size_t count) {
-  const auto now = clock_.Now();
-  std::size_t taken = 0;
-  while (taken < count && !line_bytes_.empty() && line_bytes_.front().readyAt <= now) {
-    buffer[taken++] = line_bytes_.front().value;
-    line_bytes_.pop_front();
-  }
-  return taken;
-}
-
-void T1DemoCard::WaitForInput(nanoseconds timeout) {
-  auto until = clock_.Now() + timeout;
-  if (!line_bytes_.empty()) until = std::min(until, line_bytes_.front().readyAt);
-  clock_.WaitUntil(until);
-}
-
-std::size_t T1DemoCard::Write(const std::uint8_t* bytes, std::size_t count) {
-  const nanoseconds characterTime(HalfBitsPerCharacter(line_) * 1'000'000'000ull /
-                                  (2ull * line_.baudRate));
-  for (std::size_t i = 0; i < count; ++i) {
-    // The reader's wiring echoes the byte; the card hears it as it ends.
-    PutOnLine({bytes + i, 1}, clock_.Now(), characterTime, true);
-    if (RateAgrees()) CardReceives(bytes[i]);
-  }
-  return count;
-}
-
 std::uint32_t T1DemoCard::CardRate() const {
   return BaudRate(readerClockHz_, ClockRateOf(fiDi_).fi, BaudRateAdjustmentOf(fiDi_));
 }
 
 bool T1DemoCard::RateAgrees() const {
-  return RatesAgree(line_.baudRate, CardRate());
+  return RatesAgree(line().baudRate, CardRate());
 }
 
 nanoseconds T1DemoCard::Etus(std::uint64_t count) const {
@@ -132,15 +68,6 @@ nanoseconds T1DemoCard::Etus(std::uint64_t count) const {
   const std::uint64_t fi = ClockRateOf(fiDi_).fi;
   const std::uint64_t di = BaudRateAdjustmentOf(fiDi_);
   return nanoseconds(count * fi * 1'000'000'000ull / (di * readerClockHz_));
-}
-
-void T1DemoCard::PutOnLine(std::span<const std::uint8_t> bytes, nanoseconds start,
-                           nanoseconds characterTime, bool readable) {
-  lineFreeAt_ = std::max(lineFreeAt_, start);
-  for (std::uint8_t byte : bytes) {
-    lineFreeAt_ += characterTime;
-    if (readable) line_bytes_.push_back({lineFreeAt_, byte});
-  }
 }
 
 void T1DemoCard::Reset() {
@@ -162,7 +89,7 @@ void T1DemoCard::Reset() {
 }
 
 void T1DemoCard::CardReceives(std::uint8_t byte) {
-  if (phase_ == Phase::kSilent || faults_.silent) return;
+  if (!RateAgrees() || phase_ == Phase::kSilent || faults_.silent) return;
   if (phase_ == Phase::kPps) {
     pps_.push_back(byte);
     if (pps_.size() >= 2 && pps_.size() == PpsLength(pps_[1])) PpsComplete();
@@ -351,7 +278,7 @@ void T1DemoCard::Transmit(std::vector<std::uint8_t> bytes, nanoseconds delay) {
   }
   // The first character ends a block guard time after the last one on the line did.
   const nanoseconds start =
-      std::max(lineFreeAt_, clock_.Now()) + Etus(kBlockGuardEtu) - Etus(kEtuPerCharacter) + delay;
+      std::max(lineFreeAt(), clock_.Now()) + Etus(kBlockGuardEtu) - Etus(kEtuPerCharacter) + delay;
   PutOnLine(bytes, start, Etus(kEtuPerCharacter), RateAgrees());
 }
 

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <span>
 #include <vector>
@@ -11,7 +10,7 @@
 #include "iso7816/transmission_rate.h"
 #include "port/card_application.h"
 #include "port/clock.h"
-#include "port/serial_device.h"
+#include "port/demo_wiring.h"
 
 namespace quorvel {
 
@@ -33,7 +32,7 @@ struct T1DemoFaults {
 // its own rate, and while the line runs more than 2 % off that rate the card neither hears
 // nor is heard. Bytes become readable by the clock's time, so a clock that only counts waits
 // runs a whole session at once.
-class T1DemoCard final : public SerialDevice {
+class T1DemoCard final : public DemoWiring {
  public:
   explicit T1DemoCard(Clock& clock, std::uint32_t readerClockHz = kDefaultReaderClockHz,
                       std::unique_ptr<CardApplication> application = nullptr);
@@ -42,30 +41,18 @@ class T1DemoCard final : public SerialDevice {
   // The ATR DEM1 answers every reset with.
   static std::span<const std::uint8_t> AnswerToReset();
 
-  bool SetQueueSizes(std::size_t inputBytes, std::size_t outputBytes) override;
-  bool GetReadTimeouts(ReadTimeouts& timeouts) override;
-  bool SetReadTimeouts(const ReadTimeouts& timeouts) override;
-  bool GetLineSettings(LineSettings& settings) override;
-  bool SetLineSettings(const LineSettings& settings) override;
-  bool SetRts(bool raised) override;
-  std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
-  void WaitForInput(std::chrono::nanoseconds timeout) override;
-  std::size_t Write(const std::uint8_t* bytes, std::size_t count) override;
-
  private:
   enum class Phase { kSilent, kBlocks, kPps };
-  struct TimedByte {
-    std::chrono::nanoseconds readyAt;
-    std::uint8_t value;
-  };
+
+  void HoldInReset() override { phase_ = Phase::kSilent; }
+  void StartAfterReset() override { Reset(); }
+  // Heard only while the line runs at the card's rate.
+  void CardReceives(std::uint8_t byte) override;
 
   std::uint32_t CardRate() const;
   bool RateAgrees() const;
   std::chrono::nanoseconds Etus(std::uint64_t count) const;
-  void PutOnLine(std::span<const std::uint8_t> bytes, std::chrono::nanoseconds start,
-                 std::chrono::nanoseconds characterTime, bool readable);
   void Reset();
-  void CardReceives(std::uint8_t byte);
   void PpsComplete();
   void BlockReceived();
   void ReceivedIBlock(const T1Block& block);
@@ -79,13 +66,7 @@ class T1DemoCard final : public SerialDevice {
   // Sends bytes as the faults make them.
   void Transmit(std::vector<std::uint8_t> bytes, std::chrono::nanoseconds delay);
 
-  Clock& clock_;
   std::uint32_t readerClockHz_;
-  LineSettings line_;
-  ReadTimeouts timeouts_;
-  bool rtsRaised_ = false;
-  std::deque<TimedByte> line_bytes_;
-  std::chrono::nanoseconds lineFreeAt_{0};
 
   Phase phase_ = Phase::kSilent;
   std::uint8_t fiDi_ = 0x11;

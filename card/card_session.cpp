@@ -100,6 +100,7 @@ CommandAnswer CardSession::AnswerOf(const CardCommand& command, std::optional<st
   record.comment.assign(command.comment, strnlen(command.comment, sizeof command.comment));
   record.failure = exchange_.failure;
   record.blocks = exchange_.blocks;
+  record.clearedBeforeHeader = exchange_.clearedBeforeHeader;
   record.automatic = std::move(cause);
   answer.result = result;
   answer.sent = SentBytes(command, le, channel_.InUse().protocol);
@@ -139,7 +140,19 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   display_.SpeedSettled(answer);
   // The standard's answer to a failed negotiation: reset, and speak at the default speed.
   if (settled && speed_.resetAgain) {
-    atr_ = ResetAndRead(executeSettings, resetSettings, speed_.note, false);
+    atr_ = ResetAndRead(executeSettings, resetSettings, speed_.note, true);
+    // No PPS this time: the channel takes up the protocol the card now speaks (T=1 is set up
+    // on the new ATR, its blocks shown with this Reset).
+    const std::optional<SpeedNegotiation> again = channel_.Settle(atr_);
+    SpeedAnswer second;
+    second.protocol = channel_.InUse().protocol;
+    if (again) {
+      second.setupReceived = again->setupReceived;
+      second.setupPieces = again->setupPieces;
+      second.setupBlocks = again->setupBlocks;
+    }
+    rounds_.back().protocol = second.protocol;
+    display_.SpeedSettled(second);
   }
 }
 

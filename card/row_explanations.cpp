@@ -248,9 +248,13 @@ void AppendBlockParts(std::string& text, std::span<const std::uint8_t> block, st
     AppendHex(text, block[1]);
     text += " LEN ";
     AppendHex(text, block[2]);
-    text += " (";
-    AppendNumber(text, length);
-    text += length == 1 ? " information byte)" : " information bytes)";
+    if (length == 0) {
+      text += " (no information field)";
+    } else {
+      text += " (";
+      AppendNumber(text, length);
+      text += length == 1 ? " information byte)" : " information bytes)";
+    }
   }
   const std::size_t infoFirst = std::max(first, kPrologue);
   const std::size_t infoEnd = std::min(end, epilogue);
@@ -447,6 +451,11 @@ std::string ExplainStatusRow(const RowToExplain& row, const ExchangeRecord* reco
       text += "\nThe command ";
       text += *record->expectation;
       text += '.';
+    }
+    if (record->framing == ExchangeFraming::kT1Blocks) {
+      text +=
+          "\nIn T=1 the status word is the last two bytes of the answer, put together from "
+          "the card's blocks above.";
     }
     text += "\n";
     AppendCommand(text, *record);
@@ -726,19 +735,33 @@ std::string ExplainLogHint() {
 
 // A row of the blocks that set T=1 up after the ATR: the S(IFS) exchange announcing IFSD.
 std::string ExplainSetupRow(const RowToExplain& row) {
-  std::string text = "Setting T=1 up after the ATR (ISO/IEC 7816-3 11.4.2): ";
+  std::string text = "Setting T=1 up after the ATR";
   const ExchangeRecord* record = row.exchange;
-  if (record != nullptr && record->reset) {
-    const std::vector<ExchangeBlock>& blocks = record->reset->setupBlocks;
-    const auto block = std::find_if(blocks.begin(), blocks.end(),
+  const ResetSettingsUsed* reset = record != nullptr ? record->reset.get() : nullptr;
+  if (reset != nullptr && reset->speed && reset->speed->requestSent) text += " and the PPS";
+  text += ": ";
+  const ExchangeBlock* block = nullptr;
+  if (reset != nullptr) {
+    const auto found = std::find_if(reset->setupBlocks.begin(), reset->setupBlocks.end(),
                                     [&](const ExchangeBlock& b) { return b.piece == row.piece; });
-    if (block != blocks.end()) {
-      text += block->sent ? "the echo of a block sent: " : "a block from the card: ";
-      text += block->meaning;
-      return text;
-    }
+    if (found != reset->setupBlocks.end()) block = &*found;
   }
-  return text + "bytes received.";
+  if (block == nullptr) {
+    text += "bytes received.";
+  } else {
+    text += block->sent ? "the echo of a block Quorvel sent, " : "a block from the card, ";
+    text += block->meaning;
+    text += '.';
+    const std::size_t first = static_cast<std::size_t>(row.position) * kBytesPerHexRow;
+    AppendBlockParts(text, row.reception, first,
+                     std::min(first + ReadHexRow(row.text).size(), row.reception.size()));
+  }
+  text +=
+      "\nBefore the first command Quorvel offers IFSD 254 with S(IFS request): the card may "
+      "then send blocks of up to 254 information bytes rather than 32, so a long answer takes "
+      "fewer blocks (ISO/IEC 7816-3 11.4.2). S-blocks carry no sequence number: the first "
+      "command's I-block goes with N(S)=0.";
+  return text;
 }
 
 }  // namespace

@@ -137,6 +137,7 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   answer.protocol = channel_.InUse().protocol;
   rounds_.back().speed = settled ? std::optional<SpeedNegotiation>(speed_) : std::nullopt;
   rounds_.back().protocol = answer.protocol;
+  rounds_.back().setupBlocks = answer.setupBlocks;
   display_.SpeedSettled(answer);
   // The standard's answer to a failed negotiation: reset, and speak at the default speed.
   if (settled && speed_.resetAgain) {
@@ -152,6 +153,7 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
       second.setupBlocks = again->setupBlocks;
     }
     rounds_.back().protocol = second.protocol;
+    rounds_.back().setupBlocks = second.setupBlocks;
     display_.SpeedSettled(second);
   }
 }
@@ -181,7 +183,7 @@ std::vector<std::uint8_t> CardSession::ResetAndRead(const char* executeSettings,
   answer.atr = exchange_.received;
   answer.speedFollows = speedFollows;
   answer.protocol = channel_.InUse().protocol;
-  rounds_.push_back({answer.atr, answer.took, std::nullopt, answer.protocol});
+  rounds_.push_back({answer.atr, answer.took, std::nullopt, answer.protocol, {}});
   display_.ResetAnswered(answer);
   channel_.ApplySettings(executeSettings);
   return answer.atr;

@@ -155,8 +155,8 @@ void SerialChannel::ExchangeT1(const CardCommand& command, std::optional<std::ui
   state.framing = ExchangeFraming::kT1Blocks;
   state.received.clear();
   if (!t1_ || t1_->needsReset()) {
-    return Refused(state, t1_ ? "Nothing was sent: the card needs a Reset since an earlier "
-                                "block exchange went wrong. " +
+    return Refused(state, t1_ ? "Nothing was sent, as an earlier command left the card "
+                                "needing a Reset. " +
                                     t1_->resetReason()
                               : "Nothing was sent: no ATR came, so T=1 was not set up. Click "
                                 "Reset.");

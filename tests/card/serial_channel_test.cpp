@@ -172,7 +172,8 @@ TEST_F(SerialChannelT1Test, ACardThatDropsToT0AfterPpsSaidT1GetsNoCommand) {
   line.writes.clear();
   EXPECT_EQ(Read(), 0);
   EXPECT_TRUE(line.writes.empty());
-  EXPECT_THAT(LastExplanation(), HasSubstr("Nothing was sent: the card needs a Reset"));
+  EXPECT_THAT(LastExplanation(),
+              HasSubstr("Nothing was sent, as an earlier command left the card needing a Reset."));
 }
 
 TEST_F(SerialChannelT1Test, AnAtrWithAWrongTckGetsNoPpsAndIsSpokenT1At9600) {

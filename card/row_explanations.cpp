@@ -309,10 +309,11 @@ void AppendClearedBeforeHeader(std::string& text, const ExchangeRecord& record) 
   if (record.clearedBeforeHeader == 0) return;
   text += "\nBefore the header went out, ";
   AppendNumber(text, record.clearedBeforeHeader);
-  text += record.clearedBeforeHeader == 1 ? " byte" : " bytes";
+  text += record.clearedBeforeHeader == 1 ? " byte the card had sent unasked was"
+                                          : " bytes the card had sent unasked were";
   text +=
-      " the card had sent unasked were cleared from the line: they belong to no command, and "
-      "neither these rows nor the count hold them.";
+      " cleared from the line: they belong to no command, and neither these rows nor the count "
+      "hold them.";
 }
 
 // One run of a whole-T=0 reception: the echo, NULL bytes, a procedure byte, data.

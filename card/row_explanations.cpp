@@ -256,6 +256,17 @@ void AppendBlockParts(std::string& text, std::span<const std::uint8_t> block, st
       text += length == 1 ? " information byte)" : " information bytes)";
     }
   }
+  if (block.size() <= epilogue) {
+    // Cut short: which of the bytes after the prologue were lost cannot be told.
+    if (end > kPrologue) {
+      text += "\n";
+      AppendByteRange(text, "Byte ", "Bytes ", std::max(first, kPrologue), end);
+      text +=
+          ": what came after the prologue; the block came short, so which of its bytes were "
+          "lost cannot be told";
+    }
+    return;
+  }
   const std::size_t infoFirst = std::max(first, kPrologue);
   const std::size_t infoEnd = std::min(end, epilogue);
   if (infoFirst < infoEnd) {

@@ -904,23 +904,6 @@ class T1Runs(unittest.TestCase):
         self.assertIn("00 40 03 FE 90 00 2D \r\n90 00\r\n", log)  # a read's last block, SW
         self.assertIn("00 C0 00 C0 \r\n", log)  # the RESYNCH requests, echoed
 
-    def test_dem1_at_9600_baud_with_explanations(self):
-        w = Workspace(self, profile="[ports]\nCOM2=DEM1\n")
-        result, objects, took = self.run_jsonl(
-            w, b"00 A4 00 0C 02 > 7F 10\n00 A4 00 0C 02 > 6F 03\n00 B0 00 00 FF\n", "--explain")
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertNotIn("baud", objects[0])
-        read = objects[-1]
-        self.assertEqual(len(read["response"].split()), 255)
-        explained = [row["explanation"] for row in read["rows"]]
-        self.assertIn("I-block N(S)=0, more follows, 254 bytes of the answer; LRC right.",
-                      explained[1])
-        self.assertIn("Bytes 1-3: the prologue, NAD 00 PCB 20 LEN FE", explained[1])
-        self.assertIn("the epilogue, the LRC", explained[-2])
-        self.assertIn("last two bytes of the answer", explained[-1])
-        # 258 + 7 + 9 + 4 characters of 12 etu at 9600 baud: a third of a second.
-        self.assertLess(read["ms"], 400)
-
     def test_t1_over_a_pseudo_terminal(self):
         card = PtyT1Card()
         self.addCleanup(card.stop)

@@ -188,6 +188,8 @@ void MainDialog::OnNew() {
 
 void MainDialog::StartExchange(std::function<void(CardSession&)> job, std::function<void()> ended) {
   exchange_running_ = true;
+  // A Stop that ended the last run must not end this job's first wait (T=1, whole T=0).
+  line_.stopFlag() = false;
   if (services_.activity) services_.activity->ExchangeRunning(true);
   line_.Post([this, job = std::move(job), ended = std::move(ended)](CardSession& session) {
     job(session);

@@ -100,6 +100,7 @@ CommandAnswer CardSession::AnswerOf(const CardCommand& command, std::optional<st
   record.comment.assign(command.comment, strnlen(command.comment, sizeof command.comment));
   record.failure = exchange_.failure;
   record.blocks = exchange_.blocks;
+  record.clearedBeforeHeader = exchange_.clearedBeforeHeader;
   record.automatic = std::move(cause);
   answer.result = result;
   answer.sent = SentBytes(command, le, channel_.InUse().protocol);
@@ -136,10 +137,24 @@ void CardSession::Reset(const char* executeSettings, const char* resetSettings) 
   answer.protocol = channel_.InUse().protocol;
   rounds_.back().speed = settled ? std::optional<SpeedNegotiation>(speed_) : std::nullopt;
   rounds_.back().protocol = answer.protocol;
+  rounds_.back().setupBlocks = answer.setupBlocks;
   display_.SpeedSettled(answer);
   // The standard's answer to a failed negotiation: reset, and speak at the default speed.
   if (settled && speed_.resetAgain) {
-    atr_ = ResetAndRead(executeSettings, resetSettings, speed_.note, false);
+    atr_ = ResetAndRead(executeSettings, resetSettings, speed_.note, true);
+    // No PPS this time: the channel takes up the protocol the card now speaks (T=1 is set up
+    // on the new ATR, its blocks shown with this Reset).
+    const std::optional<SpeedNegotiation> again = channel_.Settle(atr_);
+    SpeedAnswer second;
+    second.protocol = channel_.InUse().protocol;
+    if (again) {
+      second.setupReceived = again->setupReceived;
+      second.setupPieces = again->setupPieces;
+      second.setupBlocks = again->setupBlocks;
+    }
+    rounds_.back().protocol = second.protocol;
+    rounds_.back().setupBlocks = second.setupBlocks;
+    display_.SpeedSettled(second);
   }
 }
 
@@ -168,7 +183,7 @@ std::vector<std::uint8_t> CardSession::ResetAndRead(const char* executeSettings,
   answer.atr = exchange_.received;
   answer.speedFollows = speedFollows;
   answer.protocol = channel_.InUse().protocol;
-  rounds_.push_back({answer.atr, answer.took, std::nullopt, answer.protocol});
+  rounds_.push_back({answer.atr, answer.took, std::nullopt, answer.protocol, {}});
   display_.ResetAnswered(answer);
   channel_.ApplySettings(executeSettings);
   return answer.atr;

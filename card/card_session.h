@@ -50,8 +50,9 @@ struct ExecuteOutcome {
 struct ResetRound {
   std::vector<std::uint8_t> atr;
   std::chrono::nanoseconds took{0};
-  std::optional<SpeedNegotiation> speed;  // what was negotiated after this ATR
-  std::optional<CardProtocol> protocol;   // the protocol the card spoke afterwards
+  std::optional<SpeedNegotiation> speed;   // what was negotiated after this ATR
+  std::optional<CardProtocol> protocol;    // the protocol the card spoke afterwards
+  std::vector<ExchangeBlock> setupBlocks;  // T=1: the S(IFS) exchange after this ATR
 };
 
 // The card dialogue of Reset and Execute: it drives the card channel and hands what

@@ -27,7 +27,10 @@ enum class ExchangeStop : std::uint8_t {
 
 // How the received bytes of an exchange stand in its rows.
 enum class ExchangeFraming : std::uint8_t {
-  kT0Echo,    // the serial line's T=0: header echo, procedure byte, data phase
+  kT0Echo,  // the serial line's T=0: header echo, procedure byte, data phase
+  // The whole of T=0: header echo, then every procedure byte (NULL, INS, its complement)
+  // with the data it let through.
+  kT0Procedures,
   kApdu,      // a PC/SC reader: the answer's data bytes, without SW1 SW2
   kT1Blocks,  // the serial line's T=1: each block's echo and each block received, whole
 };

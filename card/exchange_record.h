@@ -92,6 +92,7 @@ struct ExchangeRecord {
   std::string comment;                        // Execute: the command's comment
   std::string failure;                        // kTransmitFailed: why, in words
   std::vector<ExchangeBlock> blocks;          // T=1: every block sent and received
+  std::uint32_t clearedBeforeHeader = 0;      // whole T=0: unasked bytes taken off the line
   std::unique_ptr<ResetSettingsUsed> reset;   // Reset only
   std::unique_ptr<AutomaticCause> automatic;  // commands Quorvel sent by itself only
   // The last exchange of a command that says what it must answer: "expected 90 00: met".

@@ -27,7 +27,7 @@ std::string WaitingTimeInWords(nanoseconds time) {
 int ExchangeCommandFullT0(CCardPort& port, Clock& clock, const CardCommand& command,
                           nanoseconds workWaitingTime, ExchangeState& state,
                           std::function<bool()> stopRequested) {
-  state.framing = ExchangeFraming::kT0Echo;
+  state.framing = ExchangeFraming::kT0Procedures;
   state.received.clear();
   state.response.clear();
   state.pieces.clear();
@@ -82,7 +82,11 @@ int ExchangeCommandFullT0(CCardPort& port, Clock& clock, const CardCommand& comm
   for (;;) {
     std::uint8_t byte = 0;
     if (reader.Read(&byte, 1, last + gap, gap) == 0) {
-      if (!answered && !reader.stopped()) return 0;
+      if (!answered && !reader.stopped()) {
+        state.failure = "No procedure byte came within the work waiting time of " +
+                        WaitingTimeInWords(workWaitingTime) + " after the header's echo.";
+        return 0;
+      }
       return failed("After " + std::to_string(moved) +
                     " data bytes the card sent nothing within "
                     "the work waiting time of " +

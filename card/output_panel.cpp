@@ -98,6 +98,10 @@ void OutputPanel::CloseExchange() {
 std::vector<std::uint8_t> OutputPanel::ReceptionOf(int row) const {
   const std::uint32_t exchange = tags_[static_cast<std::size_t>(row)].exchange;
   const std::uint16_t piece = tags_[static_cast<std::size_t>(row)].piece;
+  // The rows that set T=1 up are a reception of their own after the ATR's.
+  const RowKind kind = tags_[static_cast<std::size_t>(row)].kind == RowKind::kProtocolSetup
+                           ? RowKind::kProtocolSetup
+                           : RowKind::kReceived;
   const auto same = [&](int r) {
     return r >= 0 && r < static_cast<int>(tags_.size()) &&
            tags_[static_cast<std::size_t>(r)].exchange == exchange;
@@ -112,7 +116,7 @@ std::vector<std::uint8_t> OutputPanel::ReceptionOf(int row) const {
   std::vector<std::uint8_t> bytes;
   for (int r = first; same(r); ++r) {
     const RowTag& tag = tags_[static_cast<std::size_t>(r)];
-    if (tag.kind != RowKind::kReceived || tag.piece != piece) continue;
+    if (tag.kind != kind || tag.piece != piece) continue;
     const std::vector<std::uint8_t> part = ReadHexRow(output_list_.GetText(r));
     bytes.insert(bytes.end(), part.begin(), part.end());
   }

@@ -14,6 +14,11 @@ unsigned PacedReader::Read(std::uint8_t* buffer, unsigned count, std::chrono::na
   std::chrono::nanoseconds deadline = first;
   while (got < count) {
     if (stopRequested_ && stopRequested_()) {
+      // What has come already is kept, so that its rows show what crossed the line.
+      if (const unsigned waiting = ReadWaiting(buffer + got, count - got); waiting > 0) {
+        got += waiting;
+        lastArrival_ = clock_.Now();
+      }
       stopped_ = true;
       break;
     }

@@ -6,6 +6,7 @@
 
 #include "card/automatic_response.h"
 #include "card/hex_rows.h"
+#include "card/t0_procedure_roles.h"
 #include "controls/field_text.h"
 #include "iso7816/atr.h"
 #include "iso7816/instructions.h"
@@ -229,6 +230,67 @@ std::string ExplainAnswerRow(const RowToExplain& row, const ExchangeRecord& reco
   return text;
 }
 
+// Which parts of a T=1 block (ISO/IEC 7816-3 11.3) the bytes [first, end) of one of its rows
+// are: the prologue NAD PCB LEN, the information field, the epilogue. Nothing for bytes that
+// announce no length to go by.
+void AppendBlockParts(std::string& text, std::span<const std::uint8_t> block, std::size_t first,
+                      std::size_t end) {
+  constexpr std::size_t kPrologue = 3;
+  if (block.size() < kPrologue || block[2] == 0xFF || end > block.size()) return;
+  const std::size_t length = block[2];
+  const std::size_t epilogue = kPrologue + length;
+  if (first < kPrologue) {
+    text += "\n";
+    AppendByteRange(text, "Byte ", "Bytes ", first, std::min(end, kPrologue));
+    text += ": the prologue, NAD ";
+    AppendHex(text, block[0]);
+    text += " PCB ";
+    AppendHex(text, block[1]);
+    text += " LEN ";
+    AppendHex(text, block[2]);
+    if (length == 0) {
+      text += " (no information field)";
+    } else {
+      text += " (";
+      AppendNumber(text, length);
+      text += length == 1 ? " information byte)" : " information bytes)";
+    }
+  }
+  if (block.size() <= epilogue) {
+    // Cut short: which of the bytes after the prologue were lost cannot be told.
+    if (end > kPrologue) {
+      text += "\n";
+      AppendByteRange(text, "Byte ", "Bytes ", std::max(first, kPrologue), end);
+      text +=
+          ": what came after the prologue; the block came short, so which of its bytes were "
+          "lost cannot be told";
+    }
+    return;
+  }
+  const std::size_t infoFirst = std::max(first, kPrologue);
+  const std::size_t infoEnd = std::min(end, epilogue);
+  if (infoFirst < infoEnd) {
+    text += "\n";
+    AppendByteRange(text, "Byte ", "Bytes ", infoFirst, infoEnd);
+    text += ": the information field, ";
+    AppendByteRange(text, "byte ", "bytes ", infoFirst - kPrologue, infoEnd - kPrologue);
+    text += " of ";
+    AppendNumber(text, length);
+  }
+  if (end > epilogue) {
+    const std::size_t edcLength = block.size() - epilogue;
+    text += "\n";
+    AppendByteRange(text, "Byte ", "Bytes ", std::max(first, epilogue), end);
+    if (edcLength == 1) {
+      text += ": the epilogue, the LRC";
+    } else if (edcLength == 2) {
+      text += ": the epilogue, the CRC";
+    } else {
+      text += ": more than the block's LEN announces";
+    }
+  }
+}
+
 // A T=1 exchange's row: part of a block received, or of the echo of a block sent.
 std::string ExplainBlockRow(const RowToExplain& row, const ExchangeRecord& record,
                             std::size_t first, std::size_t end) {
@@ -243,9 +305,111 @@ std::string ExplainBlockRow(const RowToExplain& row, const ExchangeRecord& recor
   if (block == record.blocks.end()) {
     text += " received.";
   } else {
-    text += block->sent ? "-byte echo of a block sent: " : "-byte block from the card: ";
+    text += block->sent ? "-byte echo of a block Quorvel sent: " : "-byte block from the card: ";
     text += block->meaning;
+    text += '.';
+    AppendBlockParts(text, row.reception, first, end);
   }
+  text += "\n";
+  AppendWhen(text, record);
+  return text;
+}
+
+// Bytes the card sent before the header went out, taken off the line (the whole of T=0).
+void AppendClearedBeforeHeader(std::string& text, const ExchangeRecord& record) {
+  if (record.clearedBeforeHeader == 0) return;
+  text += "\nBefore the header went out, ";
+  AppendNumber(text, record.clearedBeforeHeader);
+  text += record.clearedBeforeHeader == 1 ? " byte the card had sent unasked was"
+                                          : " bytes the card had sent unasked were";
+  text +=
+      " cleared from the line: they belong to no command, and neither these rows nor the count "
+      "hold them.";
+}
+
+// One run of a whole-T=0 reception: the echo, NULL bytes, a procedure byte, data.
+void AppendT0Role(std::string& text, const ExchangeRecord& record, const T0RoleRun& run,
+                  std::span<const std::uint8_t> reception, std::size_t first, std::size_t end) {
+  AppendByteRange(text, "Byte ", "Bytes ", first, end);
+  const std::size_t count = run.end - run.first;
+  switch (run.role) {
+    case T0ByteRole::kHeaderEcho:
+      text += ": the echo of the header";
+      if (!std::equal(reception.begin() + static_cast<std::ptrdiff_t>(run.first),
+                      reception.begin() + static_cast<std::ptrdiff_t>(run.end), record.header)) {
+        text += ", which differs from the header sent: the line changes bytes; check the settings";
+      }
+      break;
+    case T0ByteRole::kNull:
+      text += count == 1 ? ": a NULL byte (60)" : ": NULL bytes (60)";
+      text += ": the card asks for more time, and Quorvel waits for the next procedure byte";
+      break;
+    case T0ByteRole::kInsAll:
+      text += ": the procedure byte ";
+      AppendHex(text, Ins(record));
+      text += ", equal to INS: ";
+      if (run.dataLeft == 0) {
+        text += "no data is left to move, the status word follows";
+      } else {
+        text += "all ";
+        AppendNumber(text, run.dataLeft);
+        text += ToCard(record) ? " data bytes left go to the card" : " data bytes left follow";
+      }
+      break;
+    case T0ByteRole::kInsOne:
+      text += ": the procedure byte ";
+      AppendHex(text, static_cast<std::uint8_t>(~Ins(record)));
+      text += ", the complement of INS: ";
+      text += ToCard(record) ? "one data byte goes to the card" : "one data byte follows";
+      break;
+    case T0ByteRole::kData:
+      text += ToCard(record) ? ": the echo of the data sent, " : ": data from the card, ";
+      AppendByteRange(text, "byte ", "bytes ", run.dataFirst + (first - run.first),
+                      run.dataFirst + (end - run.first));
+      text += " of ";
+      AppendNumber(text, run.dataTotal);
+      break;
+    case T0ByteRole::kUnexpected:
+      text += ": ";
+      AppendHex(text, reception[run.first]);
+      text +=
+          " in place of a procedure byte: neither NULL, INS, its complement nor a status byte; "
+          "check the settings (baud rate, parity) and Inv";
+      break;
+    case T0ByteRole::kAfterTheEnd:
+      text += ": bytes after the exchange had ended";
+      break;
+  }
+}
+
+// A row of the whole of T=0: which bytes are echo, NULL, procedure bytes and data.
+std::string ExplainProcedureRow(const RowToExplain& row, const ExchangeRecord& record,
+                                std::size_t first, std::size_t end) {
+  std::string text;
+  AppendCommand(text, record);
+  text += "\nThis row holds ";
+  AppendByteRange(text, "byte ", "bytes ", first, end);
+  text += " of the ";
+  AppendNumber(text, row.reception.size());
+  text += " received, every T=0 procedure byte followed:";
+  std::size_t moved = 0;
+  const std::size_t total = ToCard(record) || P3(record) != 0 ? P3(record) : 256;
+  for (const T0RoleRun& run : ReadT0Roles(record.header, ToCard(record), row.reception)) {
+    if (run.role == T0ByteRole::kData) moved += run.end - run.first;
+    const std::size_t from = std::max(first, run.first);
+    const std::size_t to = std::min(end, run.end);
+    if (from >= to) continue;
+    text += "\n";
+    AppendT0Role(text, record, run, row.reception, from, to);
+  }
+  if (end == row.reception.size() && record.stop == ExchangeStop::kComplete && moved < total) {
+    text += "\nThe card sent its status word (the row below) in place of a procedure byte after ";
+    AppendNumber(text, moved);
+    text += " of the ";
+    AppendNumber(text, total);
+    text += " data bytes: the command ended there, as the card answered.";
+  }
+  if (row.position == 0) AppendClearedBeforeHeader(text, record);
   text += "\n";
   AppendWhen(text, record);
   return text;
@@ -257,6 +421,9 @@ std::string ExplainCommandRow(const RowToExplain& row, const ExchangeRecord& rec
   const std::size_t end = std::min(first + count, row.reception.size());
   if (record.framing == ExchangeFraming::kApdu) return ExplainAnswerRow(row, record, first, end);
   if (record.framing == ExchangeFraming::kT1Blocks) return ExplainBlockRow(row, record, first, end);
+  if (record.framing == ExchangeFraming::kT0Procedures) {
+    return ExplainProcedureRow(row, record, first, end);
+  }
   std::string text;
   AppendCommand(text, record);
   text += "\nThis row holds ";
@@ -297,13 +464,74 @@ std::string ExplainStatusRow(const RowToExplain& row, const ExchangeRecord* reco
       text += *record->expectation;
       text += '.';
     }
+    if (record->framing == ExchangeFraming::kT1Blocks) {
+      text +=
+          "\nIn T=1 the status word is the last two bytes of the answer, put together from "
+          "the card's blocks above.";
+    }
     text += "\n";
     AppendCommand(text, *record);
   }
   return text;
 }
 
+// Why an exchange of the whole of T=0 stopped before its status word.
+std::string ExplainProcedureFailure(const RowToExplain& row, const ExchangeRecord& record) {
+  std::string text = "The exchange stopped before the status bytes. ";
+  const auto& received = row.reception;
+  const std::vector<T0RoleRun> runs = ReadT0Roles(record.header, ToCard(record), received);
+  std::size_t data = 0;
+  for (const T0RoleRun& run : runs) {
+    if (run.role == T0ByteRole::kData) data += run.end - run.first;
+  }
+  switch (record.stop) {
+    case ExchangeStop::kNoEcho:
+      text += received.empty() ? std::string("Nothing came back, not even the echo of the header. ")
+                               : "Only " + std::to_string(received.size()) +
+                                     " of the 5 echo bytes of the header came back. ";
+      text += kCheckTheReader;
+      break;
+    case ExchangeStop::kNoProcedureByte:
+      text += record.failure;
+      text +=
+          " Was the card reset (click Reset), and do the Execute settings match its speed? An "
+          "inverse-convention card needs Inv and odd parity (parity=o).";
+      break;
+    case ExchangeStop::kWrongProcedureByte: {
+      const auto wrong = std::find_if(runs.begin(), runs.end(), [](const T0RoleRun& run) {
+        return run.role == T0ByteRole::kUnexpected;
+      });
+      if (wrong == runs.end()) break;
+      text += "In place of a procedure byte the card sent ";
+      AppendHex(text, received[wrong->first]);
+      text +=
+          ", which is neither NULL (60), INS, its complement nor a status byte: check the "
+          "settings (baud rate, parity) and Inv.";
+      break;
+    }
+    case ExchangeStop::kShortDataEcho:
+      text += "Of the data bytes sent to the card only ";
+      AppendNumber(text, data);
+      text +=
+          " came back as their echo: the card or the line swallowed some. Check the settings "
+          "and the reader's wiring.";
+      break;
+    case ExchangeStop::kTransmitFailed:
+      text += record.failure;
+      break;
+    case ExchangeStop::kComplete:
+      break;
+  }
+  AppendClearedBeforeHeader(text, record);
+  text += "\n";
+  AppendCommand(text, record);
+  text += "\n";
+  AppendWhen(text, record);
+  return text;
+}
+
 std::string ExplainFailure(const RowToExplain& row, const ExchangeRecord& record) {
+  if (record.framing == ExchangeFraming::kT0Procedures) return ExplainProcedureFailure(row, record);
   std::string text = "The exchange stopped before the status bytes. ";
   const auto& received = row.reception;
   switch (record.stop) {
@@ -519,19 +747,33 @@ std::string ExplainLogHint() {
 
 // A row of the blocks that set T=1 up after the ATR: the S(IFS) exchange announcing IFSD.
 std::string ExplainSetupRow(const RowToExplain& row) {
-  std::string text = "Setting T=1 up after the ATR (ISO/IEC 7816-3 11.4.2): ";
+  std::string text = "Setting T=1 up after the ATR";
   const ExchangeRecord* record = row.exchange;
-  if (record != nullptr && record->reset) {
-    const std::vector<ExchangeBlock>& blocks = record->reset->setupBlocks;
-    const auto block = std::find_if(blocks.begin(), blocks.end(),
+  const ResetSettingsUsed* reset = record != nullptr ? record->reset.get() : nullptr;
+  if (reset != nullptr && reset->speed && reset->speed->requestSent) text += " and the PPS";
+  text += ": ";
+  const ExchangeBlock* block = nullptr;
+  if (reset != nullptr) {
+    const auto found = std::find_if(reset->setupBlocks.begin(), reset->setupBlocks.end(),
                                     [&](const ExchangeBlock& b) { return b.piece == row.piece; });
-    if (block != blocks.end()) {
-      text += block->sent ? "the echo of a block sent: " : "a block from the card: ";
-      text += block->meaning;
-      return text;
-    }
+    if (found != reset->setupBlocks.end()) block = &*found;
   }
-  return text + "bytes received.";
+  if (block == nullptr) {
+    text += "bytes received.";
+  } else {
+    text += block->sent ? "the echo of a block Quorvel sent, " : "a block from the card, ";
+    text += block->meaning;
+    text += '.';
+    const std::size_t first = static_cast<std::size_t>(row.position) * kBytesPerHexRow;
+    AppendBlockParts(text, row.reception, first,
+                     std::min(first + ReadHexRow(row.text).size(), row.reception.size()));
+  }
+  text +=
+      "\nBefore the first command Quorvel offers IFSD 254 with S(IFS request): the card may "
+      "then send blocks of up to 254 information bytes rather than 32, so a long answer takes "
+      "fewer blocks (ISO/IEC 7816-3 11.4.2). S-blocks carry no sequence number: the first "
+      "command's I-block goes with N(S)=0.";
+  return text;
 }
 
 }  // namespace

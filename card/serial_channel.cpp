@@ -38,12 +38,17 @@ void SerialChannel::Open(const std::string& settings) {
   port_.Open(settings.c_str());
   settings_ = settings;
   Forget();
+  after_reset_again_.reset();
 }
 
 void SerialChannel::ApplySettings(const std::string& settings) {
   settings_ = settings;
   port_.ApplySettings(settings.c_str());
   if (negotiated_baud_ != 0) port_.SetBaudRate(negotiated_baud_);
+  // T=1's times count in etu of the line's rate, which a new settings string may change.
+  if (const std::optional<LineSettings> line = port_.LineInUse(); line && t1_link_) {
+    t1_link_->SetLineRate(line->baudRate);
+  }
 }
 
 std::vector<std::uint8_t> SerialChannel::ResetCard(const std::string& resetSettings) {
@@ -61,10 +66,12 @@ std::vector<std::uint8_t> SerialChannel::ResetCard(const std::string& resetSetti
 }
 
 std::optional<SpeedNegotiation> SerialChannel::Settle(std::span<const std::uint8_t> atr) {
+  if (after_reset_again_) return SettleWithoutPps(atr);
   // The protocol is settled whether or not the speed is: one other than the card's first
   // takes a PPS of its own.
   const ProtocolChoice choice = ReadProtocolChoice(settings_).value_or(ProtocolChoice::kByCard);
   SpeedNegotiation settled = NegotiateSpeed(port_, atr, ClockHz(), choice, options_.negotiateSpeed);
+  if (settled.resetAgain) after_reset_again_ = settled;
   protocol_ = settled.protocol;
   if (!protocol_) refusal_ = "Nothing was sent, as the last Reset said: " + settled.note + ".";
   const bool rateChanged =
@@ -72,7 +79,32 @@ std::optional<SpeedNegotiation> SerialChannel::Settle(std::span<const std::uint8
   if (rateChanged) negotiated_baud_ = settled.baud;
   waiting_integer_ = settled.offer.waitingInteger;
   fi_ = rateChanged ? ClockRateOf(settled.offer.fiDi).fi : 372;
-  if (protocol_ == CardProtocol::kT1 && !settled.resetAgain) StartT1(atr, settled);
+  if (protocol_ == CardProtocol::kT1 && !settled.resetAgain && !atr.empty()) {
+    StartT1(atr, settled);
+  }
+  return settled;
+}
+
+std::optional<SpeedNegotiation> SerialChannel::SettleWithoutPps(std::span<const std::uint8_t> atr) {
+  // The failed negotiation said which protocol the card speaks without PPS, and whether it
+  // is one Quorvel may use; the ResetCard before this forgot it.
+  SpeedNegotiation settled;
+  settled.offer = after_reset_again_->offer;
+  settled.protocol = after_reset_again_->protocol;
+  after_reset_again_.reset();
+  const std::optional<LineSettings> line = port_.LineInUse();
+  settled.baud = line ? line->baudRate : 0;
+  protocol_ = settled.protocol;
+  waiting_integer_ = settled.offer.waitingInteger;
+  if (!protocol_) {
+    refusal_ =
+        "Nothing was sent, as the last Reset said: the card speaks no protocol that the "
+        "settings allow without PPS.";
+    settled.note = "Reset again without PPS: no command is sent";
+    return settled;
+  }
+  settled.note = std::string("Reset again without PPS: protocol ") + ProtocolName(*protocol_);
+  if (protocol_ == CardProtocol::kT1 && !atr.empty()) StartT1(atr, settled);
   return settled;
 }
 
@@ -97,13 +129,14 @@ void SerialChannel::Exchange(const CardCommand& command, std::optional<std::uint
   state.blocks.clear();
   state.failure.clear();
   state.response.clear();
+  state.clearedBeforeHeader = 0;
   if (!protocol_) {
     state.framing = ExchangeFraming::kT0Echo;
     return Refused(state, refusal_);
   }
   if (protocol_ == CardProtocol::kT1) return ExchangeT1(command, le, state);
   // A case 4 command goes as case 3 in T=0: its answer waits behind 61 XX for GET RESPONSE.
-  state.framing = ExchangeFraming::kT0Echo;
+  state.framing = options_.fullT0 ? ExchangeFraming::kT0Procedures : ExchangeFraming::kT0Echo;
   if (options_.fullT0) {
     ExchangeCommandFullT0(port_, clock_, command,
                           T0WorkWaitingTime(waiting_integer_, fi_, ClockHz()), state,
@@ -122,7 +155,11 @@ void SerialChannel::ExchangeT1(const CardCommand& command, std::optional<std::ui
   state.framing = ExchangeFraming::kT1Blocks;
   state.received.clear();
   if (!t1_ || t1_->needsReset()) {
-    return Refused(state, t1_ ? t1_->resetReason() : "T=1 was not set up: click Reset.");
+    return Refused(state, t1_ ? "Nothing was sent, as an earlier command left the card "
+                                "needing a Reset. " +
+                                    t1_->resetReason()
+                              : "Nothing was sent: no ATR came, so T=1 was not set up. Click "
+                                "Reset.");
   }
   const bool toCard = command.direction == kToCard;
   const CommandApdu apdu =

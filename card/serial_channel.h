@@ -30,7 +30,9 @@ class SerialChannel final : public CardChannel {
   // Input left from before is dropped; then the reset pulse, and up to 64 bytes within the
   // answer's wait. Settle then chooses the protocol (the Execute settings' proto=, or T=0
   // when the card offers it, else T=1), with PPS where that or the speed asks for it, and
-  // for T=1 announces IFSD 254.
+  // for T=1 announces IFSD 254. After a PPS that failed the session resets the card once
+  // more and settles again: the card then speaks the protocol the failed negotiation named,
+  // with no PPS, and T=1 is set up on the new ATR.
   std::vector<std::uint8_t> ResetCard(const std::string& resetSettings) override;
   std::optional<SpeedNegotiation> Settle(std::span<const std::uint8_t> atr) override;
   void Exchange(const CardCommand& command, std::optional<std::uint16_t> le,
@@ -44,6 +46,8 @@ class SerialChannel final : public CardChannel {
   void Forget();
   std::uint32_t ClockHz() const;
   bool StopRequested() const { return options_.stop != nullptr && options_.stop->load(); }
+  // After the reset that follows a failed PPS: the protocol that negotiation left, no PPS.
+  std::optional<SpeedNegotiation> SettleWithoutPps(std::span<const std::uint8_t> atr);
   // T=1 from the ATR's parameters at the line's rate now, IFSD announced; its blocks and
   // how it went are added to `settled`.
   void StartT1(std::span<const std::uint8_t> atr, SpeedNegotiation& settled);
@@ -58,6 +62,8 @@ class SerialChannel final : public CardChannel {
   // none that fits: then nothing is sent until the next Reset, and `refusal` says why.
   std::optional<CardProtocol> protocol_ = CardProtocol::kT0;
   std::string refusal_;
+  // Set when the last Settle asked for a reset without PPS: what the next Settle takes.
+  std::optional<SpeedNegotiation> after_reset_again_;
   // The rate the card's speed negotiation set, which settings applied afterwards keep until
   // the next Reset: the card speaks at it whatever the settings string says. 0: none.
   std::uint32_t negotiated_baud_ = 0;

@@ -52,6 +52,14 @@ Incoming Faulty(T1RError error, std::string problem) {
   return {Incoming::Kind::kFaulty, {}, error, std::move(problem)};
 }
 
+// Two bytes, the first 6X (not 60) or 9X: what a T=0 card answers a header it refuses. A
+// card that took a PPS for T=1 and still speaks T=0 answers a block so.
+bool LooksLikeT0StatusWord(const std::vector<std::uint8_t>& bytes) {
+  if (bytes.size() != 2) return false;
+  const unsigned high = bytes[0] & 0xF0u;
+  return (high == 0x60 && bytes[0] != 0x60) || high == 0x90;
+}
+
 bool IsS(const T1Block& block, T1SType type, bool response) {
   return block.kind() == T1BlockKind::kSupervisory && block.type() == type &&
          block.response() == response;
@@ -285,9 +293,18 @@ class T1Protocol::Conversation {
       case T1ReceptionEnd::kNothing:
         return Faulty(T1RError::kOther, "nothing came within the block waiting time of " +
                                             Milliseconds(reception.waited));
-      case T1ReceptionEnd::kCutShort:
-        return Faulty(T1RError::kOther,
-                      "a block that broke off after " + Count(bytes.size(), "byte", "bytes"));
+      case T1ReceptionEnd::kCutShort: {
+        std::string problem =
+            "a block that broke off after " + Count(bytes.size(), "byte", "bytes");
+        if (LooksLikeT0StatusWord(bytes)) {
+          problem += " (";
+          AppendHex(problem, bytes[0]);
+          problem += ' ';
+          AppendHex(problem, bytes[1]);
+          problem += ", a T=0 status word: does the card speak T=1?)";
+        }
+        return Faulty(T1RError::kOther, std::move(problem));
+      }
       case T1ReceptionEnd::kInvalidLength:
         return Faulty(T1RError::kOther, "a block with LEN FF, which is invalid");
       case T1ReceptionEnd::kBlock:

@@ -21,6 +21,8 @@ void ReportingDisplay::CommandAnswered(CommandAnswer answer) {
   reported.received = answer.received;
   reported.response = answer.response;
   reported.blocks = answer.record.blocks;
+  reported.failure = answer.record.failure;
+  reported.clearedBeforeHeader = answer.record.clearedBeforeHeader;
   reported.result = answer.result;
   reported.statusWord[0] = answer.statusWord[0];
   reported.statusWord[1] = answer.statusWord[1];

@@ -110,6 +110,7 @@ void RunReport::Reset(const std::vector<ResetRound>& rounds, const std::vector<i
       json += ", \"pps\": " + JsonString(HexBytes(round.speed->received)) +
               ", \"baud\": " + std::to_string(round.speed->baud);
     }
+    if (!round.setupBlocks.empty()) json += ", \"blocks\": " + BlocksJson(round.setupBlocks);
     const int roundEnd = i + 1 < rounds.size() && i + 1 < rowStarts.size() ? rowStarts[i + 1] : end;
     lines += json + NewRowsAsJson(roundEnd) + "}\n";
   }
@@ -143,6 +144,10 @@ void RunReport::Command(int index, const std::vector<ReportedExchange>& exchange
             ", \"completed\": " + (e.result == 1 ? "true" : "false") +
             ", \"ms\": " + Milliseconds(e.took);
     if (!e.blocks.empty()) json += ", \"blocks\": " + BlocksJson(e.blocks);
+    if (e.result != 1 && !e.failure.empty()) json += ", \"failure\": " + JsonString(e.failure);
+    if (e.clearedBeforeHeader != 0) {
+      json += ", \"cleared\": " + std::to_string(e.clearedBeforeHeader);
+    }
     if (!e.automatic && !expect.empty()) {
       json += ", \"expect\": " + JsonString(ExpectationText(expect)) +
               ", \"met\": " + (outcome.met ? "true" : "false");

@@ -23,8 +23,10 @@ struct ReportedExchange {
   std::string comment;
   std::uint8_t header[5] = {0, 0, 0, 0, 0};
   std::vector<std::uint8_t> received;
-  std::vector<std::uint8_t> response;  // the answer's data, without SW1 SW2
-  std::vector<ExchangeBlock> blocks;   // T=1: every block sent and received
+  std::vector<std::uint8_t> response;     // the answer's data, without SW1 SW2
+  std::vector<ExchangeBlock> blocks;      // T=1: every block sent and received
+  std::string failure;                    // why it stopped before its status word
+  std::uint32_t clearedBeforeHeader = 0;  // whole T=0: unasked bytes taken off the line
   int result = 0;
   std::uint8_t statusWord[2] = {0, 0};
   int statusArrived = 0;

@@ -396,6 +396,37 @@ TEST_F(QuorvelDlgTest, ExecuteShowsCountsAndLogsEveryReception) {
   EXPECT_EQ(ReadFile("test.txt"), std::string(expected.begin(), expected.end()));
 }
 
+// ISO/IEC 7816-3 10.3.3: NULL (60) asks for more time; the switch makes Quorvel follow it.
+TEST_F(QuorvelDlgTest, FollowingEveryT0ProcedureByteIsASwitchTheProfileKeeps) {
+  // A card working on its answer: two NULL bytes, INS, the data, the status word, and a
+  // byte too many that the next command clears before its header.
+  CardAnswers([](const Bytes&) { return Bytes{0x60, 0x60, 0xB0, 1, 2, 3, 4, 0x90, 0x00, 0xEE}; });
+  Start();
+  EXPECT_FALSE(dialog_->FullT0Action()->isChecked());
+  AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x04}, kFromCard));
+  Select(1020, 1);
+  Click(1016);
+  EXPECT_EQ(Rows(1002).front(), "Command execution failed!");  // only INS is taken
+
+  dialog_->FullT0Action()->trigger();
+  for (int run = 0; run < 2; ++run) {
+    Select(1020, 1);
+    Click(1016);
+  }
+  const auto rows = Rows(1002);
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[rows.size() - 2], "00 B0 00 00 04 60 60 B0 01 02 03 04 ");
+  EXPECT_EQ(rows.back(), "90 00");
+  const std::string explained =
+      dialog_->logic().output().ExplainRow(static_cast<int>(rows.size()) - 2);
+  EXPECT_THAT(explained, ::testing::HasSubstr("Bytes 6-7: NULL bytes (60): the card asks"));
+  EXPECT_THAT(explained, ::testing::HasSubstr("1 byte the card had sent unasked was cleared"));
+  Quit();
+  EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("full-t0=on"));
+  Start();
+  EXPECT_TRUE(dialog_->FullT0Action()->isChecked());
+}
+
 TEST_F(QuorvelDlgTest, StatusBytesThatNeverArriveShowAsDashes) {
   CardAnswers([](const Bytes& h) { return Bytes{h[1], 0x01, 0x02}; });  // P3 = 4 wanted
   Start();
@@ -1166,6 +1197,14 @@ class QuorvelDlgRunTest : public QuorvelDlgTest {
       AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x0A}, kFromCard));
   }
 
+  // Starts with COM2 pointing at DEM1, the T=1 demo card.
+  void StartWithDem1(Clock& clock) {
+    std::ofstream(profile_path_) << "[ports]\nCOM2=DEM1\n";
+    demo_ =
+        std::make_unique<SystemDeviceFactory>(Profile::Load(profile_path_).Section("ports"), clock);
+    Start(demo_.get(), &clock);
+  }
+
   SystemClock real_clock_;
 };
 
@@ -1422,6 +1461,69 @@ TEST_F(QuorvelDlgRunTest, AutomaticAnswersAreASwitchTheProfileKeeps) {
   EXPECT_THAT(ReadFile(profile_path_), ::testing::HasSubstr("auto-response=on"));
   StartWithDemoCard(nullptr, "[options]\nauto-response=on\n");
   EXPECT_TRUE(dialog_->AutomaticResponsesAction()->isChecked());
+}
+
+// DEM1 through the window: T=1 set up after the Reset, a READ BINARY of 255 bytes as the
+// echo of its I-block and the card's two blocks, each its own rows and explained.
+TEST_F(QuorvelDlgRunTest, TheT1DemoCardRunsWithRowsPerBlock) {
+  StartWithDem1(clock_);
+  AddCommand(Command("select DF", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x7F, 0x10}));
+  AddCommand(Command("select EF", {0x00, 0xA4, 0x00, 0x0C, 0x02}, kToCard, {0x6F, 0x03}));
+  AddCommand(Command("read all", {0x00, 0xB0, 0x00, 0x00, 0xFF}, kFromCard));
+  Click(1000);
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", ::testing::_, "45 4D 31 C4 ", "00 C1 01 FE 3E ",
+                                      "00 E1 01 FE 1E "));
+  EXPECT_THAT(dialog_->logic().output().ExplainRow(3),
+              ::testing::HasSubstr("Setting T=1 up after the ATR"));
+  ExecuteAll();
+  WaitForTheLine();
+  EXPECT_THAT(RunLine(), ::testing::StartsWith("3 commands: 3 completed"));
+  const auto rows = Rows(1002);
+  // The read: the echo of its I-block (9), the card's 258-byte block (17 rows), the R-block
+  // (4), the last block (7), the status row.
+  ASSERT_GE(rows.size(), 21u);
+  const std::vector<std::string> read(rows.end() - 21, rows.end());
+  EXPECT_EQ(read[0], "00 00 05 00 B0 00 00 FF 4A ");
+  EXPECT_EQ(read[1], "00 20 FE 00 01 02 03 04 05 06 07 08 09 0A 0B 0C ");
+  EXPECT_EQ(read[18], "00 90 00 90 ");
+  EXPECT_EQ(read[19], "00 40 03 FE 90 00 2D ");
+  EXPECT_EQ(read[20], "90 00");
+  const int lastBlock = static_cast<int>(rows.size()) - 2;
+  EXPECT_THAT(dialog_->logic().output().ExplainRow(lastBlock),
+              ::testing::HasSubstr("block from the card: I-block N(S)=1, 3 bytes of the answer"));
+  EXPECT_THAT(ReadFile("test.txt"), ::testing::EndsWith("00 40 03 FE 90 00 2D \r\n90 00\r\n"));
+}
+
+// A silent card leaves Quorvel waiting block waiting times of 1.6 s each: Stop ends the wait
+// within a poll, keeps what was shown and logged, and the next Reset and command work.
+TEST_F(QuorvelDlgRunTest, StopEndsAWaitForASilentT1CardMidBlock) {
+  StartWithDem1(real_clock_);
+  AddCommand(Command("silence", {0x80, 0xFA, 0x04, 0x00, 0x00}, kFromCard));
+  for (int i = 0; i < 5; ++i)
+    AddCommand(Command("read", {0x00, 0xB0, 0x00, 0x00, 0x10}, kFromCard));
+  dialog_->StopAtFailureAction()->trigger();  // off: only Stop ends this run
+  Click(1000);
+  ExecuteAll();
+  RunUntil([&] { return CommandRunning() >= 2; });
+  QTest::qWait(200);  // well inside the first block waiting time
+  const auto stoppedAt = std::chrono::steady_clock::now();
+  QTest::mouseClick(dialog_->StopButton(), Qt::LeftButton);
+  RunUntil([&] { return !dialog_->logic().ExchangeRunning(); });
+  EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::milliseconds(1000));
+  EXPECT_THAT(RunLine(), ::testing::StartsWith("Stopped after command 2 of 6."));
+  const auto rows = Rows(1002);
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[rows.size() - 2], "Command execution failed!");
+  EXPECT_EQ(rows.back(), "00 40 05 00 B0 00 00 10 E5 ");  // the echo of the read's block
+  EXPECT_THAT(dialog_->logic().output().ExplainRow(static_cast<int>(rows.size()) - 2),
+              ::testing::HasSubstr("Stopped in the middle of a block exchange"));
+  EXPECT_THAT(ReadFile("test.txt"),
+              ::testing::EndsWith("90 00\r\n00 40 05 00 B0 00 00 10 E5 \r\n"));
+
+  Click(1000);
+  Select(1020, 2);
+  Click(1016);
+  EXPECT_EQ(Rows(1002).back(), "69 86");  // the card answers again: no EF selected yet
 }
 
 }  // namespace

@@ -74,6 +74,32 @@ class RowExplanationsTest : public ::testing::Test {
     panel.CloseExchange();
   }
 
+  // An Execute of the whole of T=0 or of T=1: one piece of rows per block (or one piece).
+  void ExecuteIn(ExchangeFraming framing, const Bytes& header, std::uint8_t direction,
+                 ExchangeStop stop, const std::vector<Bytes>& pieces,
+                 std::vector<ExchangeBlock> blocks = {}, std::uint32_t cleared = 0,
+                 std::string failure = {}) {
+    ExchangeRecord record;
+    record.framing = framing;
+    std::copy(header.begin(), header.end(), record.header);
+    record.direction = direction;
+    record.stop = stop;
+    record.blocks = std::move(blocks);
+    record.clearedBeforeHeader = cleared;
+    record.failure = std::move(failure);
+    record.started = kStarted;
+    panel.OpenExchange(std::move(record));
+    if (stop != ExchangeStop::kComplete)
+      panel.AppendRow(RowKind::kFailure, "Command execution failed!");
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      panel.AppendHexRows(pieces[i].data(), static_cast<std::uint32_t>(pieces[i].size()),
+                          RowKind::kReceived, static_cast<std::uint16_t>(i));
+    }
+    const std::uint8_t ok[2] = {0x90, 0x00};
+    if (stop == ExchangeStop::kComplete) panel.AppendStatusRow(ok, 2);
+    panel.CloseExchange();
+  }
+
   testing::FakeListBox rows;
   testing::FakeEditBox counter;
   testing::FakeCheckBox bin;
@@ -310,6 +336,125 @@ TEST_F(RowExplanationsTest, EveryKindOfRowSaysWhatItMeans) {
     }
   }
   EXPECT_EQ(panel.ExplainRow(99), "");
+}
+
+// ISO/IEC 7816-3 10.3.3: NULL (60) waits again, INS moves all the data left, its complement
+// one byte, SW1 in place of a procedure byte ends the command; 11.3: a T=1 block is prologue,
+// information field and epilogue.
+TEST_F(RowExplanationsTest, WholeT0AndT1RowsSayWhatEachByteIs) {
+  using F = ExchangeFraming;
+  const Bytes read = Header(0x00, 0xB0, 0x04);
+  const Bytes update = Header(0x00, 0xD6, 0x02);
+  const auto block = [](bool sent, Bytes bytes, std::string meaning, int piece) {
+    return ExchangeBlock{sent, std::move(bytes), std::move(meaning), piece};
+  };
+  const Bytes iBlock = {0x00, 0x00, 0x05, 0x00, 0xB0, 0x00, 0x00, 0x04, 0xB1};
+  Bytes longBlock = {0x00, 0x20, 0x14};
+  for (int i = 0; i < 20; ++i) longBlock.push_back(static_cast<std::uint8_t>(i));
+  longBlock.push_back(0x27);
+  const std::vector<ExchangeBlock> blocks = {
+      block(true, iBlock, "I-block N(S)=0, 5 bytes of the command", 0),
+      block(false, longBlock, "I-block N(S)=0, more follows, 20 bytes of the answer; LRC right",
+            1)};
+  const std::vector<Case> cases = {
+      {"NULL before and after the data",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT0Procedures, read, kFromCard, ExchangeStop::kComplete,
+                     {Joined(read, {0x60, 0x60, 0xB0, 1, 2, 3, 4, 0x60})});
+       },
+       0,
+       {"bytes 1-13 of the 13 received, every T=0 procedure byte followed:",
+        "\nBytes 1-5: the echo of the header", "\nBytes 6-7: NULL bytes (60): the card asks",
+        "\nByte 8: the procedure byte B0, equal to INS: all 4 data bytes left follow",
+        "\nBytes 9-12: data from the card, bytes 1-4 of 4", "\nByte 13: a NULL byte (60)"}},
+      {"the complement of INS for each byte, then INS with nothing left",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT0Procedures, update, kToCard, ExchangeStop::kComplete,
+                     {Joined(update, {0x29, 0xAA, 0x29, 0xBB, 0xD6})});
+       },
+       0,
+       {"Byte 6: the procedure byte 29, the complement of INS: one data byte goes to the card",
+        "Byte 7: the echo of the data sent, byte 1 of 2",
+        "Byte 9: the echo of the data sent, "
+        "byte 2 of 2",
+        "Byte 10: the procedure byte D6, equal to INS: no data is left"}},
+      {"SW1 in place of the procedure byte, P3 = 00 meaning 256",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT0Procedures, Header(0x00, 0xB0, 0x00), kFromCard, ExchangeStop::kComplete,
+                     {Joined(Header(0x00, 0xB0, 0x00), {0x60})}, {}, 3);
+       },
+       0,
+       {"status word (the row below) in place of a procedure byte after 0 of the 256 data "
+        "bytes",
+        "Before the header went out, 3 bytes the card had sent unasked were cleared"}},
+      {"a wrong procedure byte after NULL",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT0Procedures, read, kFromCard, ExchangeStop::kWrongProcedureByte,
+                     {Joined(read, {0x60, 0x12})});
+       },
+       0,
+       {"In place of a procedure byte the card sent 12, which is neither NULL (60)"}},
+      {"no procedure byte within WT",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT0Procedures, read, kFromCard, ExchangeStop::kNoProcedureByte, {read}, {},
+                     0, "No procedure byte came within the work waiting time of 9600 ms.");
+       },
+       0,
+       {"within the work waiting time of 9600 ms.", "Was the card reset"}},
+      {"the echo of an I-block sent",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT1Blocks, read, kFromCard, ExchangeStop::kComplete, {iBlock, longBlock},
+                     blocks);
+       },
+       0,
+       {"bytes 1-9 of the 9-byte echo of a block Quorvel sent: I-block N(S)=0, 5 bytes of the "
+        "command.",
+        "\nBytes 1-3: the prologue, NAD 00 PCB 00 LEN 05 (5 information bytes)",
+        "\nBytes 4-8: the information field, bytes 1-5 of 5", "\nByte 9: the epilogue, the LRC"}},
+      {"a block's second row",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT1Blocks, read, kFromCard, ExchangeStop::kComplete, {iBlock, longBlock},
+                     blocks);
+       },
+       2,
+       {"bytes 17-24 of the 24-byte block from the card: I-block N(S)=0, more follows",
+        "\nBytes 17-23: the information field, bytes 14-20 of 20",
+        "\nByte 24: the epilogue, the LRC"}},
+      {"T=1 status",
+       [&](auto& t) {
+         t.ExecuteIn(F::kT1Blocks, read, kFromCard, ExchangeStop::kComplete, {iBlock, longBlock},
+                     blocks);
+       },
+       3,
+       {"Status 90 00", "last two bytes of the answer"}},
+      {"the S(IFS) exchange after the ATR",
+       [](auto& t) {
+         ExchangeRecord record;
+         record.kind = ExchangeKind::kReset;
+         record.reset = std::make_unique<ResetSettingsUsed>();
+         const Bytes response = {0x00, 0xE1, 0x01, 0xFE, 0x1E};
+         record.reset->setupBlocks = {{false, response, "S(IFS response) IFS=254; LRC right", 0}};
+         t.panel.OpenExchange(std::move(record));
+         t.panel.AppendHexRows(response.data(), 5, RowKind::kProtocolSetup, 0);
+         t.panel.CloseExchange();
+       },
+       0,
+       {"Setting T=1 up after the ATR: a block from the card, S(IFS response) IFS=254; LRC "
+        "right.",
+        "Byte 4: the information field", "offers IFSD 254", "N(S)=0"}},
+  };
+  for (const Case& c : cases) {
+    rows.entries.clear();
+    panel.RemoveAllRows();
+    c.play(*this);
+    const std::string text = panel.ExplainRow(c.row);
+    std::size_t at = 0;
+    for (const std::string& part : c.expected) {
+      const std::size_t found = text.find(part, at);
+      EXPECT_NE(found, std::string::npos) << c.name << ": no \"" << part << "\" in\n" << text;
+      if (found != std::string::npos) at = found + part.size();
+    }
+  }
 }
 
 }  // namespace

@@ -641,8 +641,28 @@ class PtyCard(threading.Thread):
         self.send(b"\x6D\x00")
         return 0
 
+    def forget(self):
+        """What the card knew of the last line opening."""
+        self.received, self.awaited = b"", 0
+
+    def hear(self, data):
+        """The reader's bytes, after their echo: five make a header."""
+        self.received += data
+        while self.received:
+            if self.awaited:
+                taken, self.received = self.received[:self.awaited], self.received[self.awaited:]
+                self.awaited -= len(taken)
+                if not self.awaited:
+                    self.send(b"\x90\x00", self.pause)
+            elif len(self.received) >= 5:
+                header, self.received = self.received[:5], self.received[5:]
+                self.awaited = self.answer(header)
+            else:
+                break
+
     def run(self):
-        line_open, received, awaited = False, b"", 0
+        line_open = False
+        self.forget()
         while not self.stopping:
             ready = select.poll()
             ready.register(self.master, select.POLLIN)
@@ -650,7 +670,8 @@ class PtyCard(threading.Thread):
             due = self.scheduled[0][0] - time.monotonic() if self.scheduled else 1
             events = dict(ready.poll(max(0, min(5, due * 1000)))).get(self.master, 0)
             if events & select.POLLHUP and not events & select.POLLIN:
-                line_open, received, awaited = False, b"", 0
+                line_open = False
+                self.forget()
                 self.scheduled.clear()
                 time.sleep(0.002)
                 continue
@@ -662,18 +683,7 @@ class PtyCard(threading.Thread):
             if events & select.POLLIN:
                 data = os.read(self.master, 512)
                 os.write(self.master, data)  # the reader's echo
-                received += data
-                while received:
-                    if awaited:
-                        taken, received = received[:awaited], received[awaited:]
-                        awaited -= len(taken)
-                        if not awaited:
-                            self.send(b"\x90\x00", self.pause)
-                    elif len(received) >= 5:
-                        header, received = received[:5], received[5:]
-                        awaited = self.answer(header)
-                    else:
-                        break
+                self.hear(data)
             now = time.monotonic()
             if self.vanish_at is not None and now >= self.vanish_at:
                 os.close(self.master)
@@ -681,6 +691,80 @@ class PtyCard(threading.Thread):
                 return
             while self.scheduled and self.scheduled[0][0] <= now:
                 os.write(self.master, self.scheduled.pop(0)[1])
+
+
+def lrc(data):
+    check = 0
+    for byte in data:
+        check ^= byte
+    return check
+
+
+def t1_block(pcb, info=b""):
+    """A T=1 block with NAD 00 and its LRC (ISO/IEC 7816-3 11.3)."""
+    block = bytes([0x00, pcb, len(info)]) + info
+    return block + bytes([lrc(block)])
+
+
+class PtyT1Card(PtyCard):
+    """The far end of a pseudo-terminal speaking a minimal T=1: an ATR offering T=1 only
+    (default IFSC 32, BWI 4, CWI 13, LRC), S(IFS request) answered, a command in chained
+    I-blocks acknowledged, and its answer chained at the IFSD the reader announced. READ
+    BINARY answers Le bytes 00 01 02 ... (256 for Le 00), UPDATE BINARY 90 00, anything else
+    6D 00."""
+
+    ATR = bytes.fromhex("3B800181")  # T0 80: TD1 follows; TD1 01: T=1; TCK 81
+
+    def __init__(self):
+        self.blocks_seen = []  # every block the reader sent, whatever the line's openings
+        super().__init__()
+
+    def forget(self):
+        self.rx, self.command, self.answered, self.at = b"", b"", b"", 0
+        self.ifsd, self.ns, self.last_ns, self.last = 32, 0, 0, b""
+
+    def hear(self, data):
+        self.rx += data
+        while len(self.rx) >= 4 and len(self.rx) >= 4 + self.rx[2]:
+            size = 4 + self.rx[2]
+            block, self.rx = self.rx[:size], self.rx[size:]
+            self.blocks_seen.append(block)
+            self.block(block[1], block[3:-1])
+
+    def reply(self, block):
+        self.last = block
+        self.send(block, 0.005)
+
+    def next_piece(self):
+        piece = self.answered[self.at:self.at + self.ifsd]
+        self.at += len(piece)
+        more = self.at < len(self.answered)
+        self.last_ns, self.ns = self.ns, self.ns ^ 1
+        self.reply(t1_block(self.last_ns << 6 | (0x20 if more else 0), piece))
+
+    def block(self, pcb, info):
+        if pcb & 0x80 == 0:  # I-block: a piece of the command
+            self.command += info
+            if pcb & 0x20:
+                self.reply(t1_block(0x80 | ((pcb >> 6) ^ 1) << 4))
+                return
+            apdu, self.command = self.command, b""
+            if apdu[1] == 0xB0:
+                le = apdu[4] if len(apdu) == 5 else 0
+                self.answered = bytes(i & 0xFF for i in range(le or 256)) + b"\x90\x00"
+            else:
+                self.answered = b"\x90\x00" if apdu[1] == 0xD6 else b"\x6D\x00"
+            self.at = 0
+            self.next_piece()
+        elif pcb & 0xC0 == 0x80:  # R-block: the next piece, or the last block again
+            if self.at < len(self.answered) and (pcb >> 4) & 1 != self.last_ns:
+                self.next_piece()
+            else:
+                self.reply(self.last)
+        else:  # S-block request: its response, IFSD taken
+            if pcb & 0x1F == 0x01:
+                self.ifsd = info[0]
+            self.reply(t1_block(pcb | 0x20, info))
 
 
 class PseudoTerminalCardRuns(unittest.TestCase):
@@ -784,6 +868,72 @@ class PseudoTerminalCardRuns(unittest.TestCase):
                 self.assertEqual(deadline.returncode, 0, deadline.stderr)
                 self.assertEqual(rows_of(deadline), rows_of(strict))
                 self.assertEqual(rows_of(strict)[-2:], last_rows)
+
+class T1Runs(unittest.TestCase):
+    """T=1 on the serial line: the built-in DEM1 and a card on a pseudo-terminal."""
+
+    def run_jsonl(self, w, script, *args):
+        w.file("t1.txt", script)
+        began = time.monotonic()
+        result = w.run("--run", "t1.txt", "--format", "jsonl", *args)
+        objects = [json.loads(line) for line in result.stdout.decode().splitlines()]
+        return result, objects, time.monotonic() - began
+
+    def test_dem1_reads_chained_blocks_recovers_from_faults_and_fails_cleanly_when_silent(self):
+        w = Workspace(self, profile="[ports]\nCOM2=DEM1\n")
+        content = " ".join("%02X" % i for i in range(255))
+        script = (b"00 A4 00 0C 02 > 7F 10 (90 00)\n00 A4 00 0C 02 > 6F 03 (90 00)\n"
+                  b"00 B0 00 00 FF (90 00)\n"
+                  b"80 FA 01 01 (90 00) # the next block's LRC wrong\n00 B0 00 00 FF (90 00)\n"
+                  b"80 FA 02 01 (90 00) # a byte lost from the next block\n00 B0 00 00 FF (90 00)\n"
+                  b"80 FA 04 00 (90 00) # silent from here\n00 B0 00 00 FF\n00 B0 00 00 01\n")
+        result, objects, took = self.run_jsonl(w, script, "--pps", "--keep-going")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn(b"protocol T=1; IFSD 254 announced", result.stderr)
+        reset, *commands = objects
+        self.assertEqual((reset["protocol"], reset["baud"], reset["pps"]),
+                         ("T=1", 223200, "FF 11 96 78 FF 11 96 78"))
+        self.assertEqual([b["bytes"] for b in reset["blocks"]], ["00 C1 01 FE 3E", "00 E1 01 FE 1E"])
+        reads = [commands[i] for i in (2, 4, 6)]
+        for read, error in zip(reads, [None, "EDC or parity error", "other error"]):
+            self.assertEqual((read["response"], read["sw"]), (content, "90 00"))
+            meanings = [b["meaning"] for b in read["blocks"]]
+            self.assertIn("more follows, 254 bytes of the answer; LRC right", meanings[-3])
+            if error:
+                self.assertIn(error, " ".join(meanings))
+        # IFSD 254: the answer in two blocks, 258 and 7 bytes, the R-block between them.
+        self.assertEqual([len(b["bytes"].split()) for b in reads[0]["blocks"]], [9, 258, 4, 7])
+        silent, after = commands[8], commands[9]
+        self.assertFalse(silent["completed"])
+        self.assertIn("the card needs a Reset", silent["failure"])
+        self.assertTrue(silent["blocks"][-1]["meaning"].startswith("S(RESYNCH request)"))
+        self.assertEqual((after["completed"], after["received"]), (False, ""))
+        self.assertTrue(after["failure"].startswith("Nothing was sent"), after["failure"])
+        self.assertLess(after["ms"], 50)
+        # Six block waiting times of 1.6 s bound the silent card; nothing else waits long.
+        self.assertLess(took, 6 * 1.62 + 3, took)
+        log = w.read("test.txt").decode()
+        self.assertIn("00 40 03 FE 90 00 2D \r\n90 00\r\n", log)  # a read's last block, SW
+        self.assertIn("00 C0 00 C0 \r\n", log)  # the RESYNCH requests, echoed
+
+    def test_t1_over_a_pseudo_terminal(self):
+        card = PtyT1Card()
+        self.addCleanup(card.stop)
+        w = Workspace(self, profile="[ports]\nCARD=%s\n" % card.path)
+        data = " ".join("%02X" % (0xA0 + i) for i in range(40)).encode()
+        script = b"00 D6 00 00 28 > " + data + b" (90 00)\n00 B0 00 00 00 (90 00)\n"
+        result, objects, _ = self.run_jsonl(w, script, "--port", "CARD")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        reset, update, read = objects
+        self.assertEqual(reset["protocol"], "T=1")
+        self.assertEqual(reset["blocks"][0]["bytes"], "00 C1 01 FE 3E")
+        # 45 command bytes at IFSC 32: two I-blocks, the card's R-block between them.
+        self.assertEqual([(b["sent"], len(b["bytes"].split())) for b in update["blocks"]],
+                         [(True, 36), (False, 4), (True, 17), (False, 6)])
+        self.assertEqual(card.blocks_seen[1][1], 0x20)  # M set on the first piece
+        self.assertEqual(read["response"], " ".join("%02X" % (i & 0xFF) for i in range(256)))
+        self.assertEqual([b["sent"] for b in read["blocks"]], [True, False, True, False])
+
 
 TRACED_SCRIPT = b"""log run.log
 reset settings COM2: baud=9600 parity=E data=8 stop=2

@@ -59,8 +59,11 @@ void DemoWiring::WaitForInput(std::chrono::nanoseconds timeout) {
 }
 
 std::size_t DemoWiring::Write(const std::uint8_t* bytes, std::size_t count) {
+  // The whole write goes out back to back from the moment it is handed over, however long
+  // this loop takes: the card hears each byte when it has crossed the line.
+  const auto start = clock_.Now();
   for (std::size_t i = 0; i < count; ++i) {
-    PutOnLine({bytes + i, 1}, clock_.Now(), LineCharacterTime(), true);
+    PutOnLine({bytes + i, 1}, start, LineCharacterTime(), true);
     CardReceives(bytes[i]);
   }
   return count;

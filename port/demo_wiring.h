@@ -36,7 +36,7 @@ class DemoWiring : public SerialDevice {
   virtual void HoldInReset() = 0;
   // RTS dropped after it was raised: the card starts and sends its ATR.
   virtual void StartAfterReset() = 0;
-  // A byte the reader wrote, as the card hears it.
+  // A byte the reader wrote, as the card hears it: lineFreeAt() is when it has crossed.
   virtual void CardReceives(std::uint8_t byte) = 0;
 
   // One character at the line's settings, start, data, parity and stop bits.

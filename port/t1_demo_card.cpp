@@ -102,8 +102,9 @@ void T1DemoCard::CardReceives(std::uint8_t byte) {
     return;
   }
   ppsAllowed_ = false;
-  // A block broken off for longer than the character waiting time is given up.
-  const nanoseconds now = clock_.Now();
+  // A block broken off for longer than the character waiting time is given up; the gap is
+  // the line's, between the moments the bytes crossed it.
+  const nanoseconds now = lineFreeAt();
   const T1Times times = T1TimesAt(CardParameters(), readerClockHz_, CardRate());
   if (!rx_.empty() && now - lastRxAt_ > times.characterWaiting) rx_.clear();
   lastRxAt_ = now;

@@ -12,7 +12,7 @@ namespace quorvel::testing {
 // A clock that never sleeps: each wait is recorded and moves time forward.
 class FakeClock final : public Clock {
  public:
-  std::chrono::nanoseconds Now() const override { return now_; }
+  std::chrono::nanoseconds Now() const override { return now_ += drift; }
   void Wait(std::chrono::milliseconds duration) override {
     if (beforeWait) beforeWait(duration);
     waits.push_back(duration);
@@ -29,11 +29,14 @@ class FakeClock final : public Clock {
   }
 
   std::vector<std::chrono::milliseconds> waits;
+  // How far time moves on each time it is read: a thread that loses the processor between
+  // any two steps.
+  std::chrono::nanoseconds drift{0};
   // Called as each fixed wait begins: a test's card answers there (a reset pulse's end).
   std::function<void(std::chrono::milliseconds)> beforeWait;
 
  private:
-  std::chrono::nanoseconds now_{0};
+  mutable std::chrono::nanoseconds now_{0};
 };
 
 }  // namespace quorvel::testing

@@ -16,6 +16,7 @@
 #include "app/qt/quorvel_dlg.h"
 #include "card/card_session.h"
 #include "card/output_panel.h"
+#include "card/serial_channel.h"
 #include "controls/windowless_controls.h"
 #include "port/system_device_factory.h"
 #include "support/card_commands.h"
@@ -130,9 +131,10 @@ void BM_ExecuteAllAgainstTheSessionAlone(benchmark::State& state) {
       ValueCheckBox bin;
       OutputPanel output(rows, counter, bin);
       CCardPort port(devices, clock, messages);
+      SerialChannel line(port, clock);
       ExchangeState exchange;
       std::uint32_t total = 0;
-      CardSession session(port, clock, output, exchange, total);
+      CardSession session(line, clock, output, exchange, total);
       session.Reset(kSettings, kSettings);
       const auto began = std::chrono::steady_clock::now();
       for (const CardCommand& command : list) session.Execute(command);

@@ -11,6 +11,7 @@
 
 #include "card/card_session.h"
 #include "card/output_panel.h"
+#include "card/serial_channel.h"
 #include "controls/windowless_controls.h"
 #include "port/card_port.h"
 #include "port/line_settings.h"
@@ -54,9 +55,10 @@ std::uint32_t TimeReads(benchmark::State& state, const std::string& settings, Po
     OutputPanel output(rows, counter, bin);
     CCardPort port(devices, clock, messages);
     port.SetTiming(timing);
+    SerialChannel line(port, clock);
     ExchangeState exchange;
     std::uint32_t total = 0;
-    CardSession session(port, clock, output, exchange, total);
+    CardSession session(line, clock, output, exchange, total);
     session.SetSpeedNegotiation(pps);
     session.Reset(settings.c_str(), settings.c_str());
     baud = port.LineInUse() ? port.LineInUse()->baudRate : 0;

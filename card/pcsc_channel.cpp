@@ -128,7 +128,24 @@ void PcscChannel::Exchange(const CardCommand& command, std::optional<std::uint16
   state.statusArrived = 0;
   if (!open_) return Failed(state, "The reader is closed: nothing was sent.");
   if (!connection_.connected()) {
-    return Failed(state, "No card has been reset in " + reader_ + ": click Reset first.");
+    // No Reset before (--no-reset, or Execute first): the card as the reader holds it, in the
+    // protocol proto= chooses, else in the one pcscd picks.
+    std::optional<CardProtocol> only;
+    switch (ReadProtocolChoice(settings_).value_or(ProtocolChoice::kByCard)) {
+      case ProtocolChoice::kT0:
+        only = CardProtocol::kT0;
+        break;
+      case ProtocolChoice::kT1:
+        only = CardProtocol::kT1;
+        break;
+      case ProtocolChoice::kByCard:
+        break;
+    }
+    if (const PcscError error = connection_.Connect(context_, reader_, only)) {
+      Failed(state, error.message);
+      Lose(error.message);
+      return;
+    }
   }
   const bool toCard = command.direction == kToCard;
   // T=0 carries no Le after data: a case 4 command goes as case 3, its answer fetched by GET

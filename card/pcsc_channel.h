@@ -13,7 +13,8 @@ namespace quorvel {
 // A card in a PC/SC reader (pcscd): `PCS0`...`PCS9` or a `pcsc:` name of [ports]. Opening
 // finds the reader; a Reset takes the card exclusively and powers it off and on in the
 // protocol the settings' proto= chooses (else T=0 when the card offers it, else T=1), and it
-// is held until the reader is closed. Commands go whole, as APDUs by their ISO/IEC 7816-4
+// is held until the reader is closed; a command before any Reset takes the card as it is.
+// Commands go whole, as APDUs by their ISO/IEC 7816-4
 // case; the rows hold the answer's data, the status row its status word. The line clauses of
 // the settings string, Inv, PPS and the reader's clock are the reader's business here.
 class PcscChannel final : public CardChannel {

@@ -149,6 +149,11 @@ class PcscReaderRuns(unittest.TestCase):
                 self.assertEqual(read["received"], read["response"])
                 self.assertEqual(lines[1]["response"], "")
 
+        # Without the first Reset the card is taken as it is, unreset.
+        unreset = w.run("--run", "s.txt", "--port", "PCS0", "--no-reset", "--no-log")
+        self.assertEqual(unreset.returncode, 0, unreset.stderr)
+        self.assertEqual(rows_of(unreset), ["90 00", "90 00"] + hex_rows(HELLO) + ["90 00"])
+
     def test_an_answer_of_256_data_bytes_and_its_status_word(self):
         VirtualCard(self, "--loopback")
         w = Workspace(self)

@@ -25,7 +25,8 @@ class PcscChannel final : public CardChannel {
   void Open(const std::string& settings) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
-  void ApplySettings(const std::string& settings) override { settings_ = settings; }
+  // Kept for proto= and for the note on what the reader ignores.
+  void ApplySettings(const std::string& settings) override;
   void SetInverse(std::int32_t on) override { inverse_ = on; }
   std::int32_t inverse() const override { return inverse_; }
   void SetOptions(const ChannelOptions& options) override { options_ = options; }
@@ -50,8 +51,9 @@ class PcscChannel final : public CardChannel {
   MessageAudience audience_;
   PcscContext context_;
   PcscConnection connection_;
-  std::string reader_;    // the reader the settings named, once found
-  std::string settings_;  // the Execute settings: their proto= chooses the protocol
+  std::string reader_;         // the reader the settings named, once found
+  std::string settings_;       // the Execute settings: their proto= chooses the protocol
+  bool line_clauses_ = false;  // and they hold clauses of a serial line, ignored here
   bool open_ = false;
   std::int32_t inverse_ = 0;
   ChannelOptions options_;

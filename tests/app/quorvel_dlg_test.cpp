@@ -1458,6 +1458,9 @@ TEST_F(PcscdWindowTest, ResetsTheCardInPcs0AndRunsAList) {
   EXPECT_THAT(Rows(1002),
               ElementsAre("Reset...", "3B 8C 80 01 51 55 4F 52 56 45 4C 20 44 45 4D 4F ", "68 "));
   EXPECT_EQ(Counter(), "17");
+  EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("(a PC/SC reader resets the card itself: "
+                                                     "powered off and on again)"));
+  EXPECT_THAT(ResetExplained(), ::testing::Not(::testing::HasSubstr("Inv is")));
   EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("Reader: Virtual PCD 00 00"));
   EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("Protocol: T=0"));
   EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("line clauses (baud, parity, data, stop) "

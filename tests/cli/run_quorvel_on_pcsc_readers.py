@@ -149,6 +149,13 @@ class PcscReaderRuns(unittest.TestCase):
                 self.assertEqual(read["received"], read["response"])
                 self.assertEqual(lines[1]["response"], "")
 
+        # The Reset's explanation says once what the reader makes of the settings.
+        ignored = "line clauses (baud, parity, data, stop) mean nothing to a PC/SC reader"
+        for settings, said in (("PCS0: proto=t1", False), ("PCS0: baud=9600 proto=t1", True),
+                               ("PCS0: 96,n,8,1", True)):
+            explained = w.run("--run", "s.txt", "--no-log", "--explain", "--settings", settings)
+            self.assertEqual(ignored in explained.stdout.decode(), said, settings)
+
         # Without the first Reset the card is taken as it is, unreset.
         unreset = w.run("--run", "s.txt", "--port", "PCS0", "--no-reset", "--no-log")
         self.assertEqual(unreset.returncode, 0, unreset.stderr)

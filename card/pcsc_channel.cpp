@@ -2,7 +2,8 @@
 
 #include <strings.h>
 
-#include <sstream>
+#include <algorithm>
+#include <string_view>
 
 #include "iso7816/command_apdu.h"
 #include "pcsc/reader_lookup.h"
@@ -13,14 +14,16 @@ namespace {
 
 // Whether the settings string holds clauses for a serial line (baud=, parity=, ...), which a
 // PC/SC reader has no use for; proto= is the one that means something here.
-bool HasLineClauses(const std::string& settings) {
-  std::istringstream clauses(settings.size() > kPortNameLength
-                                 ? settings.substr(settings.find(':') == std::string::npos
-                                                       ? kPortNameLength
-                                                       : settings.find(':') + 1)
-                                 : std::string());
-  for (std::string clause; clauses >> clause;) {
-    if (strncasecmp(clause.c_str(), "proto=", 6) != 0) return true;
+bool HasLineClauses(std::string_view settings) {
+  if (settings.size() <= kPortNameLength) return false;
+  const std::size_t colon = settings.find(':');
+  settings.remove_prefix(colon == std::string_view::npos ? kPortNameLength : colon + 1);
+  constexpr std::string_view kBlanks = " \t";
+  for (std::size_t at = settings.find_first_not_of(kBlanks); at != std::string_view::npos;) {
+    const std::size_t end = std::min(settings.find_first_of(kBlanks, at), settings.size());
+    const std::string_view clause = settings.substr(at, end - at);
+    if (clause.size() < 6 || strncasecmp(clause.data(), "proto=", 6) != 0) return true;
+    at = settings.find_first_not_of(kBlanks, end);
   }
   return false;
 }
@@ -61,9 +64,14 @@ void PcscChannel::CannotOpen(const std::string& why) {
   messages_.ShowMessage(message);
 }
 
+void PcscChannel::ApplySettings(const std::string& settings) {
+  settings_ = settings;
+  line_clauses_ = HasLineClauses(settings);
+}
+
 void PcscChannel::Open(const std::string& settings) {
   Close();
-  settings_ = settings;
+  ApplySettings(settings);
   const PortTarget target = devices_.Target(settings.substr(0, kPortNameLength));
   if (target.kind != PortTarget::Kind::PcscReader) return;
   if (!context_.established()) {
@@ -128,7 +136,24 @@ void PcscChannel::Exchange(const CardCommand& command, std::optional<std::uint16
   state.statusArrived = 0;
   if (!open_) return Failed(state, "The reader is closed: nothing was sent.");
   if (!connection_.connected()) {
-    return Failed(state, "No card has been reset in " + reader_ + ": click Reset first.");
+    // No Reset before (--no-reset, or Execute first): the card as the reader holds it, in the
+    // protocol proto= chooses, else in the one pcscd picks.
+    std::optional<CardProtocol> only;
+    switch (ReadProtocolChoice(settings_).value_or(ProtocolChoice::kByCard)) {
+      case ProtocolChoice::kT0:
+        only = CardProtocol::kT0;
+        break;
+      case ProtocolChoice::kT1:
+        only = CardProtocol::kT1;
+        break;
+      case ProtocolChoice::kByCard:
+        break;
+    }
+    if (const PcscError error = connection_.Connect(context_, reader_, only)) {
+      Failed(state, error.message);
+      Lose(error.message);
+      return;
+    }
   }
   const bool toCard = command.direction == kToCard;
   // T=0 carries no Le after data: a case 4 command goes as case 3, its answer fetched by GET
@@ -157,7 +182,7 @@ ChannelInUse PcscChannel::InUse() const {
   use.reader = reader_;
   if (connection_.connected()) use.protocol = connection_.protocol();
   std::string& note = use.note;
-  if (HasLineClauses(settings_)) {
+  if (line_clauses_) {
     note =
         "The settings string's line clauses (baud, parity, data, stop) mean nothing to a "
         "PC/SC reader: they are ignored.";

@@ -13,7 +13,8 @@ namespace quorvel {
 // A card in a PC/SC reader (pcscd): `PCS0`...`PCS9` or a `pcsc:` name of [ports]. Opening
 // finds the reader; a Reset takes the card exclusively and powers it off and on in the
 // protocol the settings' proto= chooses (else T=0 when the card offers it, else T=1), and it
-// is held until the reader is closed. Commands go whole, as APDUs by their ISO/IEC 7816-4
+// is held until the reader is closed; a command before any Reset takes the card as it is.
+// Commands go whole, as APDUs by their ISO/IEC 7816-4
 // case; the rows hold the answer's data, the status row its status word. The line clauses of
 // the settings string, Inv, PPS and the reader's clock are the reader's business here.
 class PcscChannel final : public CardChannel {
@@ -24,7 +25,8 @@ class PcscChannel final : public CardChannel {
   void Open(const std::string& settings) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
-  void ApplySettings(const std::string& settings) override { settings_ = settings; }
+  // Kept for proto= and for the note on what the reader ignores.
+  void ApplySettings(const std::string& settings) override;
   void SetInverse(std::int32_t on) override { inverse_ = on; }
   std::int32_t inverse() const override { return inverse_; }
   void SetOptions(const ChannelOptions& options) override { options_ = options; }
@@ -49,8 +51,9 @@ class PcscChannel final : public CardChannel {
   MessageAudience audience_;
   PcscContext context_;
   PcscConnection connection_;
-  std::string reader_;    // the reader the settings named, once found
-  std::string settings_;  // the Execute settings: their proto= chooses the protocol
+  std::string reader_;         // the reader the settings named, once found
+  std::string settings_;       // the Execute settings: their proto= chooses the protocol
+  bool line_clauses_ = false;  // and they hold clauses of a serial line, ignored here
   bool open_ = false;
   std::int32_t inverse_ = 0;
   ChannelOptions options_;

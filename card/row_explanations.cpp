@@ -624,7 +624,14 @@ void AppendParityNote(std::string& text, const ResetSettingsUsed& used) {
 std::string ExplainResetMarker(const ExchangeRecord& record) {
   std::string text = "Reset. ";
   AppendWhen(text, record);
-  if (record.reset) {
+  if (record.reset && !record.reset->reader.empty()) {
+    // No reset line, no line settings, no conversion: the reader note says what is ignored.
+    text += "\nReset settings: ";
+    text += ShownText(record.reset->resetSettings);
+    text += " (a PC/SC reader resets the card itself: powered off and on again)";
+    text += "\nExecute settings, naming the reader and the protocol: ";
+    text += ShownText(record.reset->executeSettings);
+  } else if (record.reset) {
     text += "\nReset settings, for the reset pulse: ";
     text += ShownText(record.reset->resetSettings);
     text += "\nExecute settings, naming the port and set again after the ATR: ";
@@ -632,6 +639,8 @@ std::string ExplainResetMarker(const ExchangeRecord& record) {
     text += record.reset->inverse ? "\nInv is on: every byte is converted (inverse convention)."
                                   : "\nInv is off (direct convention).";
     if (record.reset->inverse) AppendParityNote(text, *record.reset);
+  }
+  if (record.reset) {
     if (!record.reset->resetAgainBecause.empty()) {
       text += "\nA second reset, without PPS: ";
       text += record.reset->resetAgainBecause;

@@ -323,10 +323,11 @@ std::string HelpText() {
        quorvel --convert IN OUT
        quorvel --help | --version
 
-Quorvel talks to an ISO/IEC 7816 smart card through a serial-port card reader.
-Without options it opens its window; with FILE the window starts with that file
-loaded, as Load would load it. A FILE is an SCC file or a command script (text),
-told by its content.
+Quorvel talks to an ISO/IEC 7816 smart card through a serial-port card reader
+or a PC/SC reader (most USB card readers, through pcscd). Without options it
+opens its window; with FILE the window starts with that file loaded, as Load
+would load it. A FILE is an SCC file or a command script (text), told by its
+content.
 
   --run FILE          Without a window: reset the card, then run every line of the
                       file in order (a script's "reset" lines reset the card where they
@@ -353,15 +354,19 @@ told by its content.
 
 Options of --run and --explore:
   --port NAME         Use port NAME (four characters: COM1, USB0, ACM0, a PC/SC reader
-                      PCS0 to PCS9, a demo card DEMO, DEMF, DEM1, DEMS or DEMU, or a
-                      name from the [ports] section of the profile) in both settings
-                      strings. On a PC/SC reader the line clauses of the settings
-                      (baud, parity, ...), the file's Inv, --pps and --clock have no
-                      effect: the reader handles them; proto=t0 or proto=t1 chooses
-                      the protocol there as on the serial line.
+                      PCS0 to PCS9 in the order PC/SC lists them, a demo card DEMO,
+                      DEMF, DEM1, DEMS or DEMU, or a name from the [ports] section of
+                      the profile, where NAME=pcsc:Reader Name picks a PC/SC reader
+                      by its name or the start of it) in both settings strings. On
+                      a PC/SC reader the line clauses of the settings (baud, parity,
+                      ...), the file's Inv, --pps and --clock have no effect: the
+                      reader handles them; proto=t0 or proto=t1 chooses the
+                      protocol there as on the serial line. The card is held
+                      exclusively from the Reset on.
   --settings STRING   Use STRING as both the Reset and the Execute settings.
   --no-reset          (--run) Skip the first Reset: the commands go to the card as
-                      it is.
+                      it is (on a PC/SC reader, as the reader holds it, in the
+                      protocol proto= chooses, else in the one pcscd picks).
   --log FILE          Write the log to FILE in place of the file's log file name
                       (--explore: test.txt): a file that can be written (or made),
                       never the command file.
@@ -421,7 +426,9 @@ Exit status:
      neither a command script nor an SCC file or holds an error (named by file,
      line and column), a log or trace file that cannot be written or is the
      command file, a --gsmtap host that cannot be found, a port that cannot be
-     opened, no terminal to ask for the PIN; an existing log is left as it was
+     opened (no PC/SC service, a PC/SC reader that is not there or is empty, a
+     card another program holds), no terminal to ask for the PIN; an existing
+     log is left as it was
   3  standard output, the log or a trace could not all be written (a full disk,
      a file-size limit, a closed output); for --run the commands still all ran
 
@@ -431,6 +438,7 @@ Examples:
   quorvel --run personalise.scc --port DEMO --log personalise.log
   quorvel --run select.txt --auto-response --format jsonl
   quorvel --run select.txt --port DEMO --trace select.pcap
+  quorvel --run select.txt --port PCS0 --settings "PCS0: proto=t1"
   quorvel --explore --port DEMU --pps --verify-pin1
   quorvel --convert personalise.scc personalise.txt
 )";

@@ -64,14 +64,16 @@ PcscConnection& PcscConnection::operator=(PcscConnection&& other) noexcept {
   return *this;
 }
 
-PcscError PcscConnection::Connect(const PcscContext& context, const std::string& reader) {
+PcscError PcscConnection::Connect(const PcscContext& context, const std::string& reader,
+                                  std::optional<CardProtocol> only) {
   Disconnect();
   reader_ = reader;
   atr_.clear();
   SCARDHANDLE handle = 0;
   DWORD active = 0;
+  const DWORD protocols = only ? ProtocolBit(*only) : SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1;
   const LONG result = SCardConnect(context.handle(), reader.c_str(), SCARD_SHARE_EXCLUSIVE,
-                                   SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &handle, &active);
+                                   protocols, &handle, &active);
   if (result != SCARD_S_SUCCESS) return Failure(result);
   handle_ = handle;
   connected_ = true;

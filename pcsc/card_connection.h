@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,10 +32,12 @@ class PcscConnection {
   PcscConnection(const PcscConnection&) = delete;
   PcscConnection& operator=(const PcscConnection&) = delete;
 
-  // Takes the card in `reader` exclusively, in whichever protocol pcscd picks (ending a
-  // connection held before): kCardInUse when another program holds it, kNoCard for an empty
-  // reader. The context must outlive the connection.
-  PcscError Connect(const PcscContext& context, const std::string& reader);
+  // Takes the card in `reader` exclusively, in `only` or else whichever protocol pcscd picks
+  // (ending a connection held before): kCardInUse when another program holds it, kNoCard for an
+  // empty reader. A card already powered keeps its state. The context must outlive the
+  // connection.
+  PcscError Connect(const PcscContext& context, const std::string& reader,
+                    std::optional<CardProtocol> only = std::nullopt);
   // A cold reset: the card is powered off and on again and spoken to in `protocol` from now on
   // (pcscd keeps a protocol until the card loses power, so this is how one is chosen). The
   // ATR is read anew.

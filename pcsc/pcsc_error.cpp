@@ -36,6 +36,8 @@ PcscError DescribePcscCode(long code, std::string_view reader) {
     case SCARD_E_NO_SERVICE:
       return error(PcscFault::kNoService, kPcscServiceNotRunning);
     case SCARD_E_SERVICE_STOPPED:
+    // What the client library answers when pcscd goes away during a call: its socket is gone.
+    case SCARD_F_COMM_ERROR:
       return error(PcscFault::kNoService,
                    "The PC/SC service has stopped: start it again with pcscd, or systemctl start "
                    "pcscd.socket");

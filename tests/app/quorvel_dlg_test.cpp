@@ -37,6 +37,7 @@
 #include "commands/scc_file.h"
 #include "iso7816/atr.h"
 #include "iso7816/status_words.h"
+#include "pcsc/reader_listing.h"
 #include "port/clock.h"
 #include "port/system_device_factory.h"
 #include "support/fake_clock.h"
@@ -44,6 +45,7 @@
 #include "support/recording_message_sink.h"
 #include "support/scripted_services.h"
 #include "support/temp_folder.h"
+#include "support/virtual_card_process.h"
 
 namespace quorvel::gui {
 namespace {
@@ -1524,6 +1526,99 @@ TEST_F(QuorvelDlgRunTest, StopEndsAWaitForASilentT1CardMidBlock) {
   Select(1020, 2);
   Click(1016);
   EXPECT_EQ(Rows(1002).back(), "69 86");  // the card answers again: no EF selected yet
+}
+
+// The window on PC/SC readers: the tests' own pcscd, its virtual demo card in PCS0, and cards of
+// a test's own in PCS1. The real clock: pcscd answers in its own time.
+class PcscdWindowTest : public QuorvelDlgRunTest {
+ protected:
+  void SetUp() override {
+    QuorvelDlgRunTest::SetUp();
+    if (getenv("PCSCLITE_CSOCK_NAME") == nullptr) {
+      GTEST_SKIP() << "needs the tests' own pcscd: run through ctest";
+    }
+    std::ofstream(profile_path_) << "[ports]\nNONE=/nonexistent/tty\n";
+    readers_ = std::make_unique<SystemDeviceFactory>(Profile::Load(profile_path_).Section("ports"),
+                                                     real_clock_);
+    Start(readers_.get(), &real_clock_);
+    messages_.messages.clear();  // whatever the machine's COM2, the default port, is
+  }
+  void OnReader(const std::string& port) {
+    Type(1008, port);
+    Type(1012, port);
+  }
+  // Everything shown for the Reset row, and the messages so far.
+  std::string ResetExplained() { return dialog_->logic().output().ExplainRow(0); }
+
+  std::unique_ptr<SystemDeviceFactory> readers_;
+};
+
+TEST_F(PcscdWindowTest, ResetsTheCardInPcs0AndRunsAList) {
+  AddReads(2);  // SELECT EF 2FE2, then READ BINARY of its 10 bytes twice
+  OnReader("PCS0: baud=9600 parity=E data=8 stop=2");
+  Click(1000);
+  EXPECT_THAT(Rows(1002),
+              ElementsAre("Reset...", "3B 8C 80 01 51 55 4F 52 56 45 4C 20 44 45 4D 4F ", "68 "));
+  EXPECT_EQ(Counter(), "17");
+  EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("(a PC/SC reader resets the card itself: "
+                                                     "powered off and on again)"));
+  EXPECT_THAT(ResetExplained(), ::testing::Not(::testing::HasSubstr("Inv is")));
+  EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("Reader: Virtual PCD 00 00"));
+  EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("Protocol: T=0"));
+  EXPECT_THAT(ResetExplained(), ::testing::HasSubstr("line clauses (baud, parity, data, stop) "
+                                                     "mean nothing to a PC/SC reader"));
+
+  Select(1020, 0);
+  ExecuteAll();
+  WaitForTheLine();
+  EXPECT_THAT(RunLine(), ::testing::StartsWith("3 commands: 3 completed, 0 failed"));
+  // No echo and no procedure byte: the answer's data, then its status word.
+  const std::string number = "98 94 01 00 00 00 00 00 21 F3 ";
+  EXPECT_THAT(Rows(1002), ElementsAre("Reset...", ::testing::_, "68 ", "90 00", number, "90 00",
+                                      number, "90 00"));
+  EXPECT_EQ(Counter(), "37");
+  EXPECT_EQ(ReadFile("test.txt"),
+            "3B 8C 80 01 51 55 4F 52 56 45 4C 20 44 45 4D 4F \r\n68 \r\n"
+            "90 00\r\n" +
+                number + "\r\n90 00\r\n" + number + "\r\n90 00\r\n");
+  EXPECT_THAT(messages_.messages, ::testing::IsEmpty());
+
+  // A port that cannot be opened lists the PC/SC readers among the ports there are.
+  OnReader("NONE");
+  Click(1000);
+  ASSERT_EQ(messages_.messages.size(), 1u);
+  EXPECT_THAT(messages_.messages[0],
+              ::testing::HasSubstr("\nPC/SC readers:\n  PCS0  Virtual PCD 00 00  card present\n"
+                                   "  PCS1  Virtual PCD 00 01  no card\n"));
+}
+
+TEST_F(PcscdWindowTest, ACardPulledMidRunIsToldOnceAndTheRunStops) {
+  testing::VirtualCardProcess card;
+  PcscContext context;
+  ASSERT_FALSE(context.Establish());
+  ASSERT_TRUE(card.WaitFor("ready"));
+  ASSERT_FALSE(WaitForPcscCard(context, testing::kTestCardReader, true, std::chrono::seconds(10)));
+  AddReads(2);
+  OnReader("PCS1");
+  Click(1000);
+  ASSERT_EQ(Rows(1002).size(), 3u);
+  ASSERT_TRUE(card.Tell("hold"));
+  Select(1020, 0);
+  ExecuteAll();
+  ASSERT_TRUE(card.WaitFor("held"));  // the SELECT waits at the card: pull it now
+  ASSERT_TRUE(card.Tell("remove"));
+  WaitForTheLine();
+  EXPECT_THAT(RunLine(), ::testing::HasSubstr("1 of 3"));
+  EXPECT_EQ(Rows(1002).back(), "Command execution failed!");
+  ASSERT_EQ(messages_.messages.size(), 1u);
+  EXPECT_THAT(messages_.messages[0], ::testing::HasSubstr("\"Virtual PCD 00 01\""));
+  EXPECT_THAT(messages_.messages[0], ::testing::EndsWith("click Reset to use it again."));
+  // What came before stays, shown and logged.
+  EXPECT_EQ(ReadFile("test.txt"), "3B 8C 80 01 51 55 4F 52 56 45 4C 20 44 45 4D 4F \r\n68 \r\n");
+  EXPECT_FALSE(WaitForPcscCard(context, testing::kTestCardReader, false, std::chrono::seconds(10)));
+  // The connection ended with the card gone, which marks the reader empty at once: pcscd's own
+  // poll (every 0.4 s) must see it go too, or the next card put in would go unnoticed.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
 }  // namespace

@@ -37,9 +37,13 @@ TEST(PcscWordsTest, EveryCodeAUserMeetsIsToldInWordsNamingTheReader) {
        "The card in the reader \"R 00\" does not answer the reset"},
       {SCARD_E_INVALID_PARAMETER, PcscFault::kCommandRefused,
        "PC/SC refused the command as invalid (0x80100004: Invalid parameter given.)"},
-      {SCARD_F_COMM_ERROR, PcscFault::kOther,
-       "The reader \"R 00\" reports error 0x80100013: RPC transport error."},
+      // pcscd gone during a call (seen when it was stopped while a command waited).
+      {SCARD_F_COMM_ERROR, PcscFault::kNoService,
+       "The PC/SC service has stopped: start it again with pcscd, or systemctl start "
+       "pcscd.socket"},
       {SCARD_E_COMM_DATA_LOST, PcscFault::kOther, "The reader \"R 00\" reports error 0x8010002F"},
+      {SCARD_E_CANCELLED, PcscFault::kOther,
+       "The reader \"R 00\" reports error 0x80100002: Command cancelled."},
   };
   for (const auto& c : cases) {
     const PcscError error = DescribePcscCode(c.code, "R 00");

@@ -27,7 +27,7 @@ if grep -v '^\./usr/' "$work/contents" | grep -vqx '\./'; then
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6gui6 libqt6widgets6 libc6 libstdc++6; do
+for library in libqt6core6 libqt6gui6 libqt6widgets6 libc6 libstdc++6 libpcsclite1; do
   echo "$depends" | grep -q "$library" || fail "Depends does not name $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = quorvel ] || fail "the package is not called quorvel"

@@ -1,15 +1,19 @@
 // quorvel_virtual_card: a card for vpcd, the virtual reader driver of pcscd, so the PC/SC tests
 // and benchmarks have a card without hardware. It connects to vpcd on the loopback interface
-// and answers as the demo card does (or as the loopback card of the tests).
+// and answers as the demo card does (or as the loopback card of the tests, or as the demo SIM
+// cards DEMS and DEMU).
 //
-//   quorvel_virtual_card [--port N] [--t1-only] [--loopback] [--control] [--wait SECONDS]
+//   quorvel_virtual_card [--port N] [--t1-only] [--loopback | --sim | --uicc] [--control]
+//                        [--wait SECONDS]
 //
 // --port: vpcd's port, 35963 for the reader "Virtual PCD 00 00" (the default), 35964 for
-// "Virtual PCD 00 01". --control: commands one a line on standard input: "remove" (the card
-// leaves the reader), "insert" (it comes back, a fresh card), "drop" (it leaves on the next
-// command instead of answering it), "quit"; the end of the input quits too. What happens is
-// told on standard output, one word a line: connected, ready (pcscd has asked for the ATR),
-// removed, dropped, closed (vpcd ended the connection).
+// "Virtual PCD 00 01". --sim, --uicc: the files of DEMS (a GSM SIM) or DEMU (a UICC with a
+// USIM, PIN1 enabled) in place of the demo card's. --control: commands one a line on standard
+// input: "remove" (the card leaves the reader), "insert" (it comes back, a fresh card), "drop" (it
+// leaves on the next command instead of answering it), "hold" (it keeps the next command
+// unanswered), "release" (it answers the command held), "quit"; the end of the input quits too.
+// What happens is told on standard output, one word a line: connected, ready (pcscd has asked for
+// the ATR), removed, dropped, held (a command is held), closed (vpcd ended the connection).
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -23,10 +27,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "port/demo_card_commands.h"
+#include "sim/demo_sim_cards.h"
 #include "support/virtual_card/loopback_card.h"
 #include "support/virtual_card/virtual_card.h"
 
@@ -34,10 +41,13 @@ namespace {
 
 using quorvel::testing::VirtualCard;
 
+// The application behind the card.
+enum class Application { kDemo, kLoopback, kSim, kUicc };
+
 struct Options {
   int port = 35963;
   bool t1Only = false;
-  bool loopback = false;
+  Application application = Application::kDemo;
   bool control = false;
   int waitSeconds = 10;
 };
@@ -53,7 +63,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     if (arg == "--t1-only") {
       options.t1Only = true;
     } else if (arg == "--loopback") {
-      options.loopback = true;
+      options.application = Application::kLoopback;
+    } else if (arg == "--sim") {
+      options.application = Application::kSim;
+    } else if (arg == "--uicc") {
+      options.application = Application::kUicc;
     } else if (arg == "--control") {
       options.control = true;
     } else if ((arg == "--port" || arg == "--wait") && i + 1 < argc) {
@@ -123,9 +137,16 @@ VirtualCard NewCard(const Options& options) {
   using namespace quorvel;
   const auto protocols =
       options.t1Only ? testing::OfferedProtocols::kT1Only : testing::OfferedProtocols::kT0AndT1;
-  if (options.loopback) {
-    return VirtualCard(testing::VirtualCardAtr(protocols, "QUORVEL LOOP"),
-                       std::make_unique<testing::LoopbackCard>());
+  switch (options.application) {
+    case Application::kLoopback:
+      return VirtualCard(testing::VirtualCardAtr(protocols, "QUORVEL LOOP"),
+                         std::make_unique<testing::LoopbackCard>());
+    case Application::kSim:
+      return VirtualCard(testing::VirtualCardAtr(protocols, "QUORVEL GSM "), MakeDemoSim());
+    case Application::kUicc:
+      return VirtualCard(testing::VirtualCardAtr(protocols, "QUORVEL USIM"), MakeDemoUicc());
+    case Application::kDemo:
+      break;
   }
   return VirtualCard(testing::VirtualCardAtr(protocols, "QUORVEL DEMO"),
                      std::make_unique<DemoCardCommands>());
@@ -177,6 +198,7 @@ class Session {
   void Remove() {
     if (reader_ >= 0) close(reader_);
     reader_ = -1;
+    held_.reset();  // gone with the card, never answered
   }
 
   // False to stop: quit, or a command that cannot be carried out.
@@ -188,6 +210,10 @@ class Session {
       if (reader_ < 0 && !Insert()) return false;
     } else if (command == "drop") {
       dropNext_ = true;
+    } else if (command == "hold") {
+      holdNext_ = true;
+    } else if (command == "release") {
+      if (held_) Answer(*std::exchange(held_, std::nullopt));
     } else if (command == "quit") {
       return false;
     } else if (!command.empty()) {
@@ -208,8 +234,13 @@ class Session {
       Tell("dropped");
       return true;
     }
-    const auto answer = card_.Answer(message);
-    if (answer && !SendMessage(reader_, *answer)) return false;
+    if (message.size() > 1 && holdNext_) {
+      holdNext_ = false;
+      held_ = std::move(message);
+      Tell("held");
+      return true;
+    }
+    if (!Answer(message)) return false;
     if (message.size() == 1 && message[0] == 4 && !askedForAtr_) {
       askedForAtr_ = true;
       Tell("ready");
@@ -217,10 +248,18 @@ class Session {
     return true;
   }
 
+  // False when the answer could not be sent.
+  bool Answer(const std::vector<std::uint8_t>& message) {
+    const auto answer = card_.Answer(message);
+    return !answer || SendMessage(reader_, *answer);
+  }
+
   Options options_;
   VirtualCard card_;
   int reader_ = -1;
   bool dropNext_ = false;
+  bool holdNext_ = false;
+  std::optional<std::vector<std::uint8_t>> held_;
   bool askedForAtr_ = false;
 };
 
@@ -230,8 +269,8 @@ int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: quorvel_virtual_card [--port N] [--t1-only] [--loopback] [--control] "
-                 "[--wait SECONDS]\n");
+                 "usage: quorvel_virtual_card [--port N] [--t1-only] [--loopback | --sim | --uicc] "
+                 "[--control] [--wait SECONDS]\n");
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);

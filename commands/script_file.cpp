@@ -49,7 +49,9 @@ ScriptLoadResult LoadText(InputFile& file, const std::string& path) {
                              std::to_string(kScriptMaxBytes) + " a command script may hold");
   }
   ScriptTextReader reader(path);
-  std::vector<std::uint8_t> piece(kTextPiece);
+  // No bigger than the file: a short script is not read through a zeroed mebibyte.
+  std::vector<std::uint8_t> piece(
+      static_cast<std::size_t>(std::clamp<std::uint64_t>(file.size(), 1, kTextPiece)));
   for (std::uint64_t offset = 0; offset < file.size();) {
     const std::ptrdiff_t got = file.ReadAt(offset, piece.data(), piece.size());
     if (got < 0) return Refused(path, file.reason());

@@ -72,6 +72,7 @@ void LineThread::ToWindow(std::function<void()> step) {
     std::lock_guard lock(mutex_);
     if (closing_) return;
     steps_.push_back(std::move(step));
+    ++steps_queued_;
   }
   wake_();
 }
@@ -86,7 +87,9 @@ void LineThread::ToWindowAndWait(std::function<void()> step) {
     std::lock_guard lock(mutex_);
     if (closing_) return;
     steps_.push_back(std::move(step));
-    ticket = steps_run_ + steps_.size();
+    // Counted from every step ever queued: the window may be in the middle of one it has
+    // taken off the queue and not yet counted as run.
+    ticket = ++steps_queued_;
   }
   wake_();
   std::unique_lock lock(mutex_);

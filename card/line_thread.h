@@ -57,8 +57,9 @@ class LineThread {
   std::condition_variable changed_;
   std::deque<std::function<void()>> jobs_;
   std::deque<std::function<void()>> steps_;
-  std::uint64_t steps_run_ = 0;  // how many steps the window has run
-  bool working_ = false;         // a job is running
+  std::uint64_t steps_queued_ = 0;  // how many steps were ever queued for the window
+  std::uint64_t steps_run_ = 0;     // how many of them the window has run
+  bool working_ = false;            // a job is running
   bool closing_ = false;
 };
 

@@ -34,6 +34,11 @@ class WindowLoop {
     }
     line.Deliver();
   }
+  // Waits until the line has woken the window `count` times in all.
+  void WaitForWakes(int count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return wakes_ >= count; });
+  }
 
  private:
   std::mutex mutex_;
@@ -64,6 +69,46 @@ TEST(LineThreadTest, JobsRunInOrderAwayAndTheirStepsOnTheWindowsThreadWhenDelive
   EXPECT_TRUE(jobsOnOtherThread);
   EXPECT_THAT(shown, ElementsAre("reset rows", "reset message", "reset done", "execute rows",
                                  "execute message", "execute done"));
+}
+
+TEST(LineThreadTest, AMessageQueuedWhileTheWindowRunsAStepWaitsForItsOwnTurn) {
+  WindowLoop window;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool windowInStep = false;
+  bool lineMovedOn = false;
+  bool movedOnBeforeShown = false;
+  const auto set = [&](bool& flag) {
+    std::lock_guard lock(mutex);
+    flag = true;
+    changed.notify_all();
+  };
+  {
+    LineThread line(window.Wake());
+    line.Post([&] {
+      // The window has taken this step and is still in it when the message is queued.
+      line.ToWindow([&] {
+        set(windowInStep);
+        window.WaitForWakes(2);
+      });
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return windowInStep; });
+      }
+      const std::string text = "The card was removed";
+      line.ToWindowAndWait([&] {
+        // The line must still be waiting: its message is shown from its own memory.
+        std::unique_lock lock(mutex);
+        movedOnBeforeShown =
+            changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return lineMovedOn; });
+        EXPECT_EQ(text, "The card was removed");
+      });
+      set(lineMovedOn);
+    });
+    window.DeliverNext(line);
+    while (!line.Idle()) std::this_thread::yield();
+  }
+  EXPECT_FALSE(movedOnBeforeShown);
 }
 
 TEST(LineThreadTest, EndingLetsTheJobInProgressFinishAndDropsTheRest) {

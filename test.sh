@@ -21,9 +21,10 @@ stop_private_pcscd() {
 run_build() {
   local build=$1 targets=$2 filter=$3
   shift 3
-  cmake -S . -B "$build" -DQUORVEL_WERROR=ON -DQUORVEL_BUILD_TESTS=ON "$@" >/dev/null
+  # Called in an && list, where set -e does not reach: each step says when it failed.
+  cmake -S . -B "$build" -DQUORVEL_WERROR=ON -DQUORVEL_BUILD_TESTS=ON "$@" >/dev/null || return
   # shellcheck disable=SC2086
-  cmake --build "$build" -j2 $targets
+  cmake --build "$build" -j2 $targets || return
   trap "stop_private_pcscd '$build'" EXIT
   (cd "$build" && ctest --output-on-failure -j2 $filter </dev/null)
 }
